@@ -1,0 +1,115 @@
+// The HART primary master: builds request frames, assembles and checks response
+// frames byte by byte, and runs the blocking transaction with time-out and retries.
+#pragma once
+
+#include "hartcodec.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+#include <QSemaphore>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+// Large enough for the data part of any response frame (short form: 33 bytes).
+using HartResponse = std::array<std::uint8_t, 33>;
+
+class kvhart_master : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit kvhart_master(QObject *parent = nullptr);
+    ~kvhart_master() override;
+
+    // 0 = a response was accepted, 1 = no acceptable response after all attempts.
+    // At most responseCapacity data bytes are written to response (none when null).
+    std::uint8_t transact(std::uint8_t command, const std::uint8_t *data, std::uint8_t length,
+                          std::uint8_t *response, std::size_t responseCapacity);
+    std::uint8_t transact(std::uint8_t command, const std::uint8_t *data, std::uint8_t length,
+                          HartResponse *response)
+    {
+        return transact(command, data, length, response ? response->data() : nullptr,
+                        response ? response->size() : 0);
+    }
+
+    // Called for every received byte, in arrival order, on the thread that reads the port.
+    void receiveByte(std::uint8_t byte);
+
+    // Makes a waiting and every later transaction fail at once; used at shutdown so
+    // the worker never sits out the retry budget.
+    void abort();
+    bool isAborted() const { return m_aborted.load(); }
+    // Accepted frames not yet taken by a transaction (diagnostics and tests).
+    int pendingFrames() const { return m_semaphore.available(); }
+
+    std::uint8_t readUniqueIdentifier(HartResponse *r) { return transact(0, nullptr, 0, r); }
+    std::uint8_t readPrimaryVariable(HartResponse *r) { return transact(1, nullptr, 0, r); }
+    std::uint8_t readLoopCurrentAndPercent(HartResponse *r) { return transact(2, nullptr, 0, r); }
+    std::uint8_t readDynamicVariables(HartResponse *r) { return transact(3, nullptr, 0, r); }
+    std::uint8_t writePollingAddress(const std::uint8_t *d, HartResponse *r) { return transact(6, d, 1, r); }
+    std::uint8_t readUniqueIdentifierByTag(const std::uint8_t *d, HartResponse *r) { return transact(11, d, 6, r); }
+    std::uint8_t readMessage(HartResponse *r) { return transact(12, nullptr, 0, r); }
+    std::uint8_t readTagDescriptorDate(HartResponse *r) { return transact(13, nullptr, 0, r); }
+    std::uint8_t readTransducerInfo(HartResponse *r) { return transact(14, nullptr, 0, r); }
+    std::uint8_t readDeviceInfo(HartResponse *r) { return transact(15, nullptr, 0, r); }
+    std::uint8_t readFinalAssemblyNumber(HartResponse *r) { return transact(16, nullptr, 0, r); }
+    std::uint8_t writeMessage(const std::uint8_t *d, HartResponse *r) { return transact(17, d, 24, r); }
+    std::uint8_t writeTagDescriptorDate(const std::uint8_t *d, HartResponse *r) { return transact(18, d, 21, r); }
+    std::uint8_t writeFinalAssemblyNumber(const std::uint8_t *d, HartResponse *r) { return transact(19, d, 3, r); }
+    std::uint8_t writeDamping(const std::uint8_t *d, HartResponse *r) { return transact(34, d, 4, r); }
+    std::uint8_t writeRangeValues(const std::uint8_t *d, HartResponse *r) { return transact(35, d, 9, r); }
+    std::uint8_t setUpperRangeValue() { return transact(36, nullptr, 0, nullptr); }
+    std::uint8_t setLowerRangeValue() { return transact(37, nullptr, 0, nullptr); }
+    std::uint8_t resetConfigurationChanged() { return transact(38, nullptr, 0, nullptr); }
+    std::uint8_t eepromControl(const std::uint8_t *d, HartResponse *r) { return transact(39, d, 1, r); }
+    std::uint8_t setFixedCurrent(const std::uint8_t *d, HartResponse *r) { return transact(40, d, 4, r); }
+    std::uint8_t performSelfTest() { return transact(41, nullptr, 0, nullptr); }
+    std::uint8_t performDeviceReset() { return transact(42, nullptr, 0, nullptr); }
+    std::uint8_t setPvZero() { return transact(43, nullptr, 0, nullptr); }
+    std::uint8_t writePvUnits(const std::uint8_t *d, HartResponse *r) { return transact(44, d, 1, r); }
+    std::uint8_t trimLoopCurrentZero(const std::uint8_t *d, HartResponse *r) { return transact(45, d, 4, r); }
+    std::uint8_t trimLoopCurrentGain(const std::uint8_t *d, HartResponse *r) { return transact(46, d, 4, r); }
+    std::uint8_t writeTransferFunction(const std::uint8_t *d, HartResponse *r) { return transact(47, d, 1, r); }
+    std::uint8_t writeTransducerSerial(const std::uint8_t *d, HartResponse *r) { return transact(49, d, 3, r); }
+    std::uint8_t writeResponsePreambles(const std::uint8_t *d, HartResponse *r) { return transact(59, d, 1, r); }
+
+    // Addressing and protocol state. Written only by the worker thread, between transactions.
+    std::uint8_t masterBit = 1;
+    std::uint8_t pollingAddress = 0;
+    std::uint8_t uniqueAddress[5] = {};
+    std::uint8_t preambleCount = 7;
+    std::uint16_t timeoutMs = 1000;
+    std::uint8_t retryCount = 10;
+
+    // Status bytes and data length of the last accepted response.
+    std::uint8_t responseCode = 0;
+    std::uint8_t deviceStatus = 0;
+    std::uint8_t responseDataLength = 0;
+
+    // Receiver state; guarded by m_rxLock because the worker resets it while the
+    // window thread feeds bytes.
+    std::uint8_t rxCount = 0;
+    std::uint8_t rxPreambles = 0;
+    std::uint8_t rxAssembly[hart::kFrameAreaSize] = {};
+    std::uint8_t rxFrame[hart::kFrameAreaSize] = {};
+    std::uint8_t rxFrameLength = 0;
+
+    std::uint8_t txFrame[hart::kFrameAreaSize] = {};
+    std::uint8_t txBuffer[hart::kTxBufferSize] = {};
+    std::uint8_t txFrameLength = 0;
+
+signals:
+    // One preamble-plus-frame buffer to write. A byte array rather than a pointer into
+    // txBuffer: the queued hand-over must not race the next transaction's frame.
+    void SendData(const QByteArray &data);
+
+private:
+    void validateFrame();
+
+    QSemaphore m_semaphore;
+    mutable QMutex m_rxLock;
+    std::atomic<bool> m_aborted{false};
+};
