@@ -1,0 +1,136 @@
+#include "seriallink.h"
+
+#include "kvhart_master.h"
+#include "linklog.h"
+
+#include <QMetaObject>
+
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+
+namespace {
+std::int64_t monotonicUs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+} // namespace
+
+SerialLink::SerialLink(kvhart_master *master, QObject *parent)
+    : QObject(parent)
+    , m_master(master)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readMySerialPort);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    connect(&m_rtsTimer, &MMTimer::timeout, this, &SerialLink::hartRTSTimerTimerout);
+    // Drop RTS on the timer thread right at the due time; the window thread's
+    // hartRTSTimerTimerout then only confirms it. A busy window cannot stretch the window.
+    m_rtsTimer.setExpiryAction([this] {
+        const int fd = m_rtsFd.load();
+        if (fd >= 0) {
+            int bits = TIOCM_RTS;
+            ::ioctl(fd, TIOCMBIC, &bits);
+        }
+        m_lastLatenessUs.store(monotonicUs() - m_rtsDueUs.load());
+    });
+}
+
+SerialLink::~SerialLink()
+{
+    close();
+}
+
+bool SerialLink::open(const QString &portName)
+{
+    close();
+    m_portName = portName;
+    m_port.setPortName(portName);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_port.close();
+        return false;
+    }
+    m_port.setBaudRate(QSerialPort::Baud1200, QSerialPort::AllDirections);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::OddParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_rtsFailureReported = false;
+    return true;
+}
+
+void SerialLink::close()
+{
+    m_rtsTimer.stop();
+    m_rtsFd.store(-1);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool SerialLink::setRts(bool on)
+{
+    for (int attempt = 0; attempt < kRtsAttempts; ++attempt) {
+        if (m_port.setRequestToSend(on))
+            return true;
+    }
+    // A pseudo-terminal or a modem without the line refuses every time; say so once.
+    m_port.clearError();
+    if (!m_rtsFailureReported) {
+        m_rtsFailureReported = true;
+        qCDebug(lcSerial, "RTS request failed on %s", qPrintable(m_portName));
+    }
+    return false;
+}
+
+void SerialLink::writeMySerialPort(const QByteArray &data)
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.clear(QSerialPort::AllDirections);
+    setRts(true);
+    m_port.write(data);
+    // QSerialPort writes from the event loop; push the bytes out now so the RTS
+    // window is timed from the moment they reach the driver.
+    m_port.flush();
+    const int period = rtsPeriodMs(data.size());
+    m_rtsFd.store(int(m_port.handle()));
+    m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
+    m_rtsTimer.start(period);
+}
+
+void SerialLink::hartRTSTimerTimerout()
+{
+    // A late expiry of an earlier window must not cut the frame now on the wire.
+    if (m_rtsTimer.isActive() && monotonicUs() < m_rtsDueUs.load() - 1000)
+        return;
+    if (m_port.isOpen())
+        setRts(false);
+    m_rtsTimer.stop();
+    m_rtsFd.store(-1);
+}
+
+void SerialLink::readMySerialPort()
+{
+    char buffer[kReadChunk];
+    const qint64 n = m_port.read(buffer, sizeof buffer);
+    for (qint64 i = 0; i < n; ++i)
+        m_master->receiveByte(static_cast<std::uint8_t>(buffer[i]));
+    // readyRead only fires for new data; fetch a remainder on the next turn of the loop.
+    if (n == kReadChunk && m_port.bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &SerialLink::readMySerialPort, Qt::QueuedConnection);
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError)
+        return;
+    qCDebug(lcSerial, "port %s lost", qPrintable(m_portName));
+    close();
+    emit portLost();
+}

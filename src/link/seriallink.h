@@ -1,0 +1,61 @@
+// The serial side of the HART link: opens the modem's port with the fixed line
+// settings, writes each frame with RTS keyed for exactly its transmission time, and
+// feeds every received byte to the master's receiver. Lives on the window thread.
+#pragma once
+
+#include "mmtimer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+
+#include <atomic>
+
+class kvhart_master;
+
+class SerialLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SerialLink(kvhart_master *master, QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    // Closes whatever is open, opens portName read-write and applies 1200 8-O-1.
+    bool open(const QString &portName);
+    void close();
+    bool isOpen() const;
+    QString portName() const { return m_portName; }
+    QSerialPort *port() { return &m_port; }
+
+    // RTS window for a buffer of len bytes: (len + 1.5) characters of 11 bits at 1200 baud.
+    static int rtsPeriodMs(int len) { return int((len + 1.5) * 1000 / 1200 * 11); }
+
+    // When the last RTS window ended, and how late against its due time (for benchmarks).
+    std::int64_t lastRtsLatenessUs() const { return m_lastLatenessUs.load(); }
+
+    static constexpr int kReadChunk = 300;
+    static constexpr int kRtsAttempts = 3;
+
+signals:
+    // The port vanished under us (USB modem unplugged, pseudo-terminal closed).
+    void portLost();
+
+public slots:
+    void writeMySerialPort(const QByteArray &data);
+    void hartRTSTimerTimerout();
+    void readMySerialPort();
+
+private:
+    bool setRts(bool on);
+    void onError(QSerialPort::SerialPortError error);
+
+    kvhart_master *m_master;
+    QSerialPort m_port;
+    MMTimer m_rtsTimer;
+    QString m_portName;
+    bool m_rtsFailureReported = false;
+    std::atomic<int> m_rtsFd{-1};
+    std::atomic<std::int64_t> m_rtsDueUs{0};
+    std::atomic<std::int64_t> m_lastLatenessUs{0};
+};

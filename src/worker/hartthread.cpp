@@ -1,0 +1,374 @@
+// Request bookkeeping and the run loop of the worker; the operations live in
+// standardops.cpp and deviceops.cpp.
+#include "hartthread.h"
+
+#include "devicedata.h"
+#include "hartidentity.h"
+#include "kvhart_master.h"
+#include "workerlog.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcWorker, "hart.worker")
+
+namespace {
+
+struct Request
+{
+    const char *text;
+    hartThread::Bit bit;
+};
+
+// Requests that simply set their bit.
+const Request kRequests[] = {
+    {"close port", hartThread::ClosePort},
+    {"search meter", hartThread::SearchMeter},
+    {"search meter 1-15", hartThread::SearchMeter1to15},
+    {"read tramsmeter info", hartThread::ReadTransmitterInfo},
+    {"read meter info", hartThread::ReadMeterInfo},
+    {"write meter info", hartThread::WriteMeterInfo},
+    {"read more info", hartThread::ReadMoreInfo},
+    {"write addr info", hartThread::WriteAddrInfo},
+    {"read range info", hartThread::ReadRangeInfo},
+    {"write range info", hartThread::WriteRangeInfo},
+    {"read qianyi range info", hartThread::ReadRerangeInfo},
+    {"lingdianqianyi", hartThread::ZeroShift},
+    {"liangchengqianyi", hartThread::SpanShift},
+    {"read shuchushezhi", hartThread::ReadOutputSettings},
+    {"write shuchushezhi", hartThread::WriteOutputSettings},
+    {"enter dianliujiaozhun", hartThread::EnterCurrentTrim},
+    {"set fix current", hartThread::SetFixCurrent},
+    {"exit fix current", hartThread::ExitFixCurrent},
+    {"jiaozhun4ma", hartThread::Trim4mA},
+    {"jiaozhun20ma", hartThread::Trim20mA},
+    {"enter dianliuceshi", hartThread::EnterCurrentTest},
+    {"PV clear", hartThread::PvClear},
+    {"PV clear reset", hartThread::PvClearReset},
+    {"read chuanganqipeizhishuju", hartThread::ReadSensorConfig},
+    {"write chuanganqipeizhishuju", hartThread::WriteSensorConfig},
+    {"read jiaozhunpeizhishuju", hartThread::ReadCalibrationConfig},
+    {"read jiaozhunshuju", hartThread::ReadCalibrationData},
+    {"write jiaozhunshuju", hartThread::WriteCalibrationData},
+    {"read ADC", hartThread::ReadAdc},
+    {"read yonghujiaozhunshuju", hartThread::ReadUserCalibration},
+    {"write yonghujiaozhunshuju", hartThread::WriteUserCalibration},
+    {"gongchangdianliujiaozhun", hartThread::FactoryCurrentCalibration},
+    {"write gongchangdianliujiaozhunshuju", hartThread::WriteFactoryCurrentData},
+    {"read xianshishezhi", hartThread::ReadDisplay},
+    {"write xianshishezhi", hartThread::WriteDisplay},
+    {"fac save", hartThread::FactorySave},
+    {"single temp compensation mode", hartThread::SingleTempMode},
+    {"read modbus custom reg", hartThread::ReadModbus},
+    {"write modbus custom reg", hartThread::WriteModbus},
+    {"read zhuanyoushezhi", hartThread::ReadProprietary},
+    {"write zhuanyoushezhi", hartThread::WriteProprietary},
+    {"write all", hartThread::WriteAll},
+    {"read SecondNonlinearityCorrection", hartThread::ReadSecondCorrection},
+    {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
+};
+
+// Serving order once a device is found (the searches come first).
+const hartThread::Bit kServingOrder[] = {
+    hartThread::KeepAlive,
+    hartThread::ReadTransmitterInfo, hartThread::ReadMeterInfo, hartThread::WriteMeterInfo,
+    hartThread::ReadMoreInfo, hartThread::WriteAddrInfo,
+    hartThread::ReadRangeInfo, hartThread::WriteRangeInfo, hartThread::ReadRerangeInfo,
+    hartThread::ZeroShift, hartThread::SpanShift, hartThread::ReadOutputSettings,
+    hartThread::WriteOutputSettings, hartThread::EnterCurrentTrim,
+    hartThread::SetFixCurrent, hartThread::ExitFixCurrent, hartThread::Trim4mA,
+    hartThread::Trim20mA, hartThread::EnterCurrentTest, hartThread::PvClear,
+    hartThread::PvClearReset, hartThread::ReadSensorConfig,
+    hartThread::WriteSensorConfig, hartThread::ReadCalibrationConfig,
+    hartThread::ReadCalibrationData, hartThread::WriteCalibrationData,
+    hartThread::ReadAdc, hartThread::ReadUserCalibration, hartThread::WriteUserCalibration,
+    hartThread::FactoryCurrentCalibration,
+    hartThread::WriteFactoryCurrentData, hartThread::ReadPvFirst,
+    hartThread::ReadDisplay, hartThread::WriteDisplay, hartThread::FactorySave,
+    hartThread::SingleTempMode,
+    hartThread::ReadModbus, hartThread::WriteModbus, hartThread::ReadProprietary,
+    hartThread::WriteProprietary, hartThread::WriteAll,
+    hartThread::ReadSecondCorrection, hartThread::WriteSecondCorrection,
+    hartThread::FactoryTest, hartThread::StopFactoryTest,
+};
+
+constexpr std::uint8_t mask(hartThread::Bit b)
+{
+    return hartThread::bitMask(b);
+}
+
+} // namespace
+
+hartThread::hartThread(QObject *parent)
+    : QThread(parent)
+    , m_master(new kvhart_master(this))
+{
+    m_master->pollingAddress = 0;
+    connect(&m_tickTimer, &QTimer::timeout, this, &hartThread::tickTimerSlot);
+    m_tickTimer.start(100);
+}
+
+hartThread::~hartThread()
+{
+    stop();
+}
+
+void hartThread::stop()
+{
+    requestInterruption();
+    m_master->abort();
+    {
+        QMutexLocker lock(&m_pauseLock);
+        m_pauseWake.wakeAll();
+    }
+    wait();
+}
+
+bool hartThread::testBit(Bit b) const
+{
+    return m_flags[b / 8].load() & mask(b);
+}
+
+void hartThread::setBit(Bit b)
+{
+    m_flags[b / 8].fetch_or(mask(b));
+}
+
+void hartThread::clearBit(Bit b)
+{
+    m_flags[b / 8].fetch_and(std::uint8_t(~mask(b)));
+}
+
+void hartThread::clearAllExcept(std::initializer_list<Bit> keep)
+{
+    std::uint8_t keepMask[7] = {};
+    for (Bit b : keep)
+        keepMask[b / 8] |= mask(b);
+    for (std::size_t i = 0; i < m_flags.size(); ++i)
+        m_flags[i].fetch_and(keepMask[i]);
+}
+
+bool hartThread::isRequestPending(const QString &request) const
+{
+    if (request == QLatin1String("read PV"))
+        return testBit(ReadPvFirst) || testBit(ReadPvPeriodic);
+    if (request == QLatin1String("stop chuchang jiance"))
+        return testBit(StopFactoryTest);
+    if (request == QLatin1String("start chuchang jiance"))
+        return testBit(FactoryTest);
+    for (const Request &r : kRequests)
+        if (request == QLatin1String(r.text))
+            return testBit(r.bit);
+    return false;
+}
+
+void hartThread::receiveMessageFromMainThread(QString Message)
+{
+    if (Message == QLatin1String("open port")) {
+        m_portOpen.store(true);
+    } else if (Message == QLatin1String("read PV")) {
+        // First read pending, periodic reading off, as one atomic step.
+        std::uint8_t expected = m_flags[ReadPvFirst / 8].load();
+        std::uint8_t wanted;
+        do {
+            wanted = std::uint8_t((expected | mask(ReadPvFirst)) & ~mask(ReadPvPeriodic));
+        } while (!m_flags[ReadPvFirst / 8].compare_exchange_weak(expected, wanted));
+    } else if (Message == QLatin1String("stop read PV")) {
+        m_flags[ReadPvFirst / 8].fetch_and(std::uint8_t(~(mask(ReadPvFirst) | mask(ReadPvPeriodic))));
+    } else if (Message == QLatin1String("stop read ADC")) {
+        clearBit(ReadAdc);
+    } else if (Message == QLatin1String("start chuchang jiance")) {
+        qCDebug(lcWorker, "start chuchang jiance");
+        setBit(FactoryTest);
+    } else if (Message == QLatin1String("stop chuchang jiance")) {
+        clearBit(FactoryTest);
+        setBit(StopFactoryTest);
+    } else {
+        for (const Request &r : kRequests) {
+            if (Message == QLatin1String(r.text)) {
+                setBit(r.bit);
+                break;
+            }
+        }
+    }
+}
+
+void hartThread::tickTimerSlot()
+{
+    std::uint32_t count = m_tickCount.load() + 1;
+    if (count > 50000)
+        count = 0;
+    m_tickCount.store(count);
+    if (count % 100 != 0)
+        return;
+    bool supported;
+    {
+        QMutexLocker lock(&mutex);
+        supported = deviceData.manufacturerId == makerManufacturerId
+                    && deviceData.deviceType == makerDeviceType
+                    && deviceData.hardwareRevision == makerHardwareRevision;
+    }
+    if (supported)
+        setBit(KeepAlive);
+}
+
+void hartThread::run()
+{
+    while (!isInterruptionRequested()) {
+        if (!pause(20))
+            break;
+        if (testBit(ClosePort)) {
+            clearBit(ClosePort);
+            m_portOpen.store(false);
+            send(QStringLiteral("close port succeed"));
+        }
+        if (!m_portOpen.load()) {
+            clearAllExcept({SearchMeter});
+            continue;
+        }
+        if (testBit(SearchMeter))
+            searchMeter();
+        if (testBit(SearchMeter1to15))
+            searchMeter1to15();
+        if (!m_deviceFound.load()) {
+            clearAllExcept({ClosePort, SearchMeter});
+            continue;
+        }
+        for (Bit b : kServingOrder) {
+            if (isInterruptionRequested())
+                break;
+            serve(b);
+        }
+    }
+}
+
+void hartThread::serve(Bit b)
+{
+    const std::uint32_t tick = m_tickCount.load();
+    if (b == ReadPvFirst) {
+        // The two "read PV" bits form one state: first read, then periodic reading.
+        if (testBit(ReadPvFirst) || (testBit(ReadPvPeriodic) && tick % 10 == 0))
+            readPv();
+        return;
+    }
+    if (!testBit(b))
+        return;
+    if ((b == ReadAdc && tick % 10 != 0) || (b == FactoryTest && tick % 2 != 0))
+        return;
+
+    switch (b) {
+    case KeepAlive: keepAlive(); break;
+    case ReadTransmitterInfo: readTransmitterInfo(QStringLiteral("read tramsmeter info")); break;
+    case ReadMeterInfo: readMeterInfo(); break;
+    case WriteMeterInfo: writeMeterInfo(); break;
+    case ReadMoreInfo: readMoreInfo(); break;
+    case WriteAddrInfo: writeAddrInfo(); break;
+    case ReadRangeInfo: readTransmitterInfo(QStringLiteral("read range info")); break;
+    case WriteRangeInfo: writeRangeInfo(); break;
+    case ReadRerangeInfo: readRerangeInfo(); break;
+    case ZeroShift: shiftRange(false); break;
+    case SpanShift: shiftRange(true); break;
+    case ReadOutputSettings: readOutputSettings(); break;
+    case WriteOutputSettings: writeOutputSettings(); break;
+    case EnterCurrentTrim:
+    case SetFixCurrent:
+    case ExitFixCurrent:
+    case Trim4mA:
+    case Trim20mA:
+    case EnterCurrentTest: fixedCurrentOperation(b); break;
+    case PvClear: pvClear(); break;
+    case PvClearReset: pvClearReset(); break;
+    case ReadSensorConfig: readSensorConfig(); break;
+    case WriteSensorConfig: writeSensorConfig(); break;
+    case ReadCalibrationConfig: readCalibrationConfigOp(); break;
+    case ReadCalibrationData: readCalibrationData(); break;
+    case WriteCalibrationData: writeCalibrationData(); break;
+    case ReadAdc: readAdc(); break;
+    case ReadUserCalibration: readUserCalibration(); break;
+    case WriteUserCalibration: writeUserCalibration(); break;
+    case FactoryCurrentCalibration: factoryCurrentCalibration(); break;
+    case WriteFactoryCurrentData: writeFactoryCurrentData(); break;
+    case ReadDisplay:
+        memoryReadOperation(QStringLiteral("read xianshishezhi"), 0x007A, 8, 10, 10, 100);
+        clearBit(b);
+        break;
+    case WriteDisplay:
+        memoryWriteOperation(QStringLiteral("write xianshishezhi"), 0x007A, 8, 10, 10, 90,
+                             false, true);
+        clearBit(b);
+        break;
+    case FactorySave:
+        unlockDevice();
+        factorySave();
+        clearBit(b);
+        break;
+    case SingleTempMode: singleTempMode(); break;
+    case ReadModbus: readModbus(); break;
+    case WriteModbus: writeModbus(); break;
+    case ReadProprietary:
+        memoryReadOperation(QStringLiteral("read zhuanyoushezhi"), 0x0088, 28, 20, 10, 100);
+        clearBit(b);
+        break;
+    case WriteProprietary:
+        memoryWriteOperation(QStringLiteral("write zhuanyoushezhi"), 0x0088, 28, 5, 5, 90,
+                             false, false);
+        clearBit(b);
+        break;
+    case WriteAll: writeAll(); break;
+    case ReadSecondCorrection:
+        memoryReadOperation(QStringLiteral("read SecondNonlinearityCorrection"), 0x030A, 62, 5,
+                            10, 100);
+        clearBit(b);
+        break;
+    case WriteSecondCorrection:
+        memoryWriteOperation(QStringLiteral("write SecondNonlinearityCorrection"), 0x030A, 62,
+                             5, 10, 100, true, false);
+        clearBit(b);
+        break;
+    case FactoryTest: factoryTestPoll(); break;
+    case StopFactoryTest: stopFactoryTest(); break;
+    default: clearBit(b); break;
+    }
+}
+
+void hartThread::send(const QString &message)
+{
+    emit sendMessageToMainThread(message);
+}
+
+void hartThread::progress(int value)
+{
+    send(QStringLiteral("set progressBar:%1").arg(value));
+}
+
+bool hartThread::pause(int ms)
+{
+    QMutexLocker lock(&m_pauseLock);
+    if (isInterruptionRequested())
+        return false;
+    m_pauseWake.wait(&m_pauseLock, ulong(ms));
+    return !isInterruptionRequested();
+}
+
+bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_t length,
+                         Reply *reply)
+{
+    if (!pause(20))
+        return false;
+    if (m_master->transact(cmd, data, length, reply ? reply->data : nullptr,
+                           reply ? sizeof reply->data : 0) != 0)
+        return false;
+    if (reply)
+        reply->length = std::min<std::uint8_t>(m_master->responseDataLength, sizeof reply->data);
+    reportDeviceStatus();
+    return true;
+}
+
+void hartThread::reportDeviceStatus()
+{
+    const QStringList texts = m_status.report(m_master->responseCode, m_master->deviceStatus);
+    for (const QString &t : texts)
+        send(t);
+}

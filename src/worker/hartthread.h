@@ -1,0 +1,161 @@
+// The device worker: turns request strings into pending bits and serves them, one
+// blocking HART operation after another, on its own thread.
+#pragma once
+
+#include "devicestatus.h"
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+#include <QWaitCondition>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+class kvhart_master;
+
+class hartThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit hartThread(QObject *parent = nullptr);
+    // Stops the run loop in order (interrupt, abort the waiting transaction, wait).
+    ~hartThread() override;
+
+    // Guards deviceData. Held for copies only, never across a transaction.
+    QMutex mutex;
+
+    kvhart_master *master() const { return m_master; }
+
+    // Ends the run loop promptly: a waiting transaction fails at once. Safe to call twice.
+    void stop();
+
+    bool isPortOpen() const { return m_portOpen.load(); }
+    bool isDeviceFound() const { return m_deviceFound.load(); }
+    std::uint32_t tickCount() const { return m_tickCount.load(); }
+    void setTickCount(std::uint32_t count) { m_tickCount.store(count); }
+    bool isRequestPending(const QString &request) const;
+
+signals:
+    void sendMessageToMainThread(QString Message);
+
+public slots:
+    void receiveMessageFromMainThread(QString Message);
+    void tickTimerSlot();
+
+protected:
+    void run() override;
+
+public:
+    // Request bits: byte * 8 + bit.
+    enum Bit : std::uint8_t {
+        ClosePort = 0, SearchMeter, SearchMeter1to15, ReadTransmitterInfo, ReadMeterInfo,
+        WriteMeterInfo, ReadMoreInfo, WriteAddrInfo,
+        ReadRangeInfo = 8, WriteRangeInfo, ReadRerangeInfo, ZeroShift, SpanShift,
+        ReadOutputSettings, WriteOutputSettings, EnterCurrentTrim,
+        SetFixCurrent = 16, ExitFixCurrent, Trim4mA, Trim20mA, EnterCurrentTest, PvClear,
+        PvClearReset, ReadSensorConfig,
+        WriteSensorConfig = 24, ReadCalibrationConfig, ReadCalibrationData, WriteCalibrationData,
+        ReadAdc, ReadUserCalibration, WriteUserCalibration, FactoryCurrentCalibration,
+        WriteFactoryCurrentData = 32, ReadPvFirst, ReadPvPeriodic, ReadDisplay, WriteDisplay,
+        FactorySave, SingleTempMode,
+        KeepAlive = 41, ReadModbus, WriteModbus, ReadProprietary, WriteProprietary, WriteAll,
+        FactoryTest,
+        StopFactoryTest = 48, ReadSecondCorrection, WriteSecondCorrection,
+    };
+
+    // Data of one accepted response; only bytes the device actually sent are taken.
+    struct Reply
+    {
+        std::uint8_t data[33] = {};
+        std::uint8_t length = 0;
+        bool covers(std::size_t offset, std::size_t size) const { return offset + size <= length; }
+    };
+
+    static constexpr std::uint8_t bitMask(Bit b) { return std::uint8_t(1u << (b % 8)); }
+
+private:
+    bool testBit(Bit b) const;
+    void setBit(Bit b);
+    void clearBit(Bit b);
+    void clearAllExcept(std::initializer_list<Bit> keep);
+    void serve(Bit b);
+
+    // Operation helpers (worker thread only).
+    void send(const QString &message);
+    void progress(int value);
+    bool pause(int ms);
+    // One HART command after the 20 ms pause; on success the status report has run.
+    bool command(std::uint8_t cmd, const std::uint8_t *data = nullptr, std::uint8_t length = 0,
+                 Reply *reply = nullptr);
+    void reportDeviceStatus();
+
+    // Standard operations.
+    bool searchAt(std::uint8_t address);
+    void searchMeter();
+    void searchMeter1to15();
+    enum class Fields15 { All, Range, Output };
+    bool readCommand0();
+    bool readCommand14();
+    bool readCommand15(Fields15 fields);
+    void readTransmitterInfo(const QString &request);
+    void readMeterInfo();
+    void writeMeterInfo();
+    void readMoreInfo();
+    void writeAddrInfo();
+    void writeRangeInfo();
+    void readRerangeInfo();
+    void shiftRange(bool upper);
+    void readOutputSettings();
+    void writeOutputSettings();
+    void fixedCurrentOperation(Bit b);
+    void pvClear();
+    void readPv();
+
+    // Device-specific operations.
+    bool unlockDevice();
+    bool isSupportedDevice();
+    bool writeRegister(std::uint16_t reg, std::uint16_t value);
+    bool readDeviceMemory(std::uint16_t address, std::uint16_t length, int start, int end);
+    bool writeDeviceMemory(std::uint16_t address, std::uint16_t length, int start, int end);
+    void factorySave();
+    void userSave();
+    void keepAlive();
+    void readSensorConfig();
+    void writeSensorConfig();
+    bool readCalibrationConfig(bool withText, bool unitsOnly = false);
+    void readCalibrationConfigOp();
+    void readCalibrationData();
+    void writeCalibrationData();
+    void readAdc();
+    void readUserCalibration();
+    void writeUserCalibration();
+    void factoryCurrentCalibration();
+    void writeFactoryCurrentData();
+    void memoryReadOperation(const QString &request, std::uint16_t address, std::uint16_t length,
+                             int leading, int start, int end);
+    void readModbus();
+    void writeModbus();
+    void memoryWriteOperation(const QString &request, std::uint16_t address,
+                              std::uint16_t length, int leading, int start, int end,
+                              bool factory, bool progressBeforeSucceed);
+    void pvClearReset();
+    void singleTempMode();
+    void writeAll();
+    void factoryTestPoll();
+    void stopFactoryTest();
+
+    kvhart_master *m_master;
+    QTimer m_tickTimer;
+    DeviceStatusReporter m_status;
+    std::array<std::atomic<std::uint8_t>, 7> m_flags{};
+    std::atomic<bool> m_portOpen{false};
+    std::atomic<bool> m_deviceFound{false};
+    std::atomic<std::uint32_t> m_tickCount{0};
+
+    QMutex m_pauseLock;
+    QWaitCondition m_pauseWake;
+};
