@@ -1,8 +1,22 @@
 #include "mmtimer.h"
 
-#include <chrono>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+// Like the system's multimedia timers, expiry should not wait behind busy threads:
+// ask for real-time scheduling and no timer slack; without the privilege, carry on.
+void raiseTimerThreadPriority()
+{
+    sched_param param{};
+    param.sched_priority = 10;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+}
+} // namespace
 
 MMTimer::MMTimer(QObject *parent)
     : QObject(parent)
@@ -39,6 +53,7 @@ void MMTimer::start(int m_interval)
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_intervalMs = m_interval < 1 ? 1 : m_interval;
+        m_deadline = Clock::now() + std::chrono::milliseconds(m_intervalMs);
         m_timerId = ++m_nextId ? m_nextId : ++m_nextId;
     }
     m_wake.notify_all();
@@ -55,6 +70,7 @@ void MMTimer::stop()
 
 void MMTimer::loop()
 {
+    raiseTimerThreadPriority();
     std::unique_lock<std::mutex> lock(m_lock);
     while (!m_quit) {
         if (m_timerId == 0) {
@@ -62,10 +78,11 @@ void MMTimer::loop()
             continue;
         }
         const unsigned id = m_timerId;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(m_intervalMs);
+        const auto deadline = m_deadline;
         // Wait for the deadline unless the timer is stopped or restarted meanwhile.
         if (m_wake.wait_until(lock, deadline, [&] { return m_quit || m_timerId != id; }))
             continue;
+        m_deadline += std::chrono::milliseconds(m_intervalMs);
         m_inAction = true;
         auto action = m_action;
         lock.unlock();

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -41,6 +42,7 @@ private:
     unsigned m_timerId = 0; // 0 = no timer running
     unsigned m_nextId = 0;
     int m_intervalMs = 0;
+    std::chrono::steady_clock::time_point m_deadline;
     bool m_inAction = false;
     bool m_quit = false;
     std::condition_variable m_actionDone;

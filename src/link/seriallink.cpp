@@ -57,6 +57,7 @@ bool SerialLink::open(const QString &portName)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_rtsFailureReported = false;
+    m_txBytes = m_rxBytes = 0;
     return true;
 }
 
@@ -94,7 +95,7 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
         return;
     m_port.clear(QSerialPort::AllDirections);
     setRts(true);
-    m_port.write(data);
+    m_txBytes += m_port.write(data);
     // QSerialPort writes from the event loop; push the bytes out now so the RTS
     // window is timed from the moment they reach the driver.
     m_port.flush();
@@ -109,16 +110,21 @@ void SerialLink::hartRTSTimerTimerout()
     // A late expiry of an earlier window must not cut the frame now on the wire.
     if (m_rtsTimer.isActive() && monotonicUs() < m_rtsDueUs.load() - 1000)
         return;
+    const bool wasActive = m_rtsTimer.isActive();
     if (m_port.isOpen())
         setRts(false);
     m_rtsTimer.stop();
     m_rtsFd.store(-1);
+    if (wasActive)
+        emit rtsReleased(m_lastLatenessUs.load(), monotonicUs() - m_rtsDueUs.load());
 }
 
 void SerialLink::readMySerialPort()
 {
     char buffer[kReadChunk];
     const qint64 n = m_port.read(buffer, sizeof buffer);
+    if (n > 0)
+        m_rxBytes += n;
     for (qint64 i = 0; i < n; ++i)
         m_master->receiveByte(static_cast<std::uint8_t>(buffer[i]));
     // readyRead only fires for new data; fetch a remainder on the next turn of the loop.

@@ -31,8 +31,11 @@ public:
     // RTS window for a buffer of len bytes: (len + 1.5) characters of 11 bits at 1200 baud.
     static int rtsPeriodMs(int len) { return int((len + 1.5) * 1000 / 1200 * 11); }
 
-    // When the last RTS window ended, and how late against its due time (for benchmarks).
+    // How late the last RTS release came on the timer thread, against its due time.
     std::int64_t lastRtsLatenessUs() const { return m_lastLatenessUs.load(); }
+    // Bytes written and read since the port was opened (diagnostics and benchmarks).
+    qint64 bytesWritten() const { return m_txBytes; }
+    qint64 bytesRead() const { return m_rxBytes; }
 
     static constexpr int kReadChunk = 300;
     static constexpr int kRtsAttempts = 3;
@@ -40,6 +43,9 @@ public:
 signals:
     // The port vanished under us (USB modem unplugged, pseudo-terminal closed).
     void portLost();
+    // One transmission window ended; latenesses of the timer-thread release and of this
+    // (window-thread) confirmation against the due time, in microseconds.
+    void rtsReleased(qint64 timerLatenessUs, qint64 windowLatenessUs);
 
 public slots:
     void writeMySerialPort(const QByteArray &data);
@@ -55,6 +61,8 @@ private:
     MMTimer m_rtsTimer;
     QString m_portName;
     bool m_rtsFailureReported = false;
+    qint64 m_txBytes = 0;
+    qint64 m_rxBytes = 0;
     std::atomic<int> m_rtsFd{-1};
     std::atomic<std::int64_t> m_rtsDueUs{0};
     std::atomic<std::int64_t> m_lastLatenessUs{0};
