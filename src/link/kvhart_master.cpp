@@ -2,7 +2,6 @@
 
 #include "linklog.h"
 
-#include <QMutexLocker>
 #include <QString>
 
 #include <algorithm>
@@ -41,7 +40,7 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     hart::buildRequest(request, command, data, length, masterBit, pollingAddress, uniqueAddress,
                        preambleCount);
     {
-        QMutexLocker lock(&m_rxLock);
+        std::lock_guard<std::mutex> lock(m_rxLock);
         std::memcpy(txFrame, request.frame, sizeof txFrame);
         std::memcpy(txBuffer, request.tx, sizeof txBuffer);
         txFrameLength = request.frameLength;
@@ -54,16 +53,16 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
             ;
         {
             // Reset under the receiver's lock so it cannot interleave with receiveByte.
-            QMutexLocker lock(&m_rxLock);
+            std::lock_guard<std::mutex> lock(m_rxLock);
             rxCount = 0;
             rxFrameLength = 0;
         }
         if (m_aborted.load())
             return 1;
-        if (m_semaphore.tryAcquire(1, timeoutMs)) {
+        if (m_semaphore.tryAcquire(int(timeoutMs))) {
             if (m_aborted.load())
                 return 1;
-            QMutexLocker lock(&m_rxLock);
+            std::lock_guard<std::mutex> lock(m_rxLock);
             const bool isLong = rxFrame[0] & 0x80;
             const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
             // The receiver only accepts frames with both status bytes (byte count >= 2).
@@ -94,7 +93,7 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
 
 void kvhart_master::receiveByte(std::uint8_t byte)
 {
-    QMutexLocker lock(&m_rxLock);
+    std::lock_guard<std::mutex> lock(m_rxLock);
     if (rxCount == 0) {
         if (byte == 0xFF) {
             if (rxPreambles <= 1)

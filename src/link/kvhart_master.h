@@ -5,13 +5,54 @@
 #include "hartcodec.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
-#include <QSemaphore>
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+
+// Counting semaphore on the standard primitives, so thread checkers see the hand-over.
+class FrameSemaphore
+{
+public:
+    void release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            ++m_count;
+        }
+        m_wake.notify_one();
+    }
+    bool tryAcquire()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_count == 0)
+            return false;
+        --m_count;
+        return true;
+    }
+    bool tryAcquire(int timeoutMs)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_count > 0; }))
+            return false;
+        --m_count;
+        return true;
+    }
+    int available() const
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_count;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    int m_count = 0;
+};
 
 // Large enough for the data part of any response frame (short form: 33 bytes).
 using HartResponse = std::array<std::uint8_t, 33>;
@@ -109,7 +150,7 @@ signals:
 private:
     void validateFrame();
 
-    QSemaphore m_semaphore;
-    mutable QMutex m_rxLock;
+    FrameSemaphore m_semaphore;
+    mutable std::mutex m_rxLock;
     std::atomic<bool> m_aborted{false};
 };

@@ -120,8 +120,8 @@ void hartThread::stop()
     requestInterruption();
     m_master->abort();
     {
-        QMutexLocker lock(&m_pauseLock);
-        m_pauseWake.wakeAll();
+        std::lock_guard<std::mutex> lock(m_pauseLock);
+        m_pauseWake.notify_all();
     }
     wait();
 }
@@ -345,10 +345,8 @@ void hartThread::progress(int value)
 
 bool hartThread::pause(int ms)
 {
-    QMutexLocker lock(&m_pauseLock);
-    if (isInterruptionRequested())
-        return false;
-    m_pauseWake.wait(&m_pauseLock, ulong(ms));
+    std::unique_lock<std::mutex> lock(m_pauseLock);
+    m_pauseWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return isInterruptionRequested(); });
     return !isInterruptionRequested();
 }
 

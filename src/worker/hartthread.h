@@ -8,11 +8,12 @@
 #include <QString>
 #include <QThread>
 #include <QTimer>
-#include <QWaitCondition>
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 class kvhart_master;
 
@@ -156,6 +157,6 @@ private:
     std::atomic<bool> m_deviceFound{false};
     std::atomic<std::uint32_t> m_tickCount{0};
 
-    QMutex m_pauseLock;
-    QWaitCondition m_pauseWake;
+    std::mutex m_pauseLock;
+    std::condition_variable m_pauseWake;
 };
