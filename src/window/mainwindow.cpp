@@ -8,13 +8,13 @@
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "seriallink.h"
+#include "uintvalidator.h"
 #include "units.h"
 #include "windowlog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QIntValidator>
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
@@ -276,10 +276,10 @@ void MainWindow::installValidators()
                             ui->lineEdit_zhuanyoushezhi_pianzhi})
         edit->setValidator(m_realValidator);
 
-    m_u16Validator = new QIntValidator(0, 65535, this);
-    m_u24Validator = new QIntValidator(0, 16777215, this);
+    m_u16Validator = new UIntValidator(65535, this);
+    m_u24Validator = new UIntValidator(16777215, this);
     ui->lineEdit_yibiaoxinxi_final_assembly_num->setValidator(m_u24Validator);
-    ui->lineEdit_dizhishezhi_short_addr->setValidator(new QIntValidator(0, 15, this));
+    ui->lineEdit_dizhishezhi_short_addr->setValidator(new UIntValidator(15, this));
     ui->lineEdit_yibiaoxinxi_date->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^([0-9]{4}.[0-9]{2}.[0-9]{2})$")), this));
 }

@@ -18,8 +18,8 @@
 class QDialog;
 class QPropertyAnimation;
 class QRegularExpressionValidator;
-class QIntValidator;
 class SerialLink;
+class UIntValidator;
 class hartThread;
 
 namespace Ui {
@@ -184,8 +184,8 @@ private:
     std::uint8_t m_calibrationWriteOutcome = 0; // 0 none, 1 success, 2 failure
 
     QRegularExpressionValidator *m_realValidator = nullptr;
-    QIntValidator *m_u16Validator = nullptr;
-    QIntValidator *m_u24Validator = nullptr;
+    UIntValidator *m_u16Validator = nullptr;
+    UIntValidator *m_u24Validator = nullptr;
 
     QVector<double> m_timeSeries, m_pvSeries, m_currentSeries;
 

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -158,7 +159,7 @@ MeterInfo meterInfo(const DeviceData &d, std::uint8_t pollingAddress, std::uint3
 
 void collectMeterInfo(DeviceData &d, const MeterInfo &typed)
 {
-    put24(d.finalAssemblyNumber, parseUnsigned(typed.finalAssembly) & 0xFFFFFF);
+    put24(d.finalAssemblyNumber, std::min<std::uint32_t>(parseUnsigned(typed.finalAssembly), 0xFFFFFF));
     Date date;
     if (parseDate(typed.date, date)) {
         d.dateYear = std::uint8_t(date.year - 1900);
