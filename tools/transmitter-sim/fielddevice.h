@@ -1,0 +1,121 @@
+// The transmitter's command set and live behaviour, free of any I/O: takes one
+// addressed request, returns response code, field-device status and data.
+// Not thread-safe; TransmitterSim serialises all access.
+#pragma once
+
+#include "devicememory.h"
+#include "simconfig.h"
+
+#include <QtGlobal>
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+struct DeviceReply
+{
+    std::uint8_t responseCode = 0;
+    std::uint8_t status = 0;
+    std::vector<std::uint8_t> data;
+};
+
+namespace hartrc {
+constexpr std::uint8_t invalidSelection = 2;
+constexpr std::uint8_t tooLarge = 3;
+constexpr std::uint8_t tooSmall = 4;
+constexpr std::uint8_t tooFewDataBytes = 5;
+constexpr std::uint8_t writeProtected = 7;
+constexpr std::uint8_t wrongCurrentMode = 9;
+constexpr std::uint8_t accessRestricted = 16;
+constexpr std::uint8_t notImplemented = 64;
+} // namespace hartrc
+
+namespace fieldstatus {
+constexpr std::uint8_t pvOutOfLimits = 0x01;
+constexpr std::uint8_t currentSaturated = 0x04;
+constexpr std::uint8_t currentFixed = 0x08;
+constexpr std::uint8_t coldStart = 0x20;
+constexpr std::uint8_t configChanged = 0x40;
+} // namespace fieldstatus
+
+namespace ctrlreg {
+constexpr std::uint16_t unlock = 6;
+constexpr std::uint16_t unlockKey = 0x00C5;
+constexpr std::uint16_t userSave = 10;
+constexpr std::uint16_t factorySave = 90;
+constexpr std::uint16_t writeEnable = 128;
+constexpr std::uint16_t singleTempPoint = 129;
+} // namespace ctrlreg
+
+class FieldDevice
+{
+public:
+    explicit FieldDevice(const SimConfig &config);
+
+    bool isShortAddressMine(std::uint8_t addressByte) const;
+    bool isLongAddressMine(const std::uint8_t address[5]) const;
+
+    // nowMs: milliseconds since the device powered up; drives the PV and the unlock age.
+    DeviceReply execute(std::uint8_t command, const std::uint8_t *data, std::size_t length, qint64 nowMs);
+    // An answer that carries only the given code; the command is not carried out.
+    DeviceReply refuse(std::uint8_t responseCode, qint64 nowMs);
+
+    DeviceMemory &memory() { return m_memory; }
+    const DeviceMemory &memory() const { return m_memory; }
+
+    std::uint8_t pollingAddress() const { return m_pollingAddress; }
+    void setFixedPv(float value) { m_fixedPv = value; }
+    void setKeyBits(std::uint8_t bits) { m_keyBits = bits; }
+    void setTemperatureSignal(float value) { m_temperatureSignal = value; }
+    void setUnlockTimeoutMs(int ms) { m_unlockTimeoutMs = ms; }
+
+    std::uint16_t registerValue(std::uint16_t reg) const;
+    bool writeEnabled() const { return m_writeEnabled; }
+    bool currentFixed() const { return m_currentFixed; }
+    int userSaves() const { return m_userSaves; }
+    int factorySaves() const { return m_factorySaves; }
+
+private:
+    struct Request
+    {
+        const std::uint8_t *data;
+        std::size_t length;
+    };
+
+    void loadDefaults();
+    void refreshLiveValues(qint64 nowMs);
+    float rawPv(qint64 nowMs) const;
+    float presentPv(qint64 nowMs) const;
+    bool isMakerDevice() const;
+    bool unlocked(qint64 nowMs) const;
+    std::uint8_t takeStatus();
+
+    // Each returns the response code and fills data.
+    std::uint8_t universal(std::uint8_t command, Request req, std::vector<std::uint8_t> &data, qint64 nowMs, bool &known);
+    std::uint8_t deviceSpecific(std::uint8_t command, Request req, std::vector<std::uint8_t> &data, qint64 nowMs);
+    std::uint8_t memoryWrite(Request req, std::vector<std::uint8_t> &data);
+    std::uint8_t memoryRead(Request req, std::vector<std::uint8_t> &data);
+    std::uint8_t controlRegister(Request req, std::vector<std::uint8_t> &data, qint64 nowMs);
+
+    void appendBytes(std::vector<std::uint8_t> &data, std::uint16_t address, std::size_t length) const;
+
+    DeviceMemory m_memory;
+    quint8 m_universalRevision;
+    quint8 m_deviceRevision;
+    quint32 m_deviceId;
+    quint8 m_pollingAddress;
+    float m_fixedPv;
+    int m_unlockTimeoutMs;
+
+    std::map<std::uint16_t, std::uint16_t> m_registers;
+    qint64 m_unlockedAtMs = -1;
+    bool m_writeEnabled = false;
+    bool m_currentFixed = false;
+    bool m_currentSaturated = false;
+    bool m_coldStart = true;
+    bool m_configChanged = false;
+    std::uint8_t m_keyBits = 0;
+    float m_temperatureSignal = 2500.0f;
+    int m_userSaves = 0;
+    int m_factorySaves = 0;
+};

@@ -1,0 +1,47 @@
+// Identity, behaviour and fault settings of the simulated transmitter, shared by the
+// device model, the line server and the command line.
+#pragma once
+
+#include "hartidentity.h"
+
+#include <QMap>
+#include <QSet>
+
+#include <cstdint>
+#include <limits>
+
+// Ways to make the simulated device misbehave. Counters (ignoreFirst, failAfter,
+// corruptEvery) start again from zero whenever the faults are replaced.
+struct SimFaults
+{
+    bool silent = false;                 // never answer anything
+    QSet<quint8> silentCommands;         // these commands are never answered
+    int ignoreFirst = 0;                 // leave the first N requests unanswered
+    int failAfter = 0;                   // stop answering after N answers; 0 = off
+    int corruptEvery = 0;                // break the checksum of every Nth answer; 0 = off
+    int delayMs = 0;                     // hold every answer back this long
+    bool wrongAddress = false;           // answer with altered polling and unique address bytes
+    QMap<quint8, quint8> responseCodeFor; // command -> code; the command is not executed
+    bool noise = false;                  // random non-0xFF bytes around every answer
+};
+
+struct SimConfig
+{
+    quint8 manufacturerId = makerManufacturerId;
+    quint8 deviceType = makerDeviceType;
+    quint8 hardwareRevision = static_cast<quint8>(makerHardwareRevision);
+    quint8 softwareRevision = 3;
+    quint8 universalRevision = 5;
+    quint8 deviceRevision = 1;
+    quint32 deviceId = 0x123456; // low 24 bits are used
+    quint8 pollingAddress = 0;
+    quint8 requiredPreambles = 5;
+    quint8 responsePreambles = 5;
+    // NaN: the PV follows a slow sine around 50 kPa; otherwise it stays at this value.
+    float fixedPv = std::numeric_limits<float>::quiet_NaN();
+    // Emit answers at the line speed of 1200 baud, 11 bits per character.
+    bool pace = false;
+    // Commands 128..135 and 137 need a register-6 unlock no older than this.
+    int unlockTimeoutMs = 60000;
+    SimFaults faults;
+};

@@ -1,0 +1,122 @@
+// A HART field device on a pseudo-terminal: the stand-in transmitter for end-to-end
+// tests and demo runs. One serving thread owns the line; the public API is thread-safe.
+#pragma once
+
+#include "fielddevice.h"
+#include "requestparser.h"
+#include "simconfig.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <random>
+#include <thread>
+
+// One request addressed to this device, as it was received.
+struct SimRequest
+{
+    quint8 command = 0;
+    QByteArray data;
+    bool longFrame = false;
+    bool answered = false;
+    quint8 responseCode = 0; // of the answer, if any
+};
+
+class TransmitterSim
+{
+public:
+    using Faults = SimFaults;
+
+    explicit TransmitterSim(const SimConfig &config = SimConfig());
+    ~TransmitterSim();
+    TransmitterSim(const TransmitterSim &) = delete;
+    TransmitterSim &operator=(const TransmitterSim &) = delete;
+
+    // Opens the pseudo-terminal and starts serving. With linkPath, a symbolic link to the
+    // port is created there (a stale link is replaced; any other file is left alone).
+    bool start(const QString &linkPath = QString());
+    void stop(); // joins the serving thread and removes the link
+    bool isRunning() const;
+    QString portPath() const; // the /dev/pts/N that clients open
+    QString linkPath() const;
+    QString errorString() const;
+
+    void setFaults(const Faults &faults); // also restarts the fault counters
+    Faults faults() const;
+    void setFixedPv(float value); // NaN: moving PV
+    void setKeyBits(quint8 bits); // command 137 status byte: bit 0 M, bit 1 S, bit 2 Z pressed
+    void setTemperatureSignal(float value);
+    void setPace(bool on);
+    void setUnlockTimeoutMs(int ms);
+    // One line per request and per answer, in hex. "-" = stderr, empty = off.
+    bool setTraceLog(const QString &path);
+
+    QByteArray memory(quint16 address, quint16 length) const; // empty when out of range
+    void setMemory(quint16 address, const QByteArray &bytes);
+    quint16 registerValue(quint16 reg) const; // last value written by command 136
+    bool writeEnabled() const;
+    bool currentFixed() const;
+    quint8 pollingAddress() const;
+    int userSaveCount() const;
+    int factorySaveCount() const;
+
+    QVector<SimRequest> requests() const;
+    void clearRequests();
+    int answeredCount() const;
+    int droppedFrameCount() const; // bad checksum or over-long
+
+private:
+    struct PendingAnswer
+    {
+        QByteArray bytes;
+        qint64 dueUs = 0;
+        qint64 startUs = -1; // first byte written
+        int sent = 0;
+        bool paced = false;
+    };
+
+    void serve();
+    void receive(const std::uint8_t *bytes, std::size_t count, qint64 nowUs);
+    void handleRequest(const ParsedRequest &request, qint64 nowUs);
+    QByteArray buildAnswer(const ParsedRequest &request, const DeviceReply &reply);
+    qint64 flushOutput(qint64 nowUs);
+    void closeAll();
+    qint64 elapsedUs() const;
+    void trace(const char *tag, const std::uint8_t *bytes, std::size_t count, qint64 nowUs);
+
+    mutable std::mutex m_mutex; // guards everything below up to the serving-thread section
+    SimConfig m_config;
+    FieldDevice m_device;
+    SimFaults m_faults;
+    int m_requestsSinceFaults = 0;
+    int m_answersSinceFaults = 0;
+    int m_answered = 0;
+    int m_dropped = 0;
+    QVector<SimRequest> m_requests;
+    std::FILE *m_trace = nullptr;
+    bool m_traceOwned = false;
+    std::mt19937 m_random{0x48415254u};
+    QString m_portPath;
+    QString m_linkPath;
+    QString m_error;
+
+    // Serving thread only (set up before it starts, torn down after it ends).
+    RequestParser m_parser;
+    std::deque<PendingAnswer> m_output;
+    qint64 m_lastRxUs = 0;
+    bool m_wantWrite = false;
+
+    int m_masterFd = -1;
+    int m_slaveFd = -1;
+    int m_wakePipe[2] = {-1, -1};
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_running{false};
+    const std::chrono::steady_clock::time_point m_startTime;
+};
