@@ -20,8 +20,9 @@ void raiseTimerThreadPriority()
 
 MMTimer::MMTimer(QObject *parent)
     : QObject(parent)
-    , m_thread([this] { loop(); })
 {
+    // Started here, not in the initialiser list, so it never sees unconstructed members.
+    m_thread = std::thread([this] { loop(); });
 }
 
 MMTimer::~MMTimer()
