@@ -219,6 +219,7 @@ void TransmitterSim::serve()
 
 void TransmitterSim::receive(const std::uint8_t *bytes, std::size_t count, qint64 nowUs)
 {
+    m_lineFreeUs = std::max(m_lineFreeUs, nowUs) + qint64(count) * kCharTimeNumUs / kCharTimeDenom;
     if (m_parser.collecting() && nowUs - m_lastRxUs > kInterByteGapUs)
         m_parser.reset();
     m_lastRxUs = nowUs;
@@ -285,6 +286,8 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
     answer.bytes = buildAnswer(request, reply);
     answer.dueUs = nowUs + qint64(std::max(0, f.delayMs)) * 1000;
     answer.paced = m_config.pace;
+    if (answer.paced)
+        answer.dueUs = std::max(answer.dueUs, m_lineFreeUs);
     trace("tx", reinterpret_cast<const std::uint8_t *>(answer.bytes.constData()),
           std::size_t(answer.bytes.size()), nowUs);
     if (m_output.size() >= kMaxQueuedAnswers)

@@ -110,6 +110,9 @@ private:
     RequestParser m_parser;
     std::deque<PendingAnswer> m_output;
     qint64 m_lastRxUs = 0;
+    // When the bytes received so far would have finished arriving at 1200 baud; a paced
+    // device does not answer before its request is off the line.
+    qint64 m_lineFreeUs = 0;
     bool m_wantWrite = false;
 
     int m_masterFd = -1;
