@@ -427,9 +427,10 @@ void MainWindow::rebuildNavigation(const DeviceData &d)
         m_navPages[i]->show();
     }
     // Display, proprietary settings and cancelling a PV zero need the maker's own commands.
-    for (QWidget *w : {static_cast<QWidget *>(ui->pushButton_xianshishezhi), static_cast<QWidget *>(ui->label_xianshishezhi),
-                       static_cast<QWidget *>(ui->pushButton_zhuanyoushezhi), static_cast<QWidget *>(ui->label_zhuanyoushezhi),
-                       static_cast<QWidget *>(ui->pushButton_quxiaoqingling)})
+    const std::initializer_list<QWidget *> makerOnly = {ui->pushButton_xianshishezhi, ui->label_xianshishezhi,
+                                                        ui->pushButton_zhuanyoushezhi, ui->label_zhuanyoushezhi,
+                                                        ui->pushButton_quxiaoqingling};
+    for (QWidget *w : makerOnly)
         w->setVisible(maker);
 }
 

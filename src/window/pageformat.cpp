@@ -5,6 +5,7 @@
 #include "hartidentity.h"
 #include "units.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QLocale>
 #include <QRegularExpression>
@@ -14,6 +15,14 @@
 #include <cstring>
 
 namespace pagefmt {
+
+namespace {
+// The page texts belong to the window's translation context.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+} // namespace
 
 QString real(float value)
 {
@@ -43,7 +52,7 @@ QString hexByte(std::uint8_t value)
 QString manufacturerText(std::uint8_t id)
 {
     if (id == makerManufacturerId || id == makerManufacturerIdAlt)
-        return QStringLiteral("VQM");
+        return tr("VQM");
     return hexByte(id);
 }
 
@@ -54,7 +63,7 @@ QString unitText(std::uint8_t code)
 
 QString transferText(std::uint8_t code)
 {
-    return code == 1 ? QStringLiteral("开方") : QStringLiteral("线性");
+    return code == 1 ? tr("开方") : tr("线性");
 }
 
 std::uint32_t get24(const std::uint8_t *bytes)
@@ -180,8 +189,8 @@ MoreInfo moreInfo(const DeviceData &d)
     m.deviceRevision = QString::number(d.deviceRevision);
     m.hardwareRevision = QString::number(d.hardwareRevision);
     m.softwareRevision = QString::number(d.softwareRevision);
-    m.alarmSelection = d.alarmSelection != 0 ? QStringLiteral("输出最小电流") : QStringLiteral("输出最大电流");
-    m.writeProtect = d.writeProtect != 0 ? QStringLiteral("已写保护") : QStringLiteral("未写保护");
+    m.alarmSelection = d.alarmSelection != 0 ? tr("输出最小电流") : tr("输出最大电流");
+    m.writeProtect = d.writeProtect != 0 ? tr("已写保护") : tr("未写保护");
     return m;
 }
 

@@ -33,8 +33,6 @@ private slots:
     void collectMeterInfo_lowerCaseFoldedAndFieldsClearedBeforePacking();
     void collectMeterInfo_finalAssemblyNumberAsThreeBytes_data();
     void collectMeterInfo_finalAssemblyNumberAsThreeBytes();
-    void meterInfo_showsIdentityAndUnpackedTexts();
-    void transmitterInfo_formatsEveryField();
     void moreInfo_alarmAndWriteProtectTexts_data();
     void moreInfo_alarmAndWriteProtectTexts();
     void collectRange_unitByComboIndex_data();
@@ -241,50 +239,6 @@ void TestPageFormat::collectMeterInfo_finalAssemblyNumberAsThreeBytes()
     pagefmt::collectMeterInfo(d, typed);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(d.finalAssemblyNumber), 3), bytes);
     QCOMPARE(int(d.reserved00D3), 0x5A);
-}
-
-void TestPageFormat::meterInfo_showsIdentityAndUnpackedTexts()
-{
-    DeviceData d = blank();
-    packAscii(d.tag, "SIMTX-01", sizeof d.tag);
-    d.dateDay = 26;
-    d.dateMonth = 5;
-    d.dateYear = 122;
-    pagefmt::put24(d.finalAssemblyNumber, 74565);
-    const pagefmt::MeterInfo m = pagefmt::meterInfo(d, 3, 0x123456);
-    QCOMPARE(m.shortAddress, QStringLiteral("3"));
-    QCOMPARE(m.longAddress, QStringLiteral("1193046"));
-    QCOMPARE(m.tag, QStringLiteral("SIMTX-01"));
-    QCOMPARE(m.finalAssembly, QStringLiteral("74565"));
-    QCOMPARE(m.date, QStringLiteral("2022.05.26"));
-}
-
-void TestPageFormat::transmitterInfo_formatsEveryField()
-{
-    DeviceData d = blank();
-    d.sensorUnits = 12;
-    d.sensorUpperLimit = 1000.0f;
-    d.sensorLowerLimit = -100.0f;
-    d.minimumSpan = 0.0005f;
-    pagefmt::put24(d.sensorSerial, 123456);
-    d.pvUnits = 7;
-    d.upperRangeValue = 100.0f;
-    d.lowerRangeValue = 1234567.0f;
-    d.damping = 0.25f;
-    d.transferFunction = 1;
-    const pagefmt::TransmitterInfo t = pagefmt::transmitterInfo(d);
-    QCOMPARE(t.sensorUnit, QStringLiteral("kPa"));
-    QCOMPARE(t.sensorUpper, QStringLiteral("1000"));
-    QCOMPARE(t.sensorLower, QStringLiteral("-100"));
-    QCOMPARE(t.minimumSpan, QStringLiteral("0.0005"));
-    QCOMPARE(t.sensorSerial, QStringLiteral("123456"));
-    QCOMPARE(t.pvUnit, QStringLiteral("bar"));
-    QCOMPARE(t.upperRange, QStringLiteral("100"));
-    QCOMPARE(t.lowerRange, QStringLiteral("1.23457e+06"));
-    QCOMPARE(t.damping, QStringLiteral("0.25"));
-    QCOMPARE(t.transfer, QStringLiteral("开方"));
-    d.transferFunction = 2; // anything but 1 is linear
-    QCOMPARE(pagefmt::transmitterInfo(d).transfer, QStringLiteral("线性"));
 }
 
 void TestPageFormat::moreInfo_alarmAndWriteProtectTexts_data()
