@@ -134,7 +134,12 @@ void SerialLink::readMySerialPort()
 
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    // A vanished device shows as a resource error on a real port and as endless read
+    // errors (EIO) on a pseudo-terminal; either way the port is gone.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
+        && error != QSerialPort::WriteError)
+        return;
+    if (!m_port.isOpen())
         return;
     qCDebug(lcSerial, "port %s lost", qPrintable(m_portName));
     close();
