@@ -239,21 +239,24 @@ void hartThread::readCalibrationConfigOp()
     clearBit(ReadCalibrationConfig);
 }
 
-void hartThread::readCalibrationData()
+// Command 130 first (all of it, or only the factory unit), then one memory block.
+void hartThread::readConfigAndMemory(const QString &request, bool unitsOnly, std::uint16_t address,
+                                     std::uint16_t length)
 {
-    const QString request = QStringLiteral("read jiaozhunshuju");
-    if (!unlockDevice() || (progress(10), !readCalibrationConfig(true))) {
+    if (!unlockDevice() || (progress(10), !readCalibrationConfig(!unitsOnly, unitsOnly))) {
         send(outcome(request, false));
         progress(100);
+    } else if (progress(20), readDeviceMemory(address, length, 20, 100)) {
+        send(outcome(request, true));
     } else {
-        progress(20);
-        if (readDeviceMemory(0x0114, 908, 20, 100)) {
-            send(outcome(request, true));
-        } else {
-            progress(100);
-            send(outcome(request, false));
-        }
+        progress(100);
+        send(outcome(request, false));
     }
+}
+
+void hartThread::readCalibrationData()
+{
+    readConfigAndMemory(QStringLiteral("read jiaozhunshuju"), false, 0x0114, 908);
     clearBit(ReadCalibrationData);
 }
 
@@ -340,19 +343,7 @@ void hartThread::readAdc()
 
 void hartThread::readUserCalibration()
 {
-    const QString request = QStringLiteral("read yonghujiaozhunshuju");
-    if (!unlockDevice() || (progress(10), !readCalibrationConfig(false, true))) {
-        send(outcome(request, false));
-        progress(100);
-    } else {
-        progress(20);
-        if (readDeviceMemory(0x0348, 28, 20, 100)) {
-            send(outcome(request, true));
-        } else {
-            progress(100);
-            send(outcome(request, false));
-        }
-    }
+    readConfigAndMemory(QStringLiteral("read yonghujiaozhunshuju"), true, 0x0348, 28);
     clearBit(ReadUserCalibration);
 }
 

@@ -129,6 +129,8 @@ private:
     void writeSensorConfig();
     bool readCalibrationConfig(bool withText, bool unitsOnly = false);
     void readCalibrationConfigOp();
+    void readConfigAndMemory(const QString &request, bool unitsOnly, std::uint16_t address,
+                             std::uint16_t length);
     void readCalibrationData();
     void writeCalibrationData();
     void readAdc();
