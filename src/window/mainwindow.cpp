@@ -19,6 +19,7 @@
 #include <QMutexLocker>
 #include <QPropertyAnimation>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -413,8 +414,18 @@ void MainWindow::clearNavigation()
 {
     for (QWidget *group : m_navPages)
         group->hide();
-    while (ui->toolBox->count() > 0)
+    while (ui->toolBox->count() > 0) {
+        // QToolBox only deleteLater()s the scroll area that carried the group. Until then its
+        // event filter stays on the group, and once the group is added again the old and the
+        // new scroll area resize it against each other without end (a stack overflow when
+        // the groups are rebuilt before the event loop runs). Delete it now.
+        QWidget *group = ui->toolBox->widget(0);
+        QWidget *viewport = group->parentWidget();
+        auto *scrollArea = viewport ? qobject_cast<QScrollArea *>(viewport->parentWidget()) : nullptr;
         ui->toolBox->removeItem(0);
+        if (scrollArea && scrollArea->widget() == group)
+            delete scrollArea;
+    }
 }
 
 void MainWindow::rebuildNavigation(const DeviceData &d)

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPropertyAnimation>
 #include <QRegularExpression>
+#include <QScrollArea>
 
 namespace {
 
@@ -55,6 +56,7 @@ private slots:
     void zeroShiftFailure_refreshesFieldsAfterDialog();
     void fixedCurrentResults_trackHeldCurrent();
     void unknownMessages_changeNothing();
+    void searchSucceeded_rebuiltBeforeEventLoopRuns_keepsOneSetOfGroups();
     void validators_limitWhatCanBeTyped_data();
     void validators_limitWhatCanBeTyped();
     void askDialog_answersAndKeepsItsSize_data();
@@ -488,6 +490,20 @@ void TestWindowShell::unknownMessages_changeNothing()
     QVERIFY(f.dialogs.seen.isEmpty());
     QVERIFY(!f.button("pushButton_chaxunyibiao")->isEnabled()); // live samples leave the buttons alone
     QCOMPARE(f.w<QComboBox>("comboBox_status")->count(), 0);
+}
+
+void TestWindowShell::searchSucceeded_rebuiltBeforeEventLoopRuns_keepsOneSetOfGroups()
+{
+    // Removing and re-adding the tool-box groups with no event loop turn in between once
+    // overflowed the stack in the tool box's scroll areas.
+    WindowFixture f;
+    for (int i = 0; i < 3; ++i)
+        f.window->receiveMessageFromHartThread(QStringLiteral("search meter succeed"));
+    auto *box = f.w<QToolBox>("toolBox");
+    QCOMPARE(box->count(), 4);
+    QCOMPARE(box->findChildren<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly).size(), 4);
+    QCOMPARE(f.page(), 2);
+    QCOMPARE(f.status(), QStringLiteral("查询到仪表"));
 }
 
 void TestWindowShell::validators_limitWhatCanBeTyped_data()
