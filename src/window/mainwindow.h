@@ -123,7 +123,6 @@ private:
         std::uint32_t deviceId;
     };
 
-    void buildForm();
     void installValidators();
     void startWorker();
     void onPortLost();
