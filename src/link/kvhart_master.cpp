@@ -37,10 +37,10 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         return 1;
 
     hart::RequestFrame request;
-    hart::buildRequest(request, command, data, length, masterBit, pollingAddress, uniqueAddress,
-                       preambleCount);
     {
         std::lock_guard<std::mutex> lock(m_rxLock);
+        hart::buildRequest(request, command, data, length, masterBit, pollingAddress,
+                           uniqueAddress, preambleCount);
         std::memcpy(txFrame, request.frame, sizeof txFrame);
         std::memcpy(txBuffer, request.tx, sizeof txBuffer);
         txFrameLength = request.frameLength;

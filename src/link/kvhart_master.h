@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -83,6 +84,25 @@ public:
     // the worker never sits out the retry budget.
     void abort();
     bool isAborted() const { return m_aborted.load(); }
+    // Addressing as one consistent copy, for readers on other threads (the window).
+    struct Addressing
+    {
+        std::uint8_t pollingAddress;
+        std::uint8_t uniqueAddress[5];
+    };
+    Addressing addressing() const
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        Addressing a{pollingAddress, {}};
+        std::copy(uniqueAddress, uniqueAddress + 5, a.uniqueAddress);
+        return a;
+    }
+    void setPollingAddress(std::uint8_t address)
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        pollingAddress = address;
+    }
+
     // Accepted frames not yet taken by a transaction (diagnostics and tests).
     int pendingFrames() const { return m_semaphore.available(); }
 

@@ -94,6 +94,8 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
     if (!m_port.isOpen())
         return;
     m_port.clear(QSerialPort::AllDirections);
+    if (!m_port.isOpen())
+        return; // clearing found the port gone (portLost has been sent)
     setRts(true);
     m_txBytes += m_port.write(data);
     // QSerialPort writes from the event loop; push the bytes out now so the RTS

@@ -978,8 +978,9 @@ MainWindow::Snapshot MainWindow::snapshot()
     QMutexLocker lock(&m_worker->mutex);
     Snapshot s;
     std::memcpy(&s.data, &deviceData, sizeof s.data);
-    s.pollingAddress = m_worker->master()->pollingAddress;
-    s.deviceId = pagefmt::deviceIdentifier(m_worker->master()->uniqueAddress);
+    const kvhart_master::Addressing a = m_worker->master()->addressing();
+    s.pollingAddress = a.pollingAddress;
+    s.deviceId = pagefmt::deviceIdentifier(a.uniqueAddress);
     return s;
 }
 

@@ -97,7 +97,7 @@ bool hartThread::readCommand15(Fields15 fields)
 
 bool hartThread::searchAt(std::uint8_t address)
 {
-    m_master->pollingAddress = address;
+    m_master->setPollingAddress(address);
     return readCommand0() && readCommand14() && readCommand15(Fields15::All);
 }
 
@@ -105,7 +105,7 @@ void hartThread::searchMeter()
 {
     m_deviceFound.store(false);
     progress(10);
-    m_master->pollingAddress = 0;
+    m_master->setPollingAddress(0);
     const bool ok = readCommand0() && (progress(40), readCommand14())
                     && (progress(70), readCommand15(Fields15::All));
     clearBit(SearchMeter);
@@ -228,7 +228,7 @@ void hartThread::writeAddrInfo()
     progress(10);
     const bool ok = command(6, &address, 1);
     if (ok)
-        m_master->pollingAddress = address;
+        m_master->setPollingAddress(address);
     send(ok ? QStringLiteral("write addr info succeed") : QStringLiteral("write addr info failed"));
     progress(100);
     clearBit(WriteAddrInfo);
