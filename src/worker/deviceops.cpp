@@ -138,6 +138,20 @@ void hartThread::userSave()
     progress(100);
 }
 
+void hartThread::finish(const QString &request, bool ok, Save save)
+{
+    if (!ok) {
+        progress(100);
+        send(outcome(request, false));
+        return;
+    }
+    send(outcome(request, true));
+    if (save == Save::Factory)
+        factorySave();
+    else if (save == Save::User)
+        userSave();
+}
+
 void hartThread::readSensorConfig()
 {
     const QString request = QStringLiteral("read chuanganqipeizhishuju");
@@ -246,11 +260,9 @@ void hartThread::readConfigAndMemory(const QString &request, bool unitsOnly, std
     if (!unlockDevice() || (progress(10), !readCalibrationConfig(!unitsOnly, unitsOnly))) {
         send(outcome(request, false));
         progress(100);
-    } else if (progress(20), readDeviceMemory(address, length, 20, 100)) {
-        send(outcome(request, true));
     } else {
-        progress(100);
-        send(outcome(request, false));
+        progress(20);
+        finish(request, readDeviceMemory(address, length, 20, 100), Save::None);
     }
 }
 
@@ -286,13 +298,7 @@ void hartThread::writeCalibrationData()
         qCDebug(lcWorker, "num=%d", 908);
         ok = writeDeviceMemory(0x0114, 908, 20, 80) && writeDeviceMemory(0x009C, 8, 80, 90);
     }
-    if (ok) {
-        send(outcome(request, true));
-        factorySave();
-    } else {
-        progress(100);
-        send(outcome(request, false));
-    }
+    finish(request, ok, Save::Factory);
     clearBit(WriteCalibrationData);
 }
 
@@ -390,13 +396,7 @@ void hartThread::writeFactoryCurrentData()
 {
     const QString request = QStringLiteral("write gongchangdianliujiaozhunshuju");
     qCDebug(lcWorker, "write_gongchangdianliujiaozhunshuju");
-    if (unlockDevice() && writeDeviceMemory(0x0364, 316, 0, 90)) {
-        send(outcome(request, true));
-        factorySave();
-    } else {
-        progress(100);
-        send(outcome(request, false));
-    }
+    finish(request, unlockDevice() && writeDeviceMemory(0x0364, 316, 0, 90), Save::Factory);
     clearBit(WriteFactoryCurrentData);
 }
 
@@ -404,12 +404,8 @@ void hartThread::writeFactoryCurrentData()
 void hartThread::memoryReadOperation(const QString &request, std::uint16_t address,
                                      std::uint16_t length, int leading, int start, int end)
 {
-    if (unlockDevice() && (progress(leading), readDeviceMemory(address, length, start, end))) {
-        send(outcome(request, true));
-    } else {
-        progress(100);
-        send(outcome(request, false));
-    }
+    finish(request, unlockDevice() && (progress(leading), readDeviceMemory(address, length, start, end)),
+           Save::None);
 }
 
 // Gate, leading progress, one memory write, then the result and a user or factory save.
@@ -417,43 +413,28 @@ void hartThread::memoryWriteOperation(const QString &request, std::uint16_t addr
                                       std::uint16_t length, int leading, int start, int end,
                                       bool factory, bool progressBeforeSucceed)
 {
-    if (unlockDevice() && (progress(leading), writeDeviceMemory(address, length, start, end))) {
-        if (progressBeforeSucceed)
-            progress(100);
-        send(outcome(request, true));
-        if (factory)
-            factorySave();
-        else
-            userSave();
-    } else {
+    const bool ok = unlockDevice() && (progress(leading), writeDeviceMemory(address, length, start, end));
+    if (ok && progressBeforeSucceed)
         progress(100);
-        send(outcome(request, false));
-    }
+    finish(request, ok, factory ? Save::Factory : Save::User);
 }
 
 void hartThread::readModbus()
 {
     const QString request = QStringLiteral("read modbus custom reg");
-    if (unlockDevice() && readDeviceMemory(0x04A2, 2, 20, 30) && readDeviceMemory(0x04A4, 222, 30, 100)) {
-        send(outcome(request, true));
-    } else {
-        progress(100);
-        send(outcome(request, false));
-    }
+    finish(request,
+           unlockDevice() && readDeviceMemory(0x04A2, 2, 20, 30) && readDeviceMemory(0x04A4, 222, 30, 100),
+           Save::None);
     clearBit(ReadModbus);
 }
 
 void hartThread::writeModbus()
 {
     const QString request = QStringLiteral("write modbus custom reg");
-    if (unlockDevice() && (progress(5), writeDeviceMemory(0x04A2, 2, 5, 20))
-        && writeDeviceMemory(0x04A4, 222, 20, 90)) {
-        send(outcome(request, true));
-        factorySave();
-    } else {
-        progress(100);
-        send(outcome(request, false));
-    }
+    finish(request,
+           unlockDevice() && (progress(5), writeDeviceMemory(0x04A2, 2, 5, 20))
+               && writeDeviceMemory(0x04A4, 222, 20, 90),
+           Save::Factory);
     clearBit(WriteModbus);
 }
 
@@ -461,13 +442,7 @@ void hartThread::pvClearReset()
 {
     // Not gated: the zero correction word is written for any device that takes it.
     progress(10);
-    if (writeDeviceMemory(0x0360, 4, 10, 90)) {
-        send(QStringLiteral("PV clear reset succeed"));
-        userSave();
-    } else {
-        progress(100);
-        send(QStringLiteral("PV clear reset failed"));
-    }
+    finish(QStringLiteral("PV clear reset"), writeDeviceMemory(0x0360, 4, 10, 90), Save::User);
     clearBit(PvClearReset);
 }
 
@@ -486,13 +461,8 @@ void hartThread::singleTempMode()
 
 void hartThread::writeAll()
 {
-    if (unlockDevice() && (progress(5), writeDeviceMemory(0x0076, 1292, 5, 90))) {
-        send(QStringLiteral("write all succeed"));
-        factorySave();
-    } else {
-        progress(100);
-        send(QStringLiteral("write all failed"));
-    }
+    finish(QStringLiteral("write all"), unlockDevice() && (progress(5), writeDeviceMemory(0x0076, 1292, 5, 90)),
+           Save::Factory);
     clearBit(WriteAll);
 }
 

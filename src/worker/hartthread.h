@@ -124,6 +124,9 @@ private:
     bool writeDeviceMemory(std::uint16_t address, std::uint16_t length, int start, int end);
     void factorySave();
     void userSave();
+    enum class Save { None, User, Factory };
+    // The common ending: the success string and the save, or P 100 and the failure string.
+    void finish(const QString &request, bool ok, Save save);
     void keepAlive();
     void readSensorConfig();
     void writeSensorConfig();
