@@ -152,6 +152,16 @@ void hartThread::finish(const QString &request, bool ok, Save save)
         userSave();
 }
 
+// Configuration reads close with P 100 before success but after failure.
+void hartThread::finishConfigRead(const QString &request, bool ok)
+{
+    if (ok)
+        progress(100);
+    send(outcome(request, ok));
+    if (!ok)
+        progress(100);
+}
+
 void hartThread::readSensorConfig()
 {
     const QString request = QStringLiteral("read chuanganqipeizhishuju");
@@ -171,13 +181,7 @@ void hartThread::readSensorConfig()
         deviceData.sensorLowerLimit = getFloatBE(r.data + 14);
         deviceData.minimumSpan = getFloatBE(r.data + 18);
     }
-    if (ok) {
-        progress(100);
-        send(outcome(request, true));
-    } else {
-        send(outcome(request, false));
-        progress(100);
-    }
+    finishConfigRead(request, ok);
     clearBit(ReadSensorConfig);
 }
 
@@ -243,13 +247,7 @@ void hartThread::readCalibrationConfigOp()
 {
     const QString request = QStringLiteral("read jiaozhunpeizhishuju");
     const bool ok = unlockDevice() && (progress(10), readCalibrationConfig(false));
-    if (ok) {
-        progress(100);
-        send(outcome(request, true));
-    } else {
-        send(outcome(request, false));
-        progress(100);
-    }
+    finishConfigRead(request, ok);
     clearBit(ReadCalibrationConfig);
 }
 

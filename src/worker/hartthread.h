@@ -127,6 +127,7 @@ private:
     enum class Save { None, User, Factory };
     // The common ending: the success string and the save, or P 100 and the failure string.
     void finish(const QString &request, bool ok, Save save);
+    void finishConfigRead(const QString &request, bool ok);
     void keepAlive();
     void readSensorConfig();
     void writeSensorConfig();
