@@ -15,10 +15,13 @@ constexpr int kMaxTerms = 20;
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
               "fits rely on IEEE division by zero");
 
-template <typename T> void eliminate(int N, T* A, T* x, T* b)
+template<typename T>
+void eliminate(int N, T *A, T *x, T *b)
 {
     const auto n = static_cast<std::size_t>(N);
-    auto at = [A, n](std::size_t r, std::size_t c) -> T& { return A[r * n + c]; };
+    auto at = [A, n](std::size_t r, std::size_t c) -> T & {
+        return A[r * n + c];
+    };
 
     for (std::size_t i = 0; i + 1 < n; ++i) {
         std::size_t pivot = i;
@@ -48,14 +51,14 @@ template <typename T> void eliminate(int N, T* A, T* x, T* b)
 
 } // namespace
 
-void solve_linear_system(int N, float* A, float* x, float* b)
+void solve_linear_system(int N, float *A, float *x, float *b)
 {
     if (N <= 0 || !A || !x || !b)
         return;
     eliminate(N, A, x, b);
 }
 
-void fit_polynomial_normal(int n, const float* x, const float* y, unsigned m, float* a)
+void fit_polynomial_normal(int n, const float *x, const float *y, unsigned m, float *a)
 {
     if (n <= 0 || !x || !y || !a || m >= static_cast<unsigned>(kMaxTerms))
         return;
@@ -107,7 +110,7 @@ void fit_polynomial_normal(int n, const float* x, const float* y, unsigned m, fl
         a[j] = static_cast<float>(q[j]);
 }
 
-void fit_polynomial_orthogonal(int n, const float* x, const float* y, int k, float* a)
+void fit_polynomial_orthogonal(int n, const float *x, const float *y, int k, float *a)
 {
     if (!x || !y || !a)
         return;

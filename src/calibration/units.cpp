@@ -6,33 +6,33 @@
 #include <limits>
 
 const std::array<UnitCode, kUnitCodeCount> unit_code_table{{
-    {1, "inH2O"},
-    {2, "inHg"},
-    {3, "ftH2O"},
-    {4, "mmH2O"},
-    {5, "mmHg"},
-    {6, "psi"},
-    {7, "bar"},
-    {8, "mbar"},
-    {9, "gf/cm2"},
-    {10, "kgf/cm2"},
-    {11, "Pa"},
-    {12, "kPa"},
-    {13, "Torr"},
-    {14, "atm"},
-    {237, "MPa"},
-    {238, "inH2O@4\xE2\x84\x83"}, // inH2O@4℃
-    {239, "mmH2O@4\xE2\x84\x83"}, // mmH2O@4℃
-    {240, "mH2O"},
-    {241, "mHg"},
-    {32, "\xE2\x84\x83"}, // ℃
-    {33, "\xE2\x84\x89"}, // ℉
-    {34, "\xC2\xB0R"},    // °R
-    {35, "Kelvin"},
-    {36, "mV"},
-    {39, "mA"},
-    {57, "%"},
-    {249, "custom"},
+        {1, "inH2O"},
+        {2, "inHg"},
+        {3, "ftH2O"},
+        {4, "mmH2O"},
+        {5, "mmHg"},
+        {6, "psi"},
+        {7, "bar"},
+        {8, "mbar"},
+        {9, "gf/cm2"},
+        {10, "kgf/cm2"},
+        {11, "Pa"},
+        {12, "kPa"},
+        {13, "Torr"},
+        {14, "atm"},
+        {237, "MPa"},
+        {238, "inH2O@4\xE2\x84\x83"}, // inH2O@4℃
+        {239, "mmH2O@4\xE2\x84\x83"}, // mmH2O@4℃
+        {240, "mH2O"},
+        {241, "mHg"},
+        {32, "\xE2\x84\x83"}, // ℃
+        {33, "\xE2\x84\x89"}, // ℉
+        {34, "\xC2\xB0R"},    // °R
+        {35, "Kelvin"},
+        {36, "mV"},
+        {39, "mA"},
+        {57, "%"},
+        {249, "custom"},
 }};
 
 namespace {
@@ -44,7 +44,7 @@ constexpr std::uint8_t kKelvin = 35;
 
 constexpr int kPressureCount = 19;
 constexpr std::array<std::uint8_t, kPressureCount> kPressureCodes{
-    1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 237, 238, 239, 240, 241};
+        1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 237, 238, 239, 240, 241};
 
 constexpr int pressureIndex(std::uint8_t code)
 {
@@ -69,25 +69,25 @@ constexpr double column(double heightM, double densityKgPerM3)
 
 // Each pressure unit in pascal, in kPressureCodes order.
 constexpr std::array<double, kPressureCount> kPascal{
-    column(kInch, kWater68F),      // inH2O (68 F)
-    column(kInch, kMercury0C),     // inHg (0 C)
-    column(12 * kInch, kWater68F), // ftH2O (68 F)
-    column(0.001, kWater68F),      // mmH2O (68 F)
-    column(0.001, kMercury0C),     // mmHg (0 C)
-    kPsi,                          // psi
-    1e5,                           // bar
-    100.0,                         // mbar
-    kGravity / 1e-4 / 1000.0,      // gf/cm2
-    kGravity / 1e-4,               // kgf/cm2
-    1.0,                           // Pa
-    1e3,                           // kPa
-    101325.0 / 760.0,              // Torr
-    101325.0,                      // atm
-    1e6,                           // MPa
-    column(kInch, kWater4C),       // inH2O@4C
-    column(0.001, kWater4C),       // mmH2O@4C
-    column(1.0, kWater68F),        // mH2O (68 F)
-    column(1.0, kMercury0C),       // mHg (0 C)
+        column(kInch, kWater68F),      // inH2O (68 F)
+        column(kInch, kMercury0C),     // inHg (0 C)
+        column(12 * kInch, kWater68F), // ftH2O (68 F)
+        column(0.001, kWater68F),      // mmH2O (68 F)
+        column(0.001, kMercury0C),     // mmHg (0 C)
+        kPsi,                          // psi
+        1e5,                           // bar
+        100.0,                         // mbar
+        kGravity / 1e-4 / 1000.0,      // gf/cm2
+        kGravity / 1e-4,               // kgf/cm2
+        1.0,                           // Pa
+        1e3,                           // kPa
+        101325.0 / 760.0,              // Torr
+        101325.0,                      // atm
+        1e6,                           // MPa
+        column(kInch, kWater4C),       // inH2O@4C
+        column(0.001, kWater4C),       // mmH2O@4C
+        column(1.0, kWater68F),        // mH2O (68 F)
+        column(1.0, kMercury0C),       // mHg (0 C)
 };
 
 using FactorRow = std::array<float, kPressureCount>;
@@ -133,9 +133,9 @@ constexpr std::array<FactorRow, kPressureCount> buildPressureFactors()
     std::array<FactorRow, kPressureCount> table{};
     for (int from = 0; from < kPressureCount; ++from) {
         for (int to = 0; to < kPressureCount; ++to) {
-            table[from][to] =
-                from == to ? 1.0f
-                           : static_cast<float>(roundToSevenDigits(kPascal[from] / kPascal[to]));
+            table[from][to] = from == to
+                    ? 1.0f
+                    : static_cast<float>(roundToSevenDigits(kPascal[from] / kPascal[to]));
         }
     }
     table[pressureIndex(4)] = kFromMmH2O;
@@ -195,9 +195,9 @@ constexpr double kC = -4.183e-12;
 
 } // namespace
 
-const char* unit_name_of_code(std::uint8_t code)
+const char *unit_name_of_code(std::uint8_t code)
 {
-    for (const UnitCode& entry : unit_code_table) {
+    for (const UnitCode &entry : unit_code_table) {
         if (entry.code == code)
             return entry.text;
     }

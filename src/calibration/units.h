@@ -8,7 +8,7 @@
 struct UnitCode
 {
     std::uint8_t code;
-    const char* text; // UTF-8
+    const char *text; // UTF-8
 };
 
 constexpr int kUnitCodeCount = 27;
@@ -17,9 +17,9 @@ constexpr int kUnitCodeCount = 27;
 extern const std::array<UnitCode, kUnitCodeCount> unit_code_table;
 
 // Shown for any code the table does not hold; also the last item of every unit combo box.
-constexpr const char* kUnitNotFoundText = "no found";
+constexpr const char *kUnitNotFoundText = "no found";
 
-const char* unit_name_of_code(std::uint8_t code);
+const char *unit_name_of_code(std::uint8_t code);
 
 // Code at a unit combo index; 0 for the trailing "no found" item or any other index.
 std::uint8_t unit_code_of_index(int index);

@@ -21,7 +21,7 @@ void putU16BE(std::uint8_t *p, std::uint16_t value)
 std::uint32_t getU32BE(const std::uint8_t *p)
 {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8
-           | std::uint32_t(p[3]);
+            | std::uint32_t(p[3]);
 }
 
 void putU32BE(std::uint8_t *p, std::uint32_t value)
@@ -68,9 +68,9 @@ void packAscii(std::uint8_t *dest, const char *text, std::size_t destLength)
             ++pos;
         }
         const std::uint8_t b[3] = {
-            static_cast<std::uint8_t>(c[0] << 2 | c[1] >> 4),
-            static_cast<std::uint8_t>((c[1] & 0x0F) << 4 | c[2] >> 2),
-            static_cast<std::uint8_t>((c[2] & 0x03) << 6 | c[3]),
+                static_cast<std::uint8_t>(c[0] << 2 | c[1] >> 4),
+                static_cast<std::uint8_t>((c[1] & 0x0F) << 4 | c[2] >> 2),
+                static_cast<std::uint8_t>((c[2] & 0x03) << 6 | c[3]),
         };
         const std::size_t n = std::min<std::size_t>(3, destLength - j);
         std::memcpy(dest + j, b, n);
@@ -85,10 +85,10 @@ void unpackAscii(char *dest, std::size_t destLength, const std::uint8_t *src, st
     for (std::size_t i = 0; i + 2 < srcLength; i += 3) {
         const std::uint8_t s0 = src[i], s1 = src[i + 1], s2 = src[i + 2];
         std::uint8_t c[4] = {
-            static_cast<std::uint8_t>(s0 >> 2),
-            static_cast<std::uint8_t>((s0 & 3) << 4 | s1 >> 4),
-            static_cast<std::uint8_t>((s1 & 0x0F) << 2 | s2 >> 6),
-            static_cast<std::uint8_t>(s2 & 0x3F),
+                static_cast<std::uint8_t>(s0 >> 2),
+                static_cast<std::uint8_t>((s0 & 3) << 4 | s1 >> 4),
+                static_cast<std::uint8_t>((s1 & 0x0F) << 2 | s2 >> 6),
+                static_cast<std::uint8_t>(s2 & 0x3F),
         };
         for (auto &ch : c)
             if (ch < 0x20)

@@ -7,9 +7,9 @@
 
 namespace hart {
 
-constexpr std::size_t kFrameAreaSize = 40;   // request and response frame areas
-constexpr std::size_t kTxBufferSize = 60;    // preambles + frame
-constexpr std::size_t kMaxRequestData = 31;  // 40-byte area minus 9 framing bytes
+constexpr std::size_t kFrameAreaSize = 40;  // request and response frame areas
+constexpr std::size_t kTxBufferSize = 60;   // preambles + frame
+constexpr std::size_t kMaxRequestData = 31; // 40-byte area minus 9 framing bytes
 constexpr std::uint8_t kMinPreambles = 5;
 constexpr std::uint8_t kMaxPreambles = 20;
 
@@ -31,7 +31,8 @@ std::uint8_t xorChecksum(const std::uint8_t *data, std::size_t length);
 // Encodes a NUL-terminated 8-bit string into exactly destLength bytes of packed ASCII.
 void packAscii(std::uint8_t *dest, const char *text, std::size_t destLength);
 // Decodes srcLength packed bytes into a NUL-padded buffer of destLength bytes.
-void unpackAscii(char *dest, std::size_t destLength, const std::uint8_t *src, std::size_t srcLength);
+void unpackAscii(char *dest, std::size_t destLength, const std::uint8_t *src,
+                 std::size_t srcLength);
 
 namespace hart {
 

@@ -15,8 +15,7 @@ constexpr std::uint8_t kCommand0DataLength = 12;
 
 kvhart_master::kvhart_master(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 kvhart_master::~kvhart_master()
 {
@@ -39,8 +38,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     hart::RequestFrame request;
     {
         std::lock_guard<std::mutex> lock(m_rxLock);
-        hart::buildRequest(request, command, data, length, masterBit, pollingAddress,
-                           uniqueAddress, preambleCount);
+        hart::buildRequest(request, command, data, length, masterBit, pollingAddress, uniqueAddress,
+                           preambleCount);
         std::memcpy(txFrame, request.frame, sizeof txFrame);
         std::memcpy(txBuffer, request.tx, sizeof txBuffer);
         txFrameLength = request.frameLength;
@@ -85,7 +84,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         if (m_aborted.load())
             return 1;
         ++attempt;
-        qCDebug(lcLink, "%s", qPrintable(QStringLiteral("retry count:%1  cmd:%2").arg(attempt).arg(command)));
+        qCDebug(lcLink, "%s",
+                qPrintable(QStringLiteral("retry count:%1  cmd:%2").arg(attempt).arg(command)));
         if (attempt >= retryCount)
             return 1;
     }

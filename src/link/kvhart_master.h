@@ -38,7 +38,8 @@ public:
     bool tryAcquire(int timeoutMs)
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_count > 0; }))
+        if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [this] { return m_count > 0; }))
             return false;
         --m_count;
         return true;
@@ -110,32 +111,77 @@ public:
     std::uint8_t readPrimaryVariable(HartResponse *r) { return transact(1, nullptr, 0, r); }
     std::uint8_t readLoopCurrentAndPercent(HartResponse *r) { return transact(2, nullptr, 0, r); }
     std::uint8_t readDynamicVariables(HartResponse *r) { return transact(3, nullptr, 0, r); }
-    std::uint8_t writePollingAddress(const std::uint8_t *d, HartResponse *r) { return transact(6, d, 1, r); }
-    std::uint8_t readUniqueIdentifierByTag(const std::uint8_t *d, HartResponse *r) { return transact(11, d, 6, r); }
+    std::uint8_t writePollingAddress(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(6, d, 1, r);
+    }
+    std::uint8_t readUniqueIdentifierByTag(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(11, d, 6, r);
+    }
     std::uint8_t readMessage(HartResponse *r) { return transact(12, nullptr, 0, r); }
     std::uint8_t readTagDescriptorDate(HartResponse *r) { return transact(13, nullptr, 0, r); }
     std::uint8_t readTransducerInfo(HartResponse *r) { return transact(14, nullptr, 0, r); }
     std::uint8_t readDeviceInfo(HartResponse *r) { return transact(15, nullptr, 0, r); }
     std::uint8_t readFinalAssemblyNumber(HartResponse *r) { return transact(16, nullptr, 0, r); }
-    std::uint8_t writeMessage(const std::uint8_t *d, HartResponse *r) { return transact(17, d, 24, r); }
-    std::uint8_t writeTagDescriptorDate(const std::uint8_t *d, HartResponse *r) { return transact(18, d, 21, r); }
-    std::uint8_t writeFinalAssemblyNumber(const std::uint8_t *d, HartResponse *r) { return transact(19, d, 3, r); }
-    std::uint8_t writeDamping(const std::uint8_t *d, HartResponse *r) { return transact(34, d, 4, r); }
-    std::uint8_t writeRangeValues(const std::uint8_t *d, HartResponse *r) { return transact(35, d, 9, r); }
+    std::uint8_t writeMessage(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(17, d, 24, r);
+    }
+    std::uint8_t writeTagDescriptorDate(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(18, d, 21, r);
+    }
+    std::uint8_t writeFinalAssemblyNumber(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(19, d, 3, r);
+    }
+    std::uint8_t writeDamping(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(34, d, 4, r);
+    }
+    std::uint8_t writeRangeValues(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(35, d, 9, r);
+    }
     std::uint8_t setUpperRangeValue() { return transact(36, nullptr, 0, nullptr); }
     std::uint8_t setLowerRangeValue() { return transact(37, nullptr, 0, nullptr); }
     std::uint8_t resetConfigurationChanged() { return transact(38, nullptr, 0, nullptr); }
-    std::uint8_t eepromControl(const std::uint8_t *d, HartResponse *r) { return transact(39, d, 1, r); }
-    std::uint8_t setFixedCurrent(const std::uint8_t *d, HartResponse *r) { return transact(40, d, 4, r); }
+    std::uint8_t eepromControl(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(39, d, 1, r);
+    }
+    std::uint8_t setFixedCurrent(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(40, d, 4, r);
+    }
     std::uint8_t performSelfTest() { return transact(41, nullptr, 0, nullptr); }
     std::uint8_t performDeviceReset() { return transact(42, nullptr, 0, nullptr); }
     std::uint8_t setPvZero() { return transact(43, nullptr, 0, nullptr); }
-    std::uint8_t writePvUnits(const std::uint8_t *d, HartResponse *r) { return transact(44, d, 1, r); }
-    std::uint8_t trimLoopCurrentZero(const std::uint8_t *d, HartResponse *r) { return transact(45, d, 4, r); }
-    std::uint8_t trimLoopCurrentGain(const std::uint8_t *d, HartResponse *r) { return transact(46, d, 4, r); }
-    std::uint8_t writeTransferFunction(const std::uint8_t *d, HartResponse *r) { return transact(47, d, 1, r); }
-    std::uint8_t writeTransducerSerial(const std::uint8_t *d, HartResponse *r) { return transact(49, d, 3, r); }
-    std::uint8_t writeResponsePreambles(const std::uint8_t *d, HartResponse *r) { return transact(59, d, 1, r); }
+    std::uint8_t writePvUnits(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(44, d, 1, r);
+    }
+    std::uint8_t trimLoopCurrentZero(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(45, d, 4, r);
+    }
+    std::uint8_t trimLoopCurrentGain(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(46, d, 4, r);
+    }
+    std::uint8_t writeTransferFunction(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(47, d, 1, r);
+    }
+    std::uint8_t writeTransducerSerial(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(49, d, 3, r);
+    }
+    std::uint8_t writeResponsePreambles(const std::uint8_t *d, HartResponse *r)
+    {
+        return transact(59, d, 1, r);
+    }
 
     // Addressing and protocol state. Written only by the worker thread, between transactions.
     std::uint8_t masterBit = 1;

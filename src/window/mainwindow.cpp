@@ -80,7 +80,7 @@ struct MainWindow::ResultRow
     const char *status;  // translated at run time (context MainWindow)
     const char *warning; // a failure: modal warning, page unchanged
     Effect effect;
-    int page;            // -1: no page change
+    int page; // -1: no page change
 };
 
 namespace {
@@ -90,94 +90,186 @@ using Effect = MainWindow::Effect;
 // Every exact result string the window reacts to. Rows of the calibration, monitoring,
 // Modbus and factory-test pages only report here until those pages fill themselves.
 const MainWindow::ResultRow kResultRows[] = {
-    {"search meter 1-15 failed", QT_TRANSLATE_NOOP("MainWindow", "查询仪表失败"), QT_TRANSLATE_NOOP("MainWindow", "查询仪表1-15失败！"), Effect::None, -1},
-    {"read tramsmeter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息成功"), nullptr, Effect::TransmitterInfo, 2},
-    {"read tramsmeter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败"), QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败！"), Effect::None, -1},
-    {"read meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息成功"), nullptr, Effect::MeterInfo, 3},
-    {"read meter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败"), QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败！"), Effect::None, -1},
-    {"write meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息成功"), nullptr, Effect::None, -1},
-    {"write meter info failed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败"), QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败！"), Effect::None, -1},
-    {"read more info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息成功"), nullptr, Effect::MoreInfo, 4},
-    {"read more info failed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败"), QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败！"), Effect::None, -1},
-    {"write addr info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息成功"), nullptr, Effect::None, -1},
-    {"write addr info failed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败"), QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败！"), Effect::None, -1},
-    {"read range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"), nullptr, Effect::Range, 6},
-    {"read range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"), QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
-    {"write range info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息成功"), nullptr, Effect::RangeWritten, 6},
-    {"write range info failed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败"), QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败！"), Effect::None, -1},
-    {"read qianyi range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"), nullptr, Effect::Rerange, 7},
-    {"read qianyi range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"), QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
-    {"lingdianqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移成功"), nullptr, Effect::Rerange, -1},
-    {"lingdianqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败"), QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败！"), Effect::Rerange, -1},
-    {"liangchengqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移成功"), nullptr, Effect::Rerange, -1},
-    {"liangchengqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败"), QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败！"), Effect::Rerange, -1},
-    {"read shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置成功"), nullptr, Effect::Output, 8},
-    {"read shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败"), QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败！"), Effect::None, -1},
-    {"write shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据成功"), nullptr, Effect::Output, -1},
-    {"write shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败！"), Effect::None, -1},
-    {"read xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置成功"), nullptr, Effect::Display, 9},
-    {"read xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败"), QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败！"), Effect::None, -1},
-    {"write xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置成功"), nullptr, Effect::None, -1},
-    {"write xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败"), QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败！"), Effect::None, -1},
-    {"read zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据成功"), nullptr, Effect::Proprietary, 10},
-    {"read zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败！"), Effect::None, -1},
-    {"write zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据成功"), nullptr, Effect::None, -1},
-    {"write zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败！"), Effect::None, -1},
-    {"PV clear succeed", QT_TRANSLATE_NOOP("MainWindow", "清零成功"), nullptr, Effect::None, -1},
-    {"PV clear failed", QT_TRANSLATE_NOOP("MainWindow", "清零失败"), QT_TRANSLATE_NOOP("MainWindow", "清零失败！"), Effect::None, -1},
-    {"PV clear reset succeed", QT_TRANSLATE_NOOP("MainWindow", "取消清零成功"), nullptr, Effect::None, -1},
-    {"PV clear reset failed", QT_TRANSLATE_NOOP("MainWindow", "取消清零失败"), QT_TRANSLATE_NOOP("MainWindow", "取消清零失败！"), Effect::None, -1},
-    {"fac save succeed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存成功"), nullptr, Effect::None, -1},
-    {"fac save failed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败"), QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败！"), Effect::None, -1},
-    {"user save succeed", QT_TRANSLATE_NOOP("MainWindow", "用户保存成功"), nullptr, Effect::None, -1},
-    {"user save failed", QT_TRANSLATE_NOOP("MainWindow", "用户保存失败"), QT_TRANSLATE_NOOP("MainWindow", "用户保存失败！"), Effect::None, -1},
-    {"write all succeed", QT_TRANSLATE_NOOP("MainWindow", "全部写入成功"), nullptr, Effect::None, -1},
-    {"write all failed", QT_TRANSLATE_NOOP("MainWindow", "写入失败"), QT_TRANSLATE_NOOP("MainWindow", "写入失败！"), Effect::None, -1},
-    {"enter dianliujiaozhun succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式"), nullptr, Effect::FixedCurrentOn, -1},
-    {"enter dianliujiaozhun failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败"), QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败！"), Effect::None, -1},
-    {"set fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "设置电流成功"), nullptr, Effect::FixedCurrentOn, -1},
-    {"set fix current failed", QT_TRANSLATE_NOOP("MainWindow", "设置电流失败"), QT_TRANSLATE_NOOP("MainWindow", "设置电流失败！"), Effect::None, -1},
-    {"exit fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式"), nullptr, Effect::FixedCurrentOff, -1},
-    {"exit fix current failed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败"), QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败！"), Effect::None, -1},
-    {"jiaozhun4ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr, Effect::None, -1},
-    {"jiaozhun20ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr, Effect::None, -1},
-    {"jiaozhun4ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"), QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
-    {"jiaozhun20ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"), QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
-    {"enter dianliuceshi succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式"), nullptr, Effect::FixedCurrentOn, -1},
-    {"enter dianliuceshi failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败"), QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败！"), Effect::None, -1},
-    {"enter gongchangdianliujiaozhun succeed", QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式成功"), nullptr, Effect::None, -1},
-    {"enter gongchangdianliujiaozhun failed", QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败"), QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败！"), Effect::None, -1},
-    {"exit gongchangdianliujiaozhun succeed", QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式成功"), nullptr, Effect::None, -1},
-    {"exit gongchangdianliujiaozhun failed", QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败"), QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败！"), Effect::None, -1},
-    {"write gongchangdianliujiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据成功"), nullptr, Effect::None, -1},
-    {"write gongchangdianliujiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败！"), Effect::None, -1},
-    {"read chuanganqipeizhishuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据成功"), nullptr, Effect::None, 16},
-    {"read chuanganqipeizhishuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败！"), Effect::None, -1},
-    {"write chuanganqipeizhishuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据成功"), nullptr, Effect::None, -1},
-    {"write chuanganqipeizhishuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败！"), Effect::None, -1},
-    {"read jiaozhunpeizhishuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据成功"), nullptr, Effect::None, 17},
-    {"read jiaozhunpeizhishuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败！"), Effect::None, -1},
-    {"read jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据成功"), nullptr, Effect::None, -1},
-    {"read jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败！"), Effect::None, -1},
-    {"write jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据成功"), nullptr, Effect::CalibrationWriteOk, -1},
-    {"write jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败！"), Effect::CalibrationWriteFailed, -1},
-    {"read yonghujiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据成功"), nullptr, Effect::None, 14},
-    {"read yonghujiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败！"), Effect::None, -1},
-    {"write yonghujiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据成功"), nullptr, Effect::None, -1},
-    {"write yonghujiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败！"), Effect::None, -1},
-    {"read SecondNonlinearityCorrection succeed", QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据成功"), nullptr, Effect::None, -1},
-    {"read SecondNonlinearityCorrection failed", QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败！"), Effect::None, -1},
-    {"write SecondNonlinearityCorrection succeed", QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据成功"), nullptr, Effect::None, -1},
-    {"write SecondNonlinearityCorrection failed", QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败！"), Effect::None, -1},
-    {"read modbus custom reg succeed", QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据成功"), nullptr, Effect::None, -1},
-    {"read modbus custom reg failed", QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败"), QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败！"), Effect::None, -1},
-    {"write modbus custom reg succeed", QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据成功"), nullptr, Effect::None, -1},
-    {"write modbus custom reg failed", QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败"), QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败！"), Effect::None, -1},
-    {"single temp compensation mode succeed", nullptr, nullptr, Effect::SingleTempDisplay, -1},
-    {"read ADC succeed", nullptr, nullptr, Effect::LiveData, -1},
-    {"read PV succeed", nullptr, nullptr, Effect::LiveData, -1},
-    {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::LiveData, -1},
-    {"read chuchang jiance succeed", nullptr, nullptr, Effect::LiveData, -1},
+        {"search meter 1-15 failed", QT_TRANSLATE_NOOP("MainWindow", "查询仪表失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "查询仪表1-15失败！"), Effect::None, -1},
+        {"read tramsmeter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息成功"),
+         nullptr, Effect::TransmitterInfo, 2},
+        {"read tramsmeter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败！"), Effect::None, -1},
+        {"read meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息成功"), nullptr,
+         Effect::MeterInfo, 3},
+        {"read meter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败！"), Effect::None, -1},
+        {"write meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息成功"), nullptr,
+         Effect::None, -1},
+        {"write meter info failed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败！"), Effect::None, -1},
+        {"read more info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息成功"), nullptr,
+         Effect::MoreInfo, 4},
+        {"read more info failed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败！"), Effect::None, -1},
+        {"write addr info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息成功"), nullptr,
+         Effect::None, -1},
+        {"write addr info failed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败！"), Effect::None, -1},
+        {"read range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"), nullptr,
+         Effect::Range, 6},
+        {"read range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
+        {"write range info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息成功"), nullptr,
+         Effect::RangeWritten, 6},
+        {"write range info failed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败！"), Effect::None, -1},
+        {"read qianyi range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"),
+         nullptr, Effect::Rerange, 7},
+        {"read qianyi range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
+        {"lingdianqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移成功"), nullptr,
+         Effect::Rerange, -1},
+        {"lingdianqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败！"), Effect::Rerange, -1},
+        {"liangchengqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移成功"), nullptr,
+         Effect::Rerange, -1},
+        {"liangchengqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败！"), Effect::Rerange, -1},
+        {"read shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置成功"), nullptr,
+         Effect::Output, 8},
+        {"read shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败！"), Effect::None, -1},
+        {"write shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据成功"),
+         nullptr, Effect::Output, -1},
+        {"write shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败！"), Effect::None, -1},
+        {"read xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置成功"), nullptr,
+         Effect::Display, 9},
+        {"read xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败！"), Effect::None, -1},
+        {"write xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置成功"),
+         nullptr, Effect::None, -1},
+        {"write xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败！"), Effect::None, -1},
+        {"read zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据成功"),
+         nullptr, Effect::Proprietary, 10},
+        {"read zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败！"), Effect::None, -1},
+        {"write zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据成功"),
+         nullptr, Effect::None, -1},
+        {"write zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败！"), Effect::None, -1},
+        {"PV clear succeed", QT_TRANSLATE_NOOP("MainWindow", "清零成功"), nullptr, Effect::None,
+         -1},
+        {"PV clear failed", QT_TRANSLATE_NOOP("MainWindow", "清零失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "清零失败！"), Effect::None, -1},
+        {"PV clear reset succeed", QT_TRANSLATE_NOOP("MainWindow", "取消清零成功"), nullptr,
+         Effect::None, -1},
+        {"PV clear reset failed", QT_TRANSLATE_NOOP("MainWindow", "取消清零失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "取消清零失败！"), Effect::None, -1},
+        {"fac save succeed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存成功"), nullptr, Effect::None,
+         -1},
+        {"fac save failed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败！"), Effect::None, -1},
+        {"user save succeed", QT_TRANSLATE_NOOP("MainWindow", "用户保存成功"), nullptr,
+         Effect::None, -1},
+        {"user save failed", QT_TRANSLATE_NOOP("MainWindow", "用户保存失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "用户保存失败！"), Effect::None, -1},
+        {"write all succeed", QT_TRANSLATE_NOOP("MainWindow", "全部写入成功"), nullptr,
+         Effect::None, -1},
+        {"write all failed", QT_TRANSLATE_NOOP("MainWindow", "写入失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入失败！"), Effect::None, -1},
+        {"enter dianliujiaozhun succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式"),
+         nullptr, Effect::FixedCurrentOn, -1},
+        {"enter dianliujiaozhun failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败！"), Effect::None, -1},
+        {"set fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "设置电流成功"), nullptr,
+         Effect::FixedCurrentOn, -1},
+        {"set fix current failed", QT_TRANSLATE_NOOP("MainWindow", "设置电流失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "设置电流失败！"), Effect::None, -1},
+        {"exit fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式"), nullptr,
+         Effect::FixedCurrentOff, -1},
+        {"exit fix current failed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败！"), Effect::None, -1},
+        {"jiaozhun4ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr,
+         Effect::None, -1},
+        {"jiaozhun20ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr,
+         Effect::None, -1},
+        {"jiaozhun4ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
+        {"jiaozhun20ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
+        {"enter dianliuceshi succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式"), nullptr,
+         Effect::FixedCurrentOn, -1},
+        {"enter dianliuceshi failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败！"), Effect::None, -1},
+        {"enter gongchangdianliujiaozhun succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式成功"), nullptr, Effect::None, -1},
+        {"enter gongchangdianliujiaozhun failed",
+         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败！"), Effect::None, -1},
+        {"exit gongchangdianliujiaozhun succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式成功"), nullptr, Effect::None, -1},
+        {"exit gongchangdianliujiaozhun failed",
+         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败！"), Effect::None, -1},
+        {"write gongchangdianliujiaozhunshuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据成功"), nullptr, Effect::None, -1},
+        {"write gongchangdianliujiaozhunshuju failed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败！"), Effect::None, -1},
+        {"read chuanganqipeizhishuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据成功"), nullptr, Effect::None, 16},
+        {"read chuanganqipeizhishuju failed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败！"), Effect::None, -1},
+        {"write chuanganqipeizhishuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据成功"), nullptr, Effect::None, -1},
+        {"write chuanganqipeizhishuju failed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败！"), Effect::None, -1},
+        {"read jiaozhunpeizhishuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据成功"), nullptr, Effect::None, 17},
+        {"read jiaozhunpeizhishuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败！"), Effect::None, -1},
+        {"read jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据成功"), nullptr,
+         Effect::None, -1},
+        {"read jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败！"), Effect::None, -1},
+        {"write jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据成功"),
+         nullptr, Effect::CalibrationWriteOk, -1},
+        {"write jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败！"), Effect::CalibrationWriteFailed, -1},
+        {"read yonghujiaozhunshuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据成功"), nullptr, Effect::None, 14},
+        {"read yonghujiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败！"), Effect::None, -1},
+        {"write yonghujiaozhunshuju succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据成功"), nullptr, Effect::None, -1},
+        {"write yonghujiaozhunshuju failed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败！"), Effect::None, -1},
+        {"read SecondNonlinearityCorrection succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据成功"), nullptr, Effect::None, -1},
+        {"read SecondNonlinearityCorrection failed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败！"), Effect::None, -1},
+        {"write SecondNonlinearityCorrection succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据成功"), nullptr, Effect::None, -1},
+        {"write SecondNonlinearityCorrection failed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败！"), Effect::None, -1},
+        {"read modbus custom reg succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据成功"), nullptr, Effect::None, -1},
+        {"read modbus custom reg failed", QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败！"), Effect::None, -1},
+        {"write modbus custom reg succeed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据成功"), nullptr, Effect::None, -1},
+        {"write modbus custom reg failed",
+         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败"),
+         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败！"), Effect::None, -1},
+        {"single temp compensation mode succeed", nullptr, nullptr, Effect::SingleTempDisplay, -1},
+        {"read ADC succeed", nullptr, nullptr, Effect::LiveData, -1},
+        {"read PV succeed", nullptr, nullptr, Effect::LiveData, -1},
+        {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::LiveData, -1},
+        {"read chuchang jiance succeed", nullptr, nullptr, Effect::LiveData, -1},
 };
 
 const MainWindow::ResultRow *findResultRow(const QString &message)
@@ -269,12 +361,12 @@ MainWindow::~MainWindow()
 void MainWindow::installValidators()
 {
     m_realValidator = new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^(-?(0|([1-9][0-9]{0,6}))\\.[0-9]{0,7})$")), this);
-    for (QLineEdit *edit : {ui->lineEdit_liangchengshezhi_rangeH, ui->lineEdit_liangchengshezhi_rangeL,
-                            ui->lineEdit_shuchushezhi_damp, ui->lineEdit_zhuanyoushezhi_baojinshangxian,
-                            ui->lineEdit_zhuanyoushezhi_baojinxiaxian,
-                            ui->lineEdit_zhuanyoushezhi_xiaoxinhaoqiechu, ui->lineEdit_zhuanyoushezhi_zengyi,
-                            ui->lineEdit_zhuanyoushezhi_pianzhi})
+            QRegularExpression(QStringLiteral("^(-?(0|([1-9][0-9]{0,6}))\\.[0-9]{0,7})$")), this);
+    for (QLineEdit *edit :
+         {ui->lineEdit_liangchengshezhi_rangeH, ui->lineEdit_liangchengshezhi_rangeL,
+          ui->lineEdit_shuchushezhi_damp, ui->lineEdit_zhuanyoushezhi_baojinshangxian,
+          ui->lineEdit_zhuanyoushezhi_baojinxiaxian, ui->lineEdit_zhuanyoushezhi_xiaoxinhaoqiechu,
+          ui->lineEdit_zhuanyoushezhi_zengyi, ui->lineEdit_zhuanyoushezhi_pianzhi})
         edit->setValidator(m_realValidator);
 
     m_u16Validator = new UIntValidator(65535, this);
@@ -282,16 +374,19 @@ void MainWindow::installValidators()
     ui->lineEdit_yibiaoxinxi_final_assembly_num->setValidator(m_u24Validator);
     ui->lineEdit_dizhishezhi_short_addr->setValidator(new UIntValidator(15, this));
     ui->lineEdit_yibiaoxinxi_date->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^([0-9]{4}.[0-9]{2}.[0-9]{2})$")), this));
+            QRegularExpression(QStringLiteral("^([0-9]{4}.[0-9]{2}.[0-9]{2})$")), this));
 }
 
 void MainWindow::startWorker()
 {
     m_worker = std::make_unique<hartThread>();
     m_link = std::make_unique<SerialLink>(m_worker->master());
-    connect(this, &MainWindow::sendMessageToHartThread, m_worker.get(), &hartThread::receiveMessageFromMainThread);
-    connect(m_worker.get(), &hartThread::sendMessageToMainThread, this, &MainWindow::receiveMessageFromHartThread);
-    connect(m_worker->master(), &kvhart_master::SendData, m_link.get(), &SerialLink::writeMySerialPort);
+    connect(this, &MainWindow::sendMessageToHartThread, m_worker.get(),
+            &hartThread::receiveMessageFromMainThread);
+    connect(m_worker.get(), &hartThread::sendMessageToMainThread, this,
+            &MainWindow::receiveMessageFromHartThread);
+    connect(m_worker->master(), &kvhart_master::SendData, m_link.get(),
+            &SerialLink::writeMySerialPort);
     connect(m_link.get(), &SerialLink::portLost, this, &MainWindow::onPortLost);
     m_worker->start();
 }
@@ -344,13 +439,26 @@ void MainWindow::on_pushButton_close_clicked()
 void MainWindow::showPage(int index)
 {
     QLabel *const arrows[kPageCount] = {
-        nullptr, nullptr,
-        ui->label_biansongqixinxi, ui->label_yibiaoxinxi, ui->label_gengduoxinxi,
-        ui->label_dizhishezhi, ui->label_liangchengshezhi, ui->label_youyuanqianyi,
-        ui->label_shuchushezhi, ui->label_xianshishezhi, ui->label_zhuanyoushezhi,
-        ui->label_yibiaoqingling, ui->label_dianliuweitiao, ui->label_guochengjiankong,
-        ui->label_yonghujiaozhun, ui->label_modbus_zutai, ui->label_chuanganqipeizhi,
-        ui->label_xianxinhuajiwenbu, ui->label_SecondNonlinearityCorrection, ui->label_chuchangjiance,
+            nullptr,
+            nullptr,
+            ui->label_biansongqixinxi,
+            ui->label_yibiaoxinxi,
+            ui->label_gengduoxinxi,
+            ui->label_dizhishezhi,
+            ui->label_liangchengshezhi,
+            ui->label_youyuanqianyi,
+            ui->label_shuchushezhi,
+            ui->label_xianshishezhi,
+            ui->label_zhuanyoushezhi,
+            ui->label_yibiaoqingling,
+            ui->label_dianliuweitiao,
+            ui->label_guochengjiankong,
+            ui->label_yonghujiaozhun,
+            ui->label_modbus_zutai,
+            ui->label_chuanganqipeizhi,
+            ui->label_xianxinhuajiwenbu,
+            ui->label_SecondNonlinearityCorrection,
+            ui->label_chuchangjiance,
     };
     for (QLabel *arrow : arrows) {
         if (arrow)
@@ -365,12 +473,14 @@ void MainWindow::showPage(int index)
 void MainWindow::on_stackedWidget_currentChanged(int)
 {
     const int page = ui->stackedWidget->currentIndex();
-    qCDebug(lcWindow).noquote() << QStringLiteral("stackedWidget_currentChanged,index=%1").arg(page);
+    qCDebug(lcWindow).noquote()
+            << QStringLiteral("stackedWidget_currentChanged,index=%1").arg(page);
     if (!m_worker)
         return; // the form is still being built
 
     const bool open = m_link->isOpen();
-    if (page == kPageUserCalibration || page == kPageLinearization || page == kPageSecondCorrection) {
+    if (page == kPageUserCalibration || page == kPageLinearization
+        || page == kPageSecondCorrection) {
         if (open)
             emit sendMessageToHartThread(QStringLiteral("read ADC"));
     } else {
@@ -421,7 +531,8 @@ void MainWindow::clearNavigation()
         // the groups are rebuilt before the event loop runs). Delete it now.
         QWidget *group = ui->toolBox->widget(0);
         QWidget *viewport = group->parentWidget();
-        auto *scrollArea = viewport ? qobject_cast<QScrollArea *>(viewport->parentWidget()) : nullptr;
+        auto *scrollArea =
+                viewport ? qobject_cast<QScrollArea *>(viewport->parentWidget()) : nullptr;
         ui->toolBox->removeItem(0);
         if (scrollArea && scrollArea->widget() == group)
             delete scrollArea;
@@ -438,9 +549,9 @@ void MainWindow::rebuildNavigation(const DeviceData &d)
         m_navPages[i]->show();
     }
     // Display, proprietary settings and cancelling a PV zero need the maker's own commands.
-    const std::initializer_list<QWidget *> makerOnly = {ui->pushButton_xianshishezhi, ui->label_xianshishezhi,
-                                                        ui->pushButton_zhuanyoushezhi, ui->label_zhuanyoushezhi,
-                                                        ui->pushButton_quxiaoqingling};
+    const std::initializer_list<QWidget *> makerOnly = {
+            ui->pushButton_xianshishezhi, ui->label_xianshishezhi, ui->pushButton_zhuanyoushezhi,
+            ui->label_zhuanyoushezhi, ui->pushButton_quxiaoqingling};
     for (QWidget *w : makerOnly)
         w->setVisible(maker);
 }
@@ -457,8 +568,9 @@ void MainWindow::refreshPortList()
     // The demo's simulated transmitter: a link to its pseudo-terminal, unseen by the
     // platform's port enumeration.
     const QDir tmp(QStringLiteral("/tmp"));
-    const QStringList links = tmp.entryList({QStringLiteral("ttyHARTSIM*")},
-                                            QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList links =
+            tmp.entryList({QStringLiteral("ttyHARTSIM*")},
+                          QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : links) {
         const QString path = tmp.filePath(name);
         if (QFileInfo::exists(path))
@@ -555,7 +667,8 @@ void MainWindow::tickTimerSlot()
 void MainWindow::runCentred(QDialog &dialog)
 {
     // Integer division toward zero; a window smaller than the dialog gives negative offsets.
-    dialog.move(x() + (width() - Dialog_Warning::kWidth) / 2, y() + (height() - Dialog_Warning::kHeight) / 2);
+    dialog.move(x() + (width() - Dialog_Warning::kWidth) / 2,
+                y() + (height() - Dialog_Warning::kHeight) / 2);
     dialog.exec();
 }
 
@@ -610,19 +723,22 @@ void MainWindow::on_pushButton_chaxunyibiao_clicked()
 void MainWindow::on_pushButton_biansongqixinxi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read tramsmeter info"), tr("正在读取变送器信息..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read tramsmeter info"), tr("正在读取变送器信息..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_yibiaoxinxi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read meter info"), tr("正在读取仪表信息..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read meter info"), tr("正在读取仪表信息..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_gengduoxinxi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read more info"), tr("正在读取更多信息..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read more info"), tr("正在读取更多信息..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_dizhishezhi_clicked()
@@ -634,31 +750,36 @@ void MainWindow::on_pushButton_dizhishezhi_clicked()
 void MainWindow::on_pushButton_liangchengshezhi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read range info"), tr("正在读取量程信息..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read range info"), tr("正在读取量程信息..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_youyuanqianyi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read qianyi range info"), tr("正在读取量程信息..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read qianyi range info"), tr("正在读取量程信息..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_shuchushezhi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read shuchushezhi"), tr("正在读取输出设置..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read shuchushezhi"), tr("正在读取输出设置..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_xianshishezhi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read xianshishezhi"), tr("正在读取显示设置..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read xianshishezhi"), tr("正在读取显示设置..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_zhuanyoushezhi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read zhuanyoushezhi"), tr("正在读取专有设置数据..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read zhuanyoushezhi"), tr("正在读取专有设置数据..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_yibiaoqingling_clicked()
@@ -681,13 +802,15 @@ void MainWindow::on_pushButton_guochengjiankong_clicked()
 void MainWindow::on_pushButton_yonghujiaozhun_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read yonghujiaozhunshuju"), tr("正在读取用户校准数据..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read yonghujiaozhunshuju"), tr("正在读取用户校准数据..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_chuanganqipeizhi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("read chuanganqipeizhishuju"), tr("正在读取传感器配置数据..."), WhileBusy::ShowEmptyPage);
+        startRequest(QStringLiteral("read chuanganqipeizhishuju"), tr("正在读取传感器配置数据..."),
+                     WhileBusy::ShowEmptyPage);
 }
 
 void MainWindow::on_pushButton_xianxinhuajiwenbu_clicked()
@@ -715,7 +838,8 @@ void MainWindow::on_pushButton_xieruyibiaoxinxi_clicked()
     if (!portReady())
         return;
     collectMeterInfo();
-    startRequest(QStringLiteral("write meter info"), tr("正在写入仪表信息..."), WhileBusy::KeepPage);
+    startRequest(QStringLiteral("write meter info"), tr("正在写入仪表信息..."),
+                 WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_set_addr_clicked()
@@ -724,7 +848,8 @@ void MainWindow::on_pushButton_set_addr_clicked()
         return;
     // The validator admits 0..15; anything else that slips through must not become an
     // address the transmitter cannot be found at.
-    const std::uint32_t address = std::min<std::uint32_t>(pagefmt::parseUnsigned(ui->lineEdit_dizhishezhi_short_addr->text()), 15);
+    const std::uint32_t address = std::min<std::uint32_t>(
+            pagefmt::parseUnsigned(ui->lineEdit_dizhishezhi_short_addr->text()), 15);
     {
         QMutexLocker lock(&m_worker->mutex);
         deviceData.newPollingAddress = std::uint8_t(address);
@@ -743,7 +868,8 @@ void MainWindow::on_pushButton_set_range_clicked()
         QMutexLocker lock(&m_worker->mutex);
         pagefmt::collectRange(deviceData, unitIndex, upper, lower);
     }
-    startRequest(QStringLiteral("write range info"), tr("正在写入量程信息..."), WhileBusy::KeepPage);
+    startRequest(QStringLiteral("write range info"), tr("正在写入量程信息..."),
+                 WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_lingdianqianyi_clicked()
@@ -755,7 +881,8 @@ void MainWindow::on_pushButton_lingdianqianyi_clicked()
 void MainWindow::on_pushButton_liangchengqianyi_clicked()
 {
     if (portReady())
-        startRequest(QStringLiteral("liangchengqianyi"), tr("正在量程迁移..."), WhileBusy::KeepPage);
+        startRequest(QStringLiteral("liangchengqianyi"), tr("正在量程迁移..."),
+                     WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_send_shuchushezhi_clicked()
@@ -763,7 +890,8 @@ void MainWindow::on_pushButton_send_shuchushezhi_clicked()
     if (!portReady())
         return;
     collectOutputPage();
-    startRequest(QStringLiteral("write shuchushezhi"), tr("正在写入输出设置数据..."), WhileBusy::KeepPage);
+    startRequest(QStringLiteral("write shuchushezhi"), tr("正在写入输出设置数据..."),
+                 WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_send_xianshishezhi_clicked()
@@ -771,7 +899,8 @@ void MainWindow::on_pushButton_send_xianshishezhi_clicked()
     if (!portReady())
         return;
     collectDisplayPage();
-    startRequest(QStringLiteral("write xianshishezhi"), tr("正在写入显示设置..."), WhileBusy::KeepPage);
+    startRequest(QStringLiteral("write xianshishezhi"), tr("正在写入显示设置..."),
+                 WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_zhuanyoushezhi_fasong_clicked()
@@ -779,7 +908,8 @@ void MainWindow::on_pushButton_zhuanyoushezhi_fasong_clicked()
     if (!portReady())
         return;
     collectProprietaryPage();
-    startRequest(QStringLiteral("write zhuanyoushezhi"), tr("正在写入专有设置数据..."), WhileBusy::KeepPage);
+    startRequest(QStringLiteral("write zhuanyoushezhi"), tr("正在写入专有设置数据..."),
+                 WhileBusy::KeepPage);
 }
 
 void MainWindow::on_pushButton_qingling_clicked()
@@ -932,24 +1062,12 @@ void MainWindow::applyEffect(Effect effect)
         fillMeterInfo(pagefmt::meterInfo(s.data, s.pollingAddress, s.deviceId));
         break;
     }
-    case Effect::MoreInfo:
-        fillMoreInfo(pagefmt::moreInfo(snapshot().data));
-        break;
-    case Effect::Range:
-        fillRangePage(pagefmt::rangeInfo(snapshot().data), false);
-        break;
-    case Effect::RangeWritten:
-        fillRangePage(pagefmt::rangeInfo(snapshot().data), true);
-        break;
-    case Effect::Rerange:
-        fillRerangePage(pagefmt::rangeInfo(snapshot().data));
-        break;
-    case Effect::Output:
-        fillOutputPage(pagefmt::outputSettings(snapshot().data));
-        break;
-    case Effect::Display:
-        fillDisplayPage(pagefmt::displaySettings(snapshot().data));
-        break;
+    case Effect::MoreInfo: fillMoreInfo(pagefmt::moreInfo(snapshot().data)); break;
+    case Effect::Range: fillRangePage(pagefmt::rangeInfo(snapshot().data), false); break;
+    case Effect::RangeWritten: fillRangePage(pagefmt::rangeInfo(snapshot().data), true); break;
+    case Effect::Rerange: fillRerangePage(pagefmt::rangeInfo(snapshot().data)); break;
+    case Effect::Output: fillOutputPage(pagefmt::outputSettings(snapshot().data)); break;
+    case Effect::Display: fillDisplayPage(pagefmt::displaySettings(snapshot().data)); break;
     case Effect::Proprietary:
         fillProprietaryPage(pagefmt::proprietarySettings(snapshot().data));
         break;
@@ -959,14 +1077,11 @@ void MainWindow::applyEffect(Effect effect)
         deviceData.fixedCurrentActive = effect == Effect::FixedCurrentOn ? 1 : 0;
         break;
     }
-    case Effect::CalibrationWriteOk:
-        m_calibrationWriteOutcome = 1;
-        break;
+    case Effect::CalibrationWriteOk: m_calibrationWriteOutcome = 1; break;
     case Effect::CalibrationWriteFailed:
     case Effect::SingleTempDisplay:
     case Effect::LiveData:
-    case Effect::None:
-        break;
+    case Effect::None: break;
     }
 }
 
@@ -1100,10 +1215,12 @@ void MainWindow::collectOutputPage()
 
 void MainWindow::collectDisplayPage()
 {
-    const pagefmt::DisplaySettings typed{
-        ui->comboBox_xianshishezhi_bianliang1->currentIndex(), ui->comboBox_xianshishezhi_bianliang2->currentIndex(),
-        ui->comboBox_xianshishezhi_PV_xiaoshuwei->currentIndex(), ui->comboBox_xianshishezhi_SV_xiaoshuwei->currentIndex(),
-        ui->comboBox_xianshishezhi_language->currentIndex(), ui->comboBox_xianshishezhi_contrast->currentIndex()};
+    const pagefmt::DisplaySettings typed{ui->comboBox_xianshishezhi_bianliang1->currentIndex(),
+                                         ui->comboBox_xianshishezhi_bianliang2->currentIndex(),
+                                         ui->comboBox_xianshishezhi_PV_xiaoshuwei->currentIndex(),
+                                         ui->comboBox_xianshishezhi_SV_xiaoshuwei->currentIndex(),
+                                         ui->comboBox_xianshishezhi_language->currentIndex(),
+                                         ui->comboBox_xianshishezhi_contrast->currentIndex()};
     QMutexLocker lock(&m_worker->mutex);
     pagefmt::collectDisplaySettings(deviceData, typed);
 }

@@ -48,8 +48,10 @@ public:
 
     // Given to every cell editor the calibration and Modbus tables place in their cells.
     static constexpr const char *kCellEditorStyle =
-        "QLineEdit{    border: 1px solid rgb(0, 150, 255);    border-radius: 0px;    background: rgb(255,255,255);"
-        "    selection-background-color: rgb(0, 150, 255);}QLineEdit:read-only,QLineEdit:disabled{    background: rgb(220,220,220);}";
+            "QLineEdit{    border: 1px solid rgb(0, 150, 255);    border-radius: 0px;    "
+            "background: rgb(255,255,255);"
+            "    selection-background-color: rgb(0, 150, "
+            "255);}QLineEdit:read-only,QLineEdit:disabled{    background: rgb(220,220,220);}";
 
     // One row of the result table (mainwindow.cpp) and what it does besides its texts.
     enum class Effect;

@@ -92,7 +92,7 @@ bool parseDate(const QString &text, Date &out)
 {
     // sscanf("%d.%d.%d") semantics without its undefined behaviour on overlong numbers.
     static const QRegularExpression shape(
-        QStringLiteral("^\\s*([+-]?\\d{1,9})\\.\\s*([+-]?\\d{1,9})\\.\\s*([+-]?\\d{1,9})"));
+            QStringLiteral("^\\s*([+-]?\\d{1,9})\\.\\s*([+-]?\\d{1,9})\\.\\s*([+-]?\\d{1,9})"));
     const QRegularExpressionMatch m = shape.match(text);
     if (!m.hasMatch())
         return false;
@@ -134,7 +134,7 @@ QString buildDateText(const char *compilerDate)
 bool isMakerDevice(const DeviceData &d)
 {
     return d.manufacturerId == makerManufacturerId && d.deviceType == makerDeviceType
-        && d.hardwareRevision == makerHardwareRevision;
+            && d.hardwareRevision == makerHardwareRevision;
 }
 
 TransmitterInfo transmitterInfo(const DeviceData &d)
@@ -168,7 +168,8 @@ MeterInfo meterInfo(const DeviceData &d, std::uint8_t pollingAddress, std::uint3
 
 void collectMeterInfo(DeviceData &d, const MeterInfo &typed)
 {
-    put24(d.finalAssemblyNumber, std::min<std::uint32_t>(parseUnsigned(typed.finalAssembly), 0xFFFFFF));
+    put24(d.finalAssemblyNumber,
+          std::min<std::uint32_t>(parseUnsigned(typed.finalAssembly), 0xFFFFFF));
     Date date;
     if (parseDate(typed.date, date)) {
         d.dateYear = std::uint8_t(date.year - 1900);
@@ -227,8 +228,8 @@ void collectOutputSettings(DeviceData &d, const OutputSettings &typed)
 
 DisplaySettings displaySettings(const DeviceData &d)
 {
-    return {d.displayVariable1, d.displayVariable2, d.pvDecimals, d.svDecimals,
-            d.displayLanguage, d.displayContrast};
+    return {d.displayVariable1, d.displayVariable2, d.pvDecimals,
+            d.svDecimals,       d.displayLanguage,  d.displayContrast};
 }
 
 void collectDisplaySettings(DeviceData &d, const DisplaySettings &typed)

@@ -20,10 +20,10 @@ float parseReal(const QString &text);
 // Base 10; text that does not convert gives 0.
 std::uint32_t parseUnsigned(const QString &text);
 
-QString hexByte(std::uint8_t value);             // "0x%02X"
-QString manufacturerText(std::uint8_t id);       // "VQM" for the maker's two codes
-QString unitText(std::uint8_t code);             // "no found" when absent from the table
-QString transferText(std::uint8_t code);         // "开方" for 1, else "线性"
+QString hexByte(std::uint8_t value);       // "0x%02X"
+QString manufacturerText(std::uint8_t id); // "VQM" for the maker's two codes
+QString unitText(std::uint8_t code);       // "no found" when absent from the table
+QString transferText(std::uint8_t code);   // "开方" for 1, else "线性"
 
 // Three bytes, most significant first.
 std::uint32_t get24(const std::uint8_t *bytes);
@@ -67,7 +67,7 @@ TransmitterInfo transmitterInfo(const DeviceData &d);
 // ---- page 3: meter information ----
 struct MeterInfo
 {
-    QString shortAddress, longAddress;           // shown only
+    QString shortAddress, longAddress; // shown only
     QString tag, finalAssembly, descriptor, message, date;
 };
 MeterInfo meterInfo(const DeviceData &d, std::uint8_t pollingAddress, std::uint32_t deviceId);
@@ -96,7 +96,7 @@ void collectRange(DeviceData &d, int unitIndex, const QString &upper, const QStr
 // ---- pages 8, 9 and 10: combo indices and real texts ----
 // A combo index of -1 (the record held a value the combo has no item for, so nothing is
 // selected) leaves the record's value unchanged instead of storing 255.
-template <typename T>
+template<typename T>
 void storeIndex(T &field, int index)
 {
     if (index >= 0)

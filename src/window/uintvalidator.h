@@ -11,8 +11,7 @@ public:
     UIntValidator(quint32 top, QObject *parent)
         : QValidator(parent)
         , m_top(top)
-    {
-    }
+    { }
 
     quint32 top() const { return m_top; }
 

@@ -38,8 +38,8 @@ bool hartThread::isSupportedDevice()
 {
     QMutexLocker lock(&mutex);
     return deviceData.manufacturerId == makerManufacturerId
-           && deviceData.deviceType == makerDeviceType
-           && deviceData.hardwareRevision == makerHardwareRevision;
+            && deviceData.deviceType == makerDeviceType
+            && deviceData.hardwareRevision == makerHardwareRevision;
 }
 
 bool hartThread::writeRegister(std::uint16_t reg, std::uint16_t value)
@@ -80,7 +80,7 @@ bool hartThread::readDeviceMemory(std::uint16_t address, std::uint16_t length, i
             const std::uint16_t echoed = getU16BE(r.data);
             const std::uint8_t echoedLength = r.data[2];
             const bool inBlock = echoed >= address
-                                 && std::uint32_t(echoed) + echoedLength <= std::uint32_t(address) + length;
+                    && std::uint32_t(echoed) + echoedLength <= std::uint32_t(address) + length;
             if (inBlock && echoedLength > 0 && r.covers(3, echoedLength)) {
                 QMutexLocker lock(&mutex);
                 if (std::uint8_t *dest = deviceMemory(deviceData, echoed, echoedLength))
@@ -114,7 +114,9 @@ bool hartThread::writeDeviceMemory(std::uint16_t address, std::uint16_t length, 
             std::memcpy(request + 3, src, n);
         }
         offset += n;
-        qCDebug(lcWorker, "%s", qPrintable(QStringLiteral("hart write mem,len = %1,i = %2").arg(length).arg(offset)));
+        qCDebug(lcWorker, "%s",
+                qPrintable(
+                        QStringLiteral("hart write mem,len = %1,i = %2").arg(length).arg(offset)));
         if (!command(133, request, sizeof request))
             return false; // writes stay enabled until the next transfer ends
         if (offset < length)
@@ -355,7 +357,7 @@ void hartThread::writeUserCalibration()
 {
     const QString request = QStringLiteral("write yonghujiaozhunshuju");
     const bool ok = unlockDevice() && (progress(5), writeRegister(kRegWriteEnable, 1))
-                    && (progress(10), writeDeviceMemory(0x0348, 28, 10, 90));
+            && (progress(10), writeDeviceMemory(0x0348, 28, 10, 90));
     progress(100);
     send(outcome(request, ok));
     if (ok)
@@ -402,7 +404,8 @@ void hartThread::writeFactoryCurrentData()
 void hartThread::memoryReadOperation(const QString &request, std::uint16_t address,
                                      std::uint16_t length, int leading, int start, int end)
 {
-    finish(request, unlockDevice() && (progress(leading), readDeviceMemory(address, length, start, end)),
+    finish(request,
+           unlockDevice() && (progress(leading), readDeviceMemory(address, length, start, end)),
            Save::None);
 }
 
@@ -411,7 +414,8 @@ void hartThread::memoryWriteOperation(const QString &request, std::uint16_t addr
                                       std::uint16_t length, int leading, int start, int end,
                                       bool factory, bool progressBeforeSucceed)
 {
-    const bool ok = unlockDevice() && (progress(leading), writeDeviceMemory(address, length, start, end));
+    const bool ok =
+            unlockDevice() && (progress(leading), writeDeviceMemory(address, length, start, end));
     if (ok && progressBeforeSucceed)
         progress(100);
     finish(request, ok, factory ? Save::Factory : Save::User);
@@ -421,7 +425,8 @@ void hartThread::readModbus()
 {
     const QString request = QStringLiteral("read modbus custom reg");
     finish(request,
-           unlockDevice() && readDeviceMemory(0x04A2, 2, 20, 30) && readDeviceMemory(0x04A4, 222, 30, 100),
+           unlockDevice() && readDeviceMemory(0x04A2, 2, 20, 30)
+                   && readDeviceMemory(0x04A4, 222, 30, 100),
            Save::None);
     clearBit(ReadModbus);
 }
@@ -431,7 +436,7 @@ void hartThread::writeModbus()
     const QString request = QStringLiteral("write modbus custom reg");
     finish(request,
            unlockDevice() && (progress(5), writeDeviceMemory(0x04A2, 2, 5, 20))
-               && writeDeviceMemory(0x04A4, 222, 20, 90),
+                   && writeDeviceMemory(0x04A4, 222, 20, 90),
            Save::Factory);
     clearBit(WriteModbus);
 }
@@ -459,8 +464,8 @@ void hartThread::singleTempMode()
 
 void hartThread::writeAll()
 {
-    finish(QStringLiteral("write all"), unlockDevice() && (progress(5), writeDeviceMemory(0x0076, 1292, 5, 90)),
-           Save::Factory);
+    finish(QStringLiteral("write all"),
+           unlockDevice() && (progress(5), writeDeviceMemory(0x0076, 1292, 5, 90)), Save::Factory);
     clearBit(WriteAll);
 }
 

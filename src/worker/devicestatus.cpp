@@ -11,25 +11,25 @@ struct Text
 };
 
 const Text kResponseCodes[] = {
-    {3, QT_TRANSLATE_NOOP("hartThread", "hart status:传递的参数太大")},
-    {4, QT_TRANSLATE_NOOP("hartThread", "hart status:传递的参数太小")},
-    {7, QT_TRANSLATE_NOOP("hartThread", "hart status:在写保护状态")},
-    {9, QT_TRANSLATE_NOOP("hartThread", "hart status:未在合适的电流模式")},
-    {16, QT_TRANSLATE_NOOP("hartThread", "hart status:访问受限")},
-    {32, QT_TRANSLATE_NOOP("hartThread", "hart status:设备忙")},
-    {64, QT_TRANSLATE_NOOP("hartThread", "hart status:命令未定义")},
+        {3, QT_TRANSLATE_NOOP("hartThread", "hart status:传递的参数太大")},
+        {4, QT_TRANSLATE_NOOP("hartThread", "hart status:传递的参数太小")},
+        {7, QT_TRANSLATE_NOOP("hartThread", "hart status:在写保护状态")},
+        {9, QT_TRANSLATE_NOOP("hartThread", "hart status:未在合适的电流模式")},
+        {16, QT_TRANSLATE_NOOP("hartThread", "hart status:访问受限")},
+        {32, QT_TRANSLATE_NOOP("hartThread", "hart status:设备忙")},
+        {64, QT_TRANSLATE_NOOP("hartThread", "hart status:命令未定义")},
 };
 
 // In the order they are examined.
 const Text kStatusBits[] = {
-    {0x08, QT_TRANSLATE_NOOP("hartThread", "hart status:模拟输出电流固定")},
-    {0x04, QT_TRANSLATE_NOOP("hartThread", "hart status:模拟输出饱和")},
-    {0x20, QT_TRANSLATE_NOOP("hartThread", "hart status:冷启动")},
-    {0x40, QT_TRANSLATE_NOOP("hartThread", "hart status:组态变更")},
-    {0x80, QT_TRANSLATE_NOOP("hartThread", "hart status:现场设备故障")},
-    {0x10, QT_TRANSLATE_NOOP("hartThread", "hart status:更多的状态可用")},
-    {0x02, QT_TRANSLATE_NOOP("hartThread", "hart status:非主变量超限")},
-    {0x01, QT_TRANSLATE_NOOP("hartThread", "hart status:主变量超限")},
+        {0x08, QT_TRANSLATE_NOOP("hartThread", "hart status:模拟输出电流固定")},
+        {0x04, QT_TRANSLATE_NOOP("hartThread", "hart status:模拟输出饱和")},
+        {0x20, QT_TRANSLATE_NOOP("hartThread", "hart status:冷启动")},
+        {0x40, QT_TRANSLATE_NOOP("hartThread", "hart status:组态变更")},
+        {0x80, QT_TRANSLATE_NOOP("hartThread", "hart status:现场设备故障")},
+        {0x10, QT_TRANSLATE_NOOP("hartThread", "hart status:更多的状态可用")},
+        {0x02, QT_TRANSLATE_NOOP("hartThread", "hart status:非主变量超限")},
+        {0x01, QT_TRANSLATE_NOOP("hartThread", "hart status:主变量超限")},
 };
 
 // Cold start is reported every time; the other conditions only when they appear.

@@ -24,74 +24,99 @@ struct Request
 
 // Requests that simply set their bit.
 const Request kRequests[] = {
-    {"close port", hartThread::ClosePort},
-    {"search meter", hartThread::SearchMeter},
-    {"search meter 1-15", hartThread::SearchMeter1to15},
-    {"read tramsmeter info", hartThread::ReadTransmitterInfo},
-    {"read meter info", hartThread::ReadMeterInfo},
-    {"write meter info", hartThread::WriteMeterInfo},
-    {"read more info", hartThread::ReadMoreInfo},
-    {"write addr info", hartThread::WriteAddrInfo},
-    {"read range info", hartThread::ReadRangeInfo},
-    {"write range info", hartThread::WriteRangeInfo},
-    {"read qianyi range info", hartThread::ReadRerangeInfo},
-    {"lingdianqianyi", hartThread::ZeroShift},
-    {"liangchengqianyi", hartThread::SpanShift},
-    {"read shuchushezhi", hartThread::ReadOutputSettings},
-    {"write shuchushezhi", hartThread::WriteOutputSettings},
-    {"enter dianliujiaozhun", hartThread::EnterCurrentTrim},
-    {"set fix current", hartThread::SetFixCurrent},
-    {"exit fix current", hartThread::ExitFixCurrent},
-    {"jiaozhun4ma", hartThread::Trim4mA},
-    {"jiaozhun20ma", hartThread::Trim20mA},
-    {"enter dianliuceshi", hartThread::EnterCurrentTest},
-    {"PV clear", hartThread::PvClear},
-    {"PV clear reset", hartThread::PvClearReset},
-    {"read chuanganqipeizhishuju", hartThread::ReadSensorConfig},
-    {"write chuanganqipeizhishuju", hartThread::WriteSensorConfig},
-    {"read jiaozhunpeizhishuju", hartThread::ReadCalibrationConfig},
-    {"read jiaozhunshuju", hartThread::ReadCalibrationData},
-    {"write jiaozhunshuju", hartThread::WriteCalibrationData},
-    {"read ADC", hartThread::ReadAdc},
-    {"read yonghujiaozhunshuju", hartThread::ReadUserCalibration},
-    {"write yonghujiaozhunshuju", hartThread::WriteUserCalibration},
-    {"gongchangdianliujiaozhun", hartThread::FactoryCurrentCalibration},
-    {"write gongchangdianliujiaozhunshuju", hartThread::WriteFactoryCurrentData},
-    {"read xianshishezhi", hartThread::ReadDisplay},
-    {"write xianshishezhi", hartThread::WriteDisplay},
-    {"fac save", hartThread::FactorySave},
-    {"single temp compensation mode", hartThread::SingleTempMode},
-    {"read modbus custom reg", hartThread::ReadModbus},
-    {"write modbus custom reg", hartThread::WriteModbus},
-    {"read zhuanyoushezhi", hartThread::ReadProprietary},
-    {"write zhuanyoushezhi", hartThread::WriteProprietary},
-    {"write all", hartThread::WriteAll},
-    {"read SecondNonlinearityCorrection", hartThread::ReadSecondCorrection},
-    {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
+        {"close port", hartThread::ClosePort},
+        {"search meter", hartThread::SearchMeter},
+        {"search meter 1-15", hartThread::SearchMeter1to15},
+        {"read tramsmeter info", hartThread::ReadTransmitterInfo},
+        {"read meter info", hartThread::ReadMeterInfo},
+        {"write meter info", hartThread::WriteMeterInfo},
+        {"read more info", hartThread::ReadMoreInfo},
+        {"write addr info", hartThread::WriteAddrInfo},
+        {"read range info", hartThread::ReadRangeInfo},
+        {"write range info", hartThread::WriteRangeInfo},
+        {"read qianyi range info", hartThread::ReadRerangeInfo},
+        {"lingdianqianyi", hartThread::ZeroShift},
+        {"liangchengqianyi", hartThread::SpanShift},
+        {"read shuchushezhi", hartThread::ReadOutputSettings},
+        {"write shuchushezhi", hartThread::WriteOutputSettings},
+        {"enter dianliujiaozhun", hartThread::EnterCurrentTrim},
+        {"set fix current", hartThread::SetFixCurrent},
+        {"exit fix current", hartThread::ExitFixCurrent},
+        {"jiaozhun4ma", hartThread::Trim4mA},
+        {"jiaozhun20ma", hartThread::Trim20mA},
+        {"enter dianliuceshi", hartThread::EnterCurrentTest},
+        {"PV clear", hartThread::PvClear},
+        {"PV clear reset", hartThread::PvClearReset},
+        {"read chuanganqipeizhishuju", hartThread::ReadSensorConfig},
+        {"write chuanganqipeizhishuju", hartThread::WriteSensorConfig},
+        {"read jiaozhunpeizhishuju", hartThread::ReadCalibrationConfig},
+        {"read jiaozhunshuju", hartThread::ReadCalibrationData},
+        {"write jiaozhunshuju", hartThread::WriteCalibrationData},
+        {"read ADC", hartThread::ReadAdc},
+        {"read yonghujiaozhunshuju", hartThread::ReadUserCalibration},
+        {"write yonghujiaozhunshuju", hartThread::WriteUserCalibration},
+        {"gongchangdianliujiaozhun", hartThread::FactoryCurrentCalibration},
+        {"write gongchangdianliujiaozhunshuju", hartThread::WriteFactoryCurrentData},
+        {"read xianshishezhi", hartThread::ReadDisplay},
+        {"write xianshishezhi", hartThread::WriteDisplay},
+        {"fac save", hartThread::FactorySave},
+        {"single temp compensation mode", hartThread::SingleTempMode},
+        {"read modbus custom reg", hartThread::ReadModbus},
+        {"write modbus custom reg", hartThread::WriteModbus},
+        {"read zhuanyoushezhi", hartThread::ReadProprietary},
+        {"write zhuanyoushezhi", hartThread::WriteProprietary},
+        {"write all", hartThread::WriteAll},
+        {"read SecondNonlinearityCorrection", hartThread::ReadSecondCorrection},
+        {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
 };
 
 // Serving order once a device is found (the searches come first).
 const hartThread::Bit kServingOrder[] = {
-    hartThread::KeepAlive,
-    hartThread::ReadTransmitterInfo, hartThread::ReadMeterInfo, hartThread::WriteMeterInfo,
-    hartThread::ReadMoreInfo, hartThread::WriteAddrInfo,
-    hartThread::ReadRangeInfo, hartThread::WriteRangeInfo, hartThread::ReadRerangeInfo,
-    hartThread::ZeroShift, hartThread::SpanShift, hartThread::ReadOutputSettings,
-    hartThread::WriteOutputSettings, hartThread::EnterCurrentTrim,
-    hartThread::SetFixCurrent, hartThread::ExitFixCurrent, hartThread::Trim4mA,
-    hartThread::Trim20mA, hartThread::EnterCurrentTest, hartThread::PvClear,
-    hartThread::PvClearReset, hartThread::ReadSensorConfig,
-    hartThread::WriteSensorConfig, hartThread::ReadCalibrationConfig,
-    hartThread::ReadCalibrationData, hartThread::WriteCalibrationData,
-    hartThread::ReadAdc, hartThread::ReadUserCalibration, hartThread::WriteUserCalibration,
-    hartThread::FactoryCurrentCalibration,
-    hartThread::WriteFactoryCurrentData, hartThread::ReadPvFirst,
-    hartThread::ReadDisplay, hartThread::WriteDisplay, hartThread::FactorySave,
-    hartThread::SingleTempMode,
-    hartThread::ReadModbus, hartThread::WriteModbus, hartThread::ReadProprietary,
-    hartThread::WriteProprietary, hartThread::WriteAll,
-    hartThread::ReadSecondCorrection, hartThread::WriteSecondCorrection,
-    hartThread::FactoryTest, hartThread::StopFactoryTest,
+        hartThread::KeepAlive,
+        hartThread::ReadTransmitterInfo,
+        hartThread::ReadMeterInfo,
+        hartThread::WriteMeterInfo,
+        hartThread::ReadMoreInfo,
+        hartThread::WriteAddrInfo,
+        hartThread::ReadRangeInfo,
+        hartThread::WriteRangeInfo,
+        hartThread::ReadRerangeInfo,
+        hartThread::ZeroShift,
+        hartThread::SpanShift,
+        hartThread::ReadOutputSettings,
+        hartThread::WriteOutputSettings,
+        hartThread::EnterCurrentTrim,
+        hartThread::SetFixCurrent,
+        hartThread::ExitFixCurrent,
+        hartThread::Trim4mA,
+        hartThread::Trim20mA,
+        hartThread::EnterCurrentTest,
+        hartThread::PvClear,
+        hartThread::PvClearReset,
+        hartThread::ReadSensorConfig,
+        hartThread::WriteSensorConfig,
+        hartThread::ReadCalibrationConfig,
+        hartThread::ReadCalibrationData,
+        hartThread::WriteCalibrationData,
+        hartThread::ReadAdc,
+        hartThread::ReadUserCalibration,
+        hartThread::WriteUserCalibration,
+        hartThread::FactoryCurrentCalibration,
+        hartThread::WriteFactoryCurrentData,
+        hartThread::ReadPvFirst,
+        hartThread::ReadDisplay,
+        hartThread::WriteDisplay,
+        hartThread::FactorySave,
+        hartThread::SingleTempMode,
+        hartThread::ReadModbus,
+        hartThread::WriteModbus,
+        hartThread::ReadProprietary,
+        hartThread::WriteProprietary,
+        hartThread::WriteAll,
+        hartThread::ReadSecondCorrection,
+        hartThread::WriteSecondCorrection,
+        hartThread::FactoryTest,
+        hartThread::StopFactoryTest,
 };
 
 constexpr std::uint8_t mask(hartThread::Bit b)
@@ -176,7 +201,8 @@ void hartThread::receiveMessageFromMainThread(QString Message)
             wanted = std::uint8_t((expected | mask(ReadPvFirst)) & ~mask(ReadPvPeriodic));
         } while (!m_flags[ReadPvFirst / 8].compare_exchange_weak(expected, wanted));
     } else if (Message == QLatin1String("stop read PV")) {
-        m_flags[ReadPvFirst / 8].fetch_and(std::uint8_t(~(mask(ReadPvFirst) | mask(ReadPvPeriodic))));
+        m_flags[ReadPvFirst / 8].fetch_and(
+                std::uint8_t(~(mask(ReadPvFirst) | mask(ReadPvPeriodic))));
     } else if (Message == QLatin1String("stop read ADC")) {
         clearBit(ReadAdc);
     } else if (Message == QLatin1String("start chuchang jiance")) {
@@ -207,8 +233,8 @@ void hartThread::tickTimerSlot()
     {
         QMutexLocker lock(&mutex);
         supported = deviceData.manufacturerId == makerManufacturerId
-                    && deviceData.deviceType == makerDeviceType
-                    && deviceData.hardwareRevision == makerHardwareRevision;
+                && deviceData.deviceType == makerDeviceType
+                && deviceData.hardwareRevision == makerHardwareRevision;
     }
     if (supported)
         setBit(KeepAlive);
@@ -295,8 +321,8 @@ void hartThread::serve(Bit b)
         clearBit(b);
         break;
     case WriteDisplay:
-        memoryWriteOperation(QStringLiteral("write xianshishezhi"), 0x007A, 8, 10, 10, 90,
-                             false, true);
+        memoryWriteOperation(QStringLiteral("write xianshishezhi"), 0x007A, 8, 10, 10, 90, false,
+                             true);
         clearBit(b);
         break;
     case FactorySave:
@@ -312,19 +338,19 @@ void hartThread::serve(Bit b)
         clearBit(b);
         break;
     case WriteProprietary:
-        memoryWriteOperation(QStringLiteral("write zhuanyoushezhi"), 0x0088, 28, 5, 5, 90,
-                             false, false);
+        memoryWriteOperation(QStringLiteral("write zhuanyoushezhi"), 0x0088, 28, 5, 5, 90, false,
+                             false);
         clearBit(b);
         break;
     case WriteAll: writeAll(); break;
     case ReadSecondCorrection:
-        memoryReadOperation(QStringLiteral("read SecondNonlinearityCorrection"), 0x030A, 62, 5,
-                            10, 100);
+        memoryReadOperation(QStringLiteral("read SecondNonlinearityCorrection"), 0x030A, 62, 5, 10,
+                            100);
         clearBit(b);
         break;
     case WriteSecondCorrection:
-        memoryWriteOperation(QStringLiteral("write SecondNonlinearityCorrection"), 0x030A, 62,
-                             5, 10, 100, true, false);
+        memoryWriteOperation(QStringLiteral("write SecondNonlinearityCorrection"), 0x030A, 62, 5,
+                             10, 100, true, false);
         clearBit(b);
         break;
     case FactoryTest: factoryTestPoll(); break;
@@ -346,7 +372,8 @@ void hartThread::progress(int value)
 bool hartThread::pause(int ms)
 {
     std::unique_lock<std::mutex> lock(m_pauseLock);
-    m_pauseWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return isInterruptionRequested(); });
+    m_pauseWake.wait_for(lock, std::chrono::milliseconds(ms),
+                         [this] { return isInterruptionRequested(); });
     return !isInterruptionRequested();
 }
 
@@ -356,7 +383,8 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
     if (!pause(20))
         return false;
     if (m_master->transact(cmd, data, length, reply ? reply->data : nullptr,
-                           reply ? sizeof reply->data : 0) != 0)
+                           reply ? sizeof reply->data : 0)
+        != 0)
         return false;
     if (reply)
         reply->length = std::min<std::uint8_t>(m_master->responseDataLength, sizeof reply->data);

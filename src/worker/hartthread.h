@@ -53,19 +53,55 @@ protected:
 public:
     // Request bits: byte * 8 + bit.
     enum Bit : std::uint8_t {
-        ClosePort = 0, SearchMeter, SearchMeter1to15, ReadTransmitterInfo, ReadMeterInfo,
-        WriteMeterInfo, ReadMoreInfo, WriteAddrInfo,
-        ReadRangeInfo = 8, WriteRangeInfo, ReadRerangeInfo, ZeroShift, SpanShift,
-        ReadOutputSettings, WriteOutputSettings, EnterCurrentTrim,
-        SetFixCurrent = 16, ExitFixCurrent, Trim4mA, Trim20mA, EnterCurrentTest, PvClear,
-        PvClearReset, ReadSensorConfig,
-        WriteSensorConfig = 24, ReadCalibrationConfig, ReadCalibrationData, WriteCalibrationData,
-        ReadAdc, ReadUserCalibration, WriteUserCalibration, FactoryCurrentCalibration,
-        WriteFactoryCurrentData = 32, ReadPvFirst, ReadPvPeriodic, ReadDisplay, WriteDisplay,
-        FactorySave, SingleTempMode,
-        KeepAlive = 41, ReadModbus, WriteModbus, ReadProprietary, WriteProprietary, WriteAll,
+        ClosePort = 0,
+        SearchMeter,
+        SearchMeter1to15,
+        ReadTransmitterInfo,
+        ReadMeterInfo,
+        WriteMeterInfo,
+        ReadMoreInfo,
+        WriteAddrInfo,
+        ReadRangeInfo = 8,
+        WriteRangeInfo,
+        ReadRerangeInfo,
+        ZeroShift,
+        SpanShift,
+        ReadOutputSettings,
+        WriteOutputSettings,
+        EnterCurrentTrim,
+        SetFixCurrent = 16,
+        ExitFixCurrent,
+        Trim4mA,
+        Trim20mA,
+        EnterCurrentTest,
+        PvClear,
+        PvClearReset,
+        ReadSensorConfig,
+        WriteSensorConfig = 24,
+        ReadCalibrationConfig,
+        ReadCalibrationData,
+        WriteCalibrationData,
+        ReadAdc,
+        ReadUserCalibration,
+        WriteUserCalibration,
+        FactoryCurrentCalibration,
+        WriteFactoryCurrentData = 32,
+        ReadPvFirst,
+        ReadPvPeriodic,
+        ReadDisplay,
+        WriteDisplay,
+        FactorySave,
+        SingleTempMode,
+        KeepAlive = 41,
+        ReadModbus,
+        WriteModbus,
+        ReadProprietary,
+        WriteProprietary,
+        WriteAll,
         FactoryTest,
-        StopFactoryTest = 48, ReadSecondCorrection, WriteSecondCorrection,
+        StopFactoryTest = 48,
+        ReadSecondCorrection,
+        WriteSecondCorrection,
     };
 
     // Data of one accepted response; only bytes the device actually sent are taken.
@@ -146,9 +182,9 @@ private:
                              int leading, int start, int end);
     void readModbus();
     void writeModbus();
-    void memoryWriteOperation(const QString &request, std::uint16_t address,
-                              std::uint16_t length, int leading, int start, int end,
-                              bool factory, bool progressBeforeSucceed);
+    void memoryWriteOperation(const QString &request, std::uint16_t address, std::uint16_t length,
+                              int leading, int start, int end, bool factory,
+                              bool progressBeforeSucceed);
     void pvClearReset();
     void singleTempMode();
     void writeAll();

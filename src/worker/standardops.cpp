@@ -107,7 +107,7 @@ void hartThread::searchMeter()
     progress(10);
     m_master->setPollingAddress(0);
     const bool ok = readCommand0() && (progress(40), readCommand14())
-                    && (progress(70), readCommand15(Fields15::All));
+            && (progress(70), readCommand15(Fields15::All));
     clearBit(SearchMeter);
     if (!ok) {
         send(QStringLiteral("search meter failed"));
@@ -203,8 +203,9 @@ void hartThread::writeMeterInfo()
     }
     progress(10);
     const bool ok = command(17, message, 24) && (progress(40), command(18, tagDate, 21))
-                    && (progress(70), command(19, assembly, 3));
-    send(ok ? QStringLiteral("write meter info succeed") : QStringLiteral("write meter info failed"));
+            && (progress(70), command(19, assembly, 3));
+    send(ok ? QStringLiteral("write meter info succeed")
+            : QStringLiteral("write meter info failed"));
     progress(100);
     clearBit(WriteMeterInfo);
 }
@@ -252,7 +253,8 @@ void hartThread::writeRangeInfo()
         takeFloat(deviceData.upperRangeValue, r, 1);
         takeFloat(deviceData.lowerRangeValue, r, 5);
     }
-    send(ok ? QStringLiteral("write range info succeed") : QStringLiteral("write range info failed"));
+    send(ok ? QStringLiteral("write range info succeed")
+            : QStringLiteral("write range info failed"));
     progress(100);
     clearBit(WriteRangeInfo);
 }
@@ -271,7 +273,8 @@ void hartThread::readRerangeInfo()
 // when the shift itself failed, so the page shows what the device now holds.
 void hartThread::shiftRange(bool upper)
 {
-    const QString request = upper ? QStringLiteral("liangchengqianyi") : QStringLiteral("lingdianqianyi");
+    const QString request =
+            upper ? QStringLiteral("liangchengqianyi") : QStringLiteral("lingdianqianyi");
     progress(10);
     const bool shifted = command(upper ? 36 : 37);
     progress(60);
@@ -285,7 +288,8 @@ void hartThread::readOutputSettings()
 {
     progress(10);
     const bool ok = readCommand15(Fields15::Output);
-    send(ok ? QStringLiteral("read shuchushezhi succeed") : QStringLiteral("read shuchushezhi failed"));
+    send(ok ? QStringLiteral("read shuchushezhi succeed")
+            : QStringLiteral("read shuchushezhi failed"));
     progress(100);
     clearBit(ReadOutputSettings);
 }
@@ -334,12 +338,12 @@ void hartThread::fixedCurrentOperation(Bit b)
         bool withProgress;
     };
     static const Row rows[] = {
-        {EnterCurrentTrim, "enter dianliujiaozhun", 40, true},
-        {SetFixCurrent, "set fix current", 40, false},
-        {ExitFixCurrent, "exit fix current", 40, false},
-        {Trim4mA, "jiaozhun4ma", 45, false},
-        {Trim20mA, "jiaozhun20ma", 46, false},
-        {EnterCurrentTest, "enter dianliuceshi", 40, true},
+            {EnterCurrentTrim, "enter dianliujiaozhun", 40, true},
+            {SetFixCurrent, "set fix current", 40, false},
+            {ExitFixCurrent, "exit fix current", 40, false},
+            {Trim4mA, "jiaozhun4ma", 45, false},
+            {Trim20mA, "jiaozhun20ma", 46, false},
+            {EnterCurrentTest, "enter dianliuceshi", 40, true},
     };
     const Row *row = nullptr;
     for (const Row &candidate : rows)
@@ -392,7 +396,7 @@ void hartThread::readPv()
         std::uint8_t expected = m_flags[ReadPvFirst / 8].load();
         while (expected & bitMask(ReadPvFirst)) {
             const std::uint8_t wanted =
-                std::uint8_t((expected & ~bitMask(ReadPvFirst)) | bitMask(ReadPvPeriodic));
+                    std::uint8_t((expected & ~bitMask(ReadPvFirst)) | bitMask(ReadPvPeriodic));
             if (m_flags[ReadPvFirst / 8].compare_exchange_weak(expected, wanted))
                 break;
         }

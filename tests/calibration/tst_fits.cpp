@@ -9,16 +9,16 @@ using Points = QVector<float>;
 
 namespace {
 
-void normalFit(int n, const float* x, const float* y, int k, float* a)
+void normalFit(int n, const float *x, const float *y, int k, float *a)
 {
     fit_polynomial_normal(n, x, y, static_cast<unsigned>(k - 1), a);
 }
 
-using Fit = void (*)(int, const float*, const float*, int, float*);
+using Fit = void (*)(int, const float *, const float *, int, float *);
 const Fit kFits[] = {normalFit, fit_polynomial_orthogonal};
 
 // Newton divided differences in long double: with k = n both fits must interpolate.
-long double interpolate(const Points& x, const Points& y, long double at)
+long double interpolate(const Points &x, const Points &y, long double at)
 {
     QVector<long double> d(y.begin(), y.end());
     for (int j = 1; j < x.size(); ++j) {

@@ -65,7 +65,9 @@ void TstUnits::convert()
 void TstUnits::pressureFactors_presentAndConsistentForEveryPair()
 {
     const int codes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 237, 238, 239, 240, 241};
-    auto factor = [](int from, int to) { return double(convert_unit_value(1.0f, from, to)); };
+    auto factor = [](int from, int to) {
+        return double(convert_unit_value(1.0f, from, to));
+    };
     for (int from : codes) {
         for (int to : codes) {
             const QByteArray pair = QByteArray::number(from) + "->" + QByteArray::number(to);

@@ -36,14 +36,15 @@ void TestCodec::packAscii_data()
     QTest::addColumn<int>("length");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("empty fills packed spaces")
-        << QByteArray("") << 6 << QByteArray::fromHex("820820820820");
+            << QByteArray("") << 6 << QByteArray::fromHex("820820820820");
     // A=0x01 B=0x02 C=0x03 then spaces 0x20.
-    QTest::newRow("ABC then spaces") << QByteArray("ABC") << 6 << QByteArray::fromHex("0420e0820820");
+    QTest::newRow("ABC then spaces")
+            << QByteArray("ABC") << 6 << QByteArray::fromHex("0420e0820820");
     QTest::newRow("longer than 8 is cut")
-        << QByteArray("ABCDEFGHIJ") << 6 << QByteArray::fromHex("0420c41461c8");
+            << QByteArray("ABCDEFGHIJ") << 6 << QByteArray::fromHex("0420c41461c8");
     // 'a' is 0x61: only the low six bits count, so it packs as 0x21.
     QTest::newRow("lower case keeps low six bits")
-        << QByteArray("a") << 3 << QByteArray::fromHex("860820");
+            << QByteArray("a") << 3 << QByteArray::fromHex("860820");
     // Destination not a multiple of three: the last group is cut.
     QTest::newRow("cut last group") << QByteArray("ABCD") << 4 << QByteArray::fromHex("0420c482");
 }

@@ -27,7 +27,8 @@ QByteArray shortResponse(std::uint8_t address, std::uint8_t command, std::uint8_
     QByteArray f;
     f.append(char(0x06)).append(char(address)).append(char(command));
     f.append(char(data.size() + 2)).append(char(rc)).append(char(status)).append(data);
-    f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()), std::size_t(f.size()))));
+    f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()),
+                              std::size_t(f.size()))));
     return f;
 }
 
@@ -37,7 +38,8 @@ QByteArray longResponse(const QByteArray &address5, std::uint8_t command, std::u
     QByteArray f;
     f.append(char(0x86)).append(address5).append(char(command));
     f.append(char(data.size() + 2)).append(char(rc)).append(char(status)).append(data);
-    f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()), std::size_t(f.size()))));
+    f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()),
+                              std::size_t(f.size()))));
     return f;
 }
 
@@ -179,7 +181,7 @@ void TestMaster::receiver_completesAtByteCountLength_data()
     QTest::newRow("short, 12 data") << shortResponse(0x80, 0, 0, 0, kCmd0Data.left(12));
     QTest::newRow("long, 2 data") << longResponse(QByteArray::fromHex("9a10abcdef"), 1, 0, 0, "ab");
     QTest::newRow("long, 29 data")
-        << longResponse(QByteArray::fromHex("9a10abcdef"), 1, 0, 0, QByteArray(29, 'x'));
+            << longResponse(QByteArray::fromHex("9a10abcdef"), 1, 0, 0, QByteArray(29, 'x'));
 }
 
 void TestMaster::receiver_completesAtByteCountLength()
@@ -264,7 +266,8 @@ void TestMaster::receiver_dropsFramesWithoutStatusBytes()
         QByteArray f = QByteArray::fromHex("869a10000000 01").replace(' ', "");
         f.append(char(count));
         f.append(QByteArray(count, '\0'));
-        f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()), std::size_t(f.size()))));
+        f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()),
+                                  std::size_t(f.size()))));
         dev.feed(kPreambles + f);
         QCOMPARE(m.pendingFrames(), 0);
     }
@@ -279,8 +282,9 @@ void TestMaster::silentDevice_retriesRetryCountTimesThenFails()
     const Result r = runTransaction(m, 13);
     QCOMPARE(int(r.rc), 1);
     QCOMPARE(dev.sent.size(), 4);
-    QCOMPARE(g_debugLines, QStringList({"retry count:1  cmd:13", "retry count:2  cmd:13",
-                                        "retry count:3  cmd:13", "retry count:4  cmd:13"}));
+    QCOMPARE(g_debugLines,
+             QStringList({"retry count:1  cmd:13", "retry count:2  cmd:13", "retry count:3  cmd:13",
+                          "retry count:4  cmd:13"}));
     for (const QByteArray &s : dev.sent)
         QCOMPARE(s, dev.sent.first()); // the same frame every attempt
 }
@@ -320,7 +324,8 @@ void TestMaster::command0_relearnsUniqueAddressForLongFrames()
     QCOMPARE(int(r0.rc), 0);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(m.uniqueAddress), 5),
              QByteArray::fromHex("9a10abcdef"));
-    QCOMPARE(dev.sent.at(0), QByteArray::fromHex("ffffffffffffff") + QByteArray::fromHex("0282000080"));
+    QCOMPARE(dev.sent.at(0),
+             QByteArray::fromHex("ffffffffffffff") + QByteArray::fromHex("0282000080"));
     QCOMPARE(int(m.deviceStatus), 0x20);
 
     dev.script = [&](int, const QByteArray &) {
@@ -353,7 +358,8 @@ void TestMaster::responseData_neverExceedsCallerBuffer()
     m.timeoutMs = 500;
     FakeDevice dev(&m);
     dev.script = [&](int, const QByteArray &) {
-        return kPreambles + longResponse(QByteArray::fromHex("8000000000"), 1, 0, 0, QByteArray(29, 'z'));
+        return kPreambles
+                + longResponse(QByteArray::fromHex("8000000000"), 1, 0, 0, QByteArray(29, 'z'));
     };
     std::uint8_t buffer[8];
     std::memset(buffer, 0xAA, sizeof buffer);
@@ -364,7 +370,8 @@ void TestMaster::responseData_neverExceedsCallerBuffer()
         QCoreApplication::processEvents();
     QCOMPARE(int(rc), 0);
     QCOMPARE(int(m.responseDataLength), 29);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer), 8), QByteArray("zzzz\xAA\xAA\xAA\xAA"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer), 8),
+             QByteArray("zzzz\xAA\xAA\xAA\xAA"));
 }
 
 void TestMaster::noResponseBuffer_keepsOnlyStatus()
@@ -386,7 +393,8 @@ void TestMaster::abort_endsWaitingTransactionAtOnce()
     std::uint8_t rc = 0xEE;
     QElapsedTimer clock;
     clock.start();
-    std::unique_ptr<QThread> t(QThread::create([&] { rc = m.transact(1, nullptr, 0, nullptr, 0); }));
+    std::unique_ptr<QThread> t(
+            QThread::create([&] { rc = m.transact(1, nullptr, 0, nullptr, 0); }));
     t->start();
     QThread::msleep(50);
     m.abort();

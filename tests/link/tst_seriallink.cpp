@@ -130,7 +130,8 @@ void TestSerialLink::read_takesAtMost300BytesPerCallAndKeepsTheRest()
     SerialLink link(&master);
     QVERIFY(link.open(pty.path));
     const QByteArray noise(700, '\x55');
-    QCOMPARE(::write(pty.master, noise.constData(), std::size_t(noise.size())), ssize_t(noise.size()));
+    QCOMPARE(::write(pty.master, noise.constData(), std::size_t(noise.size())),
+             ssize_t(noise.size()));
     QTRY_COMPARE_WITH_TIMEOUT(link.bytesRead(), qint64(700), 2000);
 }
 

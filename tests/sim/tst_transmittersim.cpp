@@ -51,9 +51,12 @@ QByteArray myAddress()
     return bytesOf({0x80u | (makerManufacturerId & 0x3F), 0x10, 0x12, 0x34, 0x56});
 }
 
-QByteArray longRequest(quint8 command, const QByteArray &data = {}, const QByteArray &address = myAddress())
+QByteArray longRequest(quint8 command, const QByteArray &data = {},
+                       const QByteArray &address = myAddress())
 {
-    return kPreambles + withChecksum(QByteArray(1, char(0x82)) + address + char(command) + char(data.size()) + data);
+    return kPreambles
+            + withChecksum(QByteArray(1, char(0x82)) + address + char(command) + char(data.size())
+                           + data);
 }
 
 QByteArray le(float v)
@@ -209,7 +212,9 @@ SimConfig benchConfig()
 
 struct Bench
 {
-    explicit Bench(const SimConfig &config = benchConfig()) : sim(config) {}
+    explicit Bench(const SimConfig &config = benchConfig())
+        : sim(config)
+    { }
     bool up() { return sim.start() && line.open(sim.portPath()); }
 
     Answer exchange(const QByteArray &request, int timeoutMs = 1000)
@@ -221,7 +226,10 @@ struct Bench
     {
         return exchange(longRequest(command, data), timeoutMs);
     }
-    quint8 writeRegister(quint16 reg, quint16 value) { return ask(136, be16(reg) + be16(value)).responseCode(); }
+    quint8 writeRegister(quint16 reg, quint16 value)
+    {
+        return ask(136, be16(reg) + be16(value)).responseCode();
+    }
     bool unlock() { return writeRegister(6, 0x00C5) == 0; }
     bool unlockForWrites() { return unlock() && writeRegister(128, 1) == 0; }
 
@@ -261,7 +269,8 @@ private slots:
         Bench bench(config);
         QVERIFY(bench.up());
 
-        const Answer a = bench.exchange(shortRequest(quint8(addressByte)), answered ? 1000 : kQuietMs);
+        const Answer a =
+                bench.exchange(shortRequest(quint8(addressByte)), answered ? 1000 : kQuietMs);
         QCOMPARE(a.complete, answered);
         if (!answered)
             return;
@@ -270,7 +279,8 @@ private slots:
         QCOMPARE(a.address(), QByteArray(1, char(addressByte)));
         QCOMPARE(a.command(), quint8(0));
         QCOMPARE(a.responseCode(), quint8(0));
-        const QByteArray identity = bytesOf({254, makerManufacturerId, 16, 7, 5, 1, 3, 9, 0, 0x12, 0x34, 0x56});
+        const QByteArray identity =
+                bytesOf({254, makerManufacturerId, 16, 7, 5, 1, 3, 9, 0, 0x12, 0x34, 0x56});
         QCOMPARE(a.data().toHex(), identity.toHex());
     }
 
@@ -279,15 +289,19 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<bool>("answered");
         const QByteArray mine = myAddress();
-        auto altered = [&](int index, int value) { return QByteArray(mine).replace(index, 1, bytesOf({quint32(value)})); };
+        auto altered = [&](int index, int value) {
+            return QByteArray(mine).replace(index, 1, bytesOf({quint32(value)}));
+        };
         QTest::newRow("own address") << longRequest(1, {}, mine) << true;
         QTest::newRow("master bit clear") << longRequest(1, {}, altered(0, mine[0] & 0x7F)) << true;
         QTest::newRow("burst bit set") << longRequest(1, {}, altered(0, mine[0] | 0x40)) << true;
-        QTest::newRow("other manufacturer") << longRequest(1, {}, altered(0, mine[0] ^ 0x01)) << false;
+        QTest::newRow("other manufacturer")
+                << longRequest(1, {}, altered(0, mine[0] ^ 0x01)) << false;
         QTest::newRow("other device type") << longRequest(1, {}, altered(1, 0x11)) << false;
         QTest::newRow("other device id") << longRequest(1, {}, altered(4, 0x57)) << false;
         QTest::newRow("broadcast") << longRequest(1, {}, QByteArray(5, '\0')) << false;
-        QTest::newRow("short frame, command 1") << kPreambles + withChecksum(bytesOf({0x02, 0x80, 0x01, 0})) << false;
+        QTest::newRow("short frame, command 1")
+                << kPreambles + withChecksum(bytesOf({0x02, 0x80, 0x01, 0})) << false;
     }
     void longFrame_answersOnlyItsUniqueAddress()
     {
@@ -322,7 +336,8 @@ private slots:
         QVERIFY(bench.up());
         QVERIFY(bench.unlock());
         const QByteArray payload = bytesOf({0x11, 0x22, 0x33, 0x44, 0x55});
-        const QByteArray request = be16(0x0200) + char(payload.size()) + payload + QByteArray(15, '\0');
+        const QByteArray request =
+                be16(0x0200) + char(payload.size()) + payload + QByteArray(15, '\0');
         const QByteArray before = bench.sim.memory(0x0200, 5);
 
         const Answer refused = bench.ask(133, request);
@@ -339,7 +354,8 @@ private slots:
         QCOMPARE(read.data(), be16(0x0200) + char(5) + payload);
 
         QCOMPARE(bench.writeRegister(128, 0), quint8(0));
-        QVERIFY(bench.ask(133, be16(0x0200) + char(1) + QByteArray(20, '\x77')).responseCode() != 0);
+        QVERIFY(bench.ask(133, be16(0x0200) + char(1) + QByteArray(20, '\x77')).responseCode()
+                != 0);
         QCOMPARE(bench.sim.memory(0x0200, 5), payload);
 
         for (quint16 reg : {10, 90, 90}) // user save, factory save twice
@@ -400,7 +416,9 @@ private slots:
         QCOMPARE(bench.sim.memory(0x0076, 2), bytesOf({7, 0}));
 
         // And the other way: a damping value written into memory is what command 15 reports.
-        QCOMPARE(bench.ask(133, be16(0x0084) + char(4) + le(2.345f) + QByteArray(16, '\0')).responseCode(), quint8(0));
+        QCOMPARE(bench.ask(133, be16(0x0084) + char(4) + le(2.345f) + QByteArray(16, '\0'))
+                         .responseCode(),
+                 quint8(0));
         const QByteArray info = bench.ask(15).data();
         QCOMPARE(info.size(), 17);
         QCOMPARE(quint8(info[2]), quint8(7));
@@ -415,12 +433,14 @@ private slots:
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<int>("memoryAddress");
         QTest::addColumn<QByteArray>("memoryBytes");
-        QTest::newRow("sensor, 129 then 128")
-            << 129 << bytesOf({3, 1, 2, 1, 4, 2, 0xAB, 0xCD, 0xEF, 12}) + be(600.5f) + be(-50.25f) + be(5.125f)
-            << 0x00C0 << bytesOf({0xAB, 0xCD, 0xEF, 12}) + le(600.5f);
-        QTest::newRow("calibration, 131 then 130")
-            << 131 << bytesOf({5, 3, 12, 12, 3}) + be(-10.5f) + be(160.75f) + QByteArray("mmH2O\0\0\0\0", 9)
-            << 0x0100 << le(-10.5f) + le(160.75f);
+        QTest::newRow("sensor, 129 then 128") << 129
+                                              << bytesOf({3, 1, 2, 1, 4, 2, 0xAB, 0xCD, 0xEF, 12})
+                        + be(600.5f) + be(-50.25f)
+                        + be(5.125f) << 0x00C0 << bytesOf({0xAB, 0xCD, 0xEF, 12}) + le(600.5f);
+        QTest::newRow("calibration, 131 then 130") << 131
+                                                   << bytesOf({5, 3, 12, 12, 3}) + be(-10.5f)
+                        + be(160.75f) + QByteArray("mmH2O\0\0\0\0", 9)
+                                                   << 0x0100 << le(-10.5f) + le(160.75f);
     }
     void configurationBlocks_roundTrip()
     {
@@ -436,7 +456,8 @@ private slots:
         const Answer read = bench.ask(quint8(writeCommand - 1));
         QCOMPARE(read.responseCode(), quint8(0));
         QCOMPARE(read.data().toHex(), block.toHex());
-        QCOMPARE(bench.sim.memory(quint16(memoryAddress), quint16(memoryBytes.size())).toHex(), memoryBytes.toHex());
+        QCOMPARE(bench.sim.memory(quint16(memoryAddress), quint16(memoryBytes.size())).toHex(),
+                 memoryBytes.toHex());
     }
 
     void deviceSpecificCommands_needUnlock_data()
@@ -444,9 +465,13 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QByteArray>("data");
         QTest::newRow("128") << 128 << QByteArray();
-        QTest::newRow("129") << 129 << bytesOf({0, 0, 1, 0, 3, 1, 0, 0xA1, 0xB2, 12}) + be(1000.0f) + be(-100.0f) + be(10.0f);
+        QTest::newRow("129") << 129
+                             << bytesOf({0, 0, 1, 0, 3, 1, 0, 0xA1, 0xB2, 12}) + be(1000.0f)
+                        + be(-100.0f) + be(10.0f);
         QTest::newRow("130") << 130 << QByteArray();
-        QTest::newRow("131") << 131 << bytesOf({2, 1, 12, 12, 2}) + be(0.0f) + be(100.0f) + QByteArray(9, '\0');
+        QTest::newRow("131") << 131
+                             << bytesOf({2, 1, 12, 12, 2}) + be(0.0f) + be(100.0f)
+                        + QByteArray(9, '\0');
         QTest::newRow("132") << 132 << QByteArray(1, '\0');
         QTest::newRow("134") << 134 << be16(0x0104) + char(4);
         QTest::newRow("135") << 135 << bytesOf({1, 0x12, 0x34});
@@ -511,7 +536,8 @@ private slots:
         QTest::newRow("17 one byte short") << 17 << QByteArray(23, '\x20');
         QTest::newRow("35 without lower value") << 35 << QByteArray(1, '\x0C') + be(100.0f);
         QTest::newRow("129 half a block") << 129 << QByteArray(11, '\0');
-        QTest::newRow("133 fewer bytes than length") << 133 << be16(0x0100) + char(8) + QByteArray(4, '\0');
+        QTest::newRow("133 fewer bytes than length")
+                << 133 << be16(0x0100) + char(8) + QByteArray(4, '\0');
         QTest::newRow("137 nineteen bytes") << 137 << QByteArray(19, '\0');
     }
     void shortRequestData_answers5()
@@ -551,7 +577,8 @@ private slots:
 
         // Cancelling the zero is a plain memory write of the correction word.
         QVERIFY(bench.unlockForWrites());
-        QCOMPARE(bench.ask(133, be16(0x0360) + char(4) + QByteArray(20, '\0')).responseCode(), quint8(0));
+        QCOMPARE(bench.ask(133, be16(0x0360) + char(4) + QByteArray(20, '\0')).responseCode(),
+                 quint8(0));
         QCOMPARE(bench.ask(1).data(), kPv40);
     }
 
@@ -601,8 +628,8 @@ private slots:
 
         const QByteArray signals0 = bench.ask(132, QByteArray(1, '\0')).data();
         QCOMPARE(signals0.size(), 25);
-        QCOMPARE(floatBe(signals0, 5), 4000.0f);  // temperature-compensation signal
-        QCOMPARE(floatBe(signals0, 21), 25.0f); // internal temperature
+        QCOMPARE(floatBe(signals0, 5), 4000.0f); // temperature-compensation signal
+        QCOMPARE(floatBe(signals0, 21), 25.0f);  // internal temperature
         QCOMPARE(bench.ask(132, QByteArray(1, '\x01')).data(), QByteArray(1, '\x01') + be(40.0f));
         QCOMPARE(bench.ask(132, QByteArray(1, '\x02')).responseCode(), quint8(2));
     }
@@ -614,8 +641,8 @@ private slots:
         QTest::newRow("one preamble only") << QByteArray::fromHex("FF0280000082");
         QTest::newRow("no preamble") << QByteArray::fromHex("0280000082828206");
         QTest::newRow("an answer, not a request") << QByteArray::fromHex("FFFF06800002000084");
-        QTest::newRow("byte count past 40")
-            << QByteArray::fromHex("FFFFFF82") + myAddress() + bytesOf({1, 0x20}) + QByteArray(32, '\x11');
+        QTest::newRow("byte count past 40") << QByteArray::fromHex("FFFFFF82") + myAddress()
+                        + bytesOf({1, 0x20}) + QByteArray(32, '\x11');
         QTest::newRow("frame cut short") << QByteArray::fromHex("FFFFFF82") + myAddress().left(3);
         QTest::newRow("only preambles") << QByteArray(64, char(0xFF));
     }
@@ -684,7 +711,8 @@ private slots:
         bench.sim.setFaults(faults);
         QString seen;
         for (int command : commands) {
-            const QByteArray request = command == 0 ? shortRequest(0x80) : longRequest(quint8(command));
+            const QByteArray request =
+                    command == 0 ? shortRequest(0x80) : longRequest(quint8(command));
             const Answer a = bench.exchange(request, kQuietMs);
             seen += !a.complete ? '-' : a.checksumOk() ? '.' : 'x';
         }
@@ -744,7 +772,8 @@ private slots:
         QCOMPARE(busy.responseCode(), quint8(32));
         QVERIFY(busy.data().isEmpty());
         QCOMPARE(bench.ask(2).responseCode(), quint8(0));
-        QCOMPARE(bench.ask(35, QByteArray(1, '\x0C') + be(500.0f) + be(1.0f)).responseCode(), quint8(7));
+        QCOMPARE(bench.ask(35, QByteArray(1, '\x0C') + be(500.0f) + be(1.0f)).responseCode(),
+                 quint8(7));
         QCOMPARE(bench.sim.memory(0x0104, 4), le(100.0f));
     }
 
@@ -758,7 +787,8 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             const Answer a = bench.ask(1);
             QVERIFY(a.checksumOk());
-            QVERIFY(a.raw.indexOf(char(0xFF)) >= 1); // the previous answer's tail or this one's head
+            QVERIFY(a.raw.indexOf(char(0xFF))
+                    >= 1); // the previous answer's tail or this one's head
             QCOMPARE(a.data(), kPv40);
         }
     }

@@ -26,7 +26,8 @@ float floatAt(const TransmitterSim &sim, quint16 address)
 QString packedAt(const TransmitterSim &sim, quint16 address, quint16 length)
 {
     const QByteArray bytes = sim.memory(address, length);
-    return pagefmt::unpackedText(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+    return pagefmt::unpackedText(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                 std::size_t(bytes.size()));
 }
 
 QStringList toolBoxTitles(const WindowFixture &f)
@@ -63,10 +64,12 @@ void TestWindowDevice::search_makerDevice_fiveGroupsAndTransmitterInfo()
     QVERIFY(f.search());
     QCOMPARE(f.requests.value(0), QStringLiteral("open port"));
     QCOMPARE(f.requests.count(QStringLiteral("search meter")), 1);
-    QCOMPARE(toolBoxTitles(f), (QStringList{QStringLiteral("仪表信息"), QStringLiteral("仪表组态"),
-                                            QStringLiteral("仪表微调"), QStringLiteral("过程监控"),
-                                            QStringLiteral("用户校准")}));
-    for (const char *b : {"pushButton_xianshishezhi", "pushButton_zhuanyoushezhi", "pushButton_quxiaoqingling"})
+    QCOMPARE(toolBoxTitles(f),
+             (QStringList{QStringLiteral("仪表信息"), QStringLiteral("仪表组态"),
+                          QStringLiteral("仪表微调"), QStringLiteral("过程监控"),
+                          QStringLiteral("用户校准")}));
+    for (const char *b :
+         {"pushButton_xianshishezhi", "pushButton_zhuanyoushezhi", "pushButton_quxiaoqingling"})
         QVERIFY2(!f.button(b)->isHidden(), b);
     QVERIFY(f.w<QLabel>("label_biansongqixinxi")->isEnabled());
     QVERIFY(!f.w<QLabel>("label_yibiaoxinxi")->isEnabled());
@@ -102,9 +105,11 @@ void TestWindowDevice::search_foreignHardwareRevision_fourGroupsWithoutMakerButt
     WindowFixture f(config);
     QVERIFY(f.openPort());
     QVERIFY(f.search());
-    QCOMPARE(toolBoxTitles(f), (QStringList{QStringLiteral("仪表信息"), QStringLiteral("仪表组态"),
-                                            QStringLiteral("仪表微调"), QStringLiteral("过程监控")}));
-    for (const char *b : {"pushButton_xianshishezhi", "pushButton_zhuanyoushezhi", "pushButton_quxiaoqingling"})
+    QCOMPARE(toolBoxTitles(f),
+             (QStringList{QStringLiteral("仪表信息"), QStringLiteral("仪表组态"),
+                          QStringLiteral("仪表微调"), QStringLiteral("过程监控")}));
+    for (const char *b :
+         {"pushButton_xianshishezhi", "pushButton_zhuanyoushezhi", "pushButton_quxiaoqingling"})
         QVERIFY2(f.button(b)->isHidden(), b);
     QVERIFY(!f.button("pushButton_liangchengshezhi")->isHidden());
     QVERIFY(f.run("pushButton_gengduoxinxi", QStringLiteral("读取更多信息成功")));
@@ -119,13 +124,13 @@ void TestWindowDevice::informationPages_readAndShownInTheirFormats()
     std::uint8_t tag[6];
     packAscii(tag, "FT-101", sizeof tag);
     f.sim.setMemory(0x00D4, QByteArray(reinterpret_cast<const char *>(tag), 6));
-    f.sim.setMemory(0x00BD, QByteArray::fromHex("1a057a"));      // 26 May 2022
-    f.sim.setMemory(0x00D0, QByteArray::fromHex("ffffff"));      // final assembly number
-    f.sim.setMemory(0x0084, floatBytes(0.25f));                  // damping
-    f.sim.setMemory(0x0082, QByteArray::fromHex("01"));          // square root
-    f.sim.setMemory(0x0104, floatBytes(1234567.0f));             // URV
-    f.sim.setMemory(0x0100, floatBytes(-0.0005f));               // LRV
-    f.sim.setMemory(0x0088, QByteArray::fromHex("01"));          // write protected
+    f.sim.setMemory(0x00BD, QByteArray::fromHex("1a057a"));           // 26 May 2022
+    f.sim.setMemory(0x00D0, QByteArray::fromHex("ffffff"));           // final assembly number
+    f.sim.setMemory(0x0084, floatBytes(0.25f));                       // damping
+    f.sim.setMemory(0x0082, QByteArray::fromHex("01"));               // square root
+    f.sim.setMemory(0x0104, floatBytes(1234567.0f));                  // URV
+    f.sim.setMemory(0x0100, floatBytes(-0.0005f));                    // LRV
+    f.sim.setMemory(0x0088, QByteArray::fromHex("01"));               // write protected
     f.sim.setMemory(0x007A, QByteArray::fromHex("030001000102010f")); // display block
     QVERIFY(f.search());
 
@@ -135,7 +140,8 @@ void TestWindowDevice::informationPages_readAndShownInTheirFormats()
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_long_addr"), QString::number(0x123456));
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("FT-101  "));
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_descr"), QStringLiteral("PRESSURE SIM    "));
-    QCOMPARE(f.text("lineEdit_yibiaoxinxi_message").trimmed(), QStringLiteral("SIMULATED PRESSURE TRANSMITTER"));
+    QCOMPARE(f.text("lineEdit_yibiaoxinxi_message").trimmed(),
+             QStringLiteral("SIMULATED PRESSURE TRANSMITTER"));
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_date"), QStringLiteral("2022.05.26"));
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_final_assembly_num"), QStringLiteral("16777215"));
 
@@ -159,7 +165,8 @@ void TestWindowDevice::informationPages_readAndShownInTheirFormats()
     QCOMPARE(f.page(), 6);
     QCOMPARE(f.text("lineEdit_liangchengshezhi_sersor_unit"), QStringLiteral("kPa"));
     QCOMPARE(f.text("lineEdit_liangchengshezhi_sersor_min_span"), QStringLiteral("10"));
-    QCOMPARE(f.w<QComboBox>("comboBox_liangchengshezhi_unit")->currentText(), QStringLiteral("kPa"));
+    QCOMPARE(f.w<QComboBox>("comboBox_liangchengshezhi_unit")->currentText(),
+             QStringLiteral("kPa"));
     QCOMPARE(f.text("lineEdit_liangchengshezhi_rangeH"), QStringLiteral("1.23457e+06"));
     QCOMPARE(f.text("lineEdit_liangchengshezhi_rangeL"), QStringLiteral("-0.0005"));
 
@@ -177,14 +184,19 @@ void TestWindowDevice::informationPages_readAndShownInTheirFormats()
     QCOMPARE(f.page(), 9);
     QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_PV_xiaoshuwei")->currentIndex(), 3);
     QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_SV_xiaoshuwei")->currentIndex(), 1);
-    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_bianliang1")->currentText(), QStringLiteral("SV"));
-    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_bianliang2")->currentText(), QStringLiteral("电流"));
-    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_language")->currentText(), QStringLiteral("English"));
-    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_contrast")->currentText(), QStringLiteral("15"));
+    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_bianliang1")->currentText(),
+             QStringLiteral("SV"));
+    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_bianliang2")->currentText(),
+             QStringLiteral("电流"));
+    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_language")->currentText(),
+             QStringLiteral("English"));
+    QCOMPARE(f.w<QComboBox>("comboBox_xianshishezhi_contrast")->currentText(),
+             QStringLiteral("15"));
 
     QVERIFY(f.run("pushButton_zhuanyoushezhi", QStringLiteral("读取专有设置数据成功")));
     QCOMPARE(f.page(), 10);
-    QCOMPARE(f.w<QComboBox>("comboBox_zhuanyoushezhi_xiebaohu")->currentText(), QStringLiteral("保护"));
+    QCOMPARE(f.w<QComboBox>("comboBox_zhuanyoushezhi_xiebaohu")->currentText(),
+             QStringLiteral("保护"));
     QCOMPARE(f.text("lineEdit_zhuanyoushezhi_baojinshangxian"), QStringLiteral("21"));
     QCOMPARE(f.text("lineEdit_zhuanyoushezhi_baojinxiaxian"), QStringLiteral("3.8"));
     QCOMPARE(f.text("lineEdit_zhuanyoushezhi_zengyi"), QStringLiteral("1"));
@@ -199,7 +211,8 @@ void TestWindowDevice::meterInfo_writeFoldsLowerCaseAndReadsBack()
     QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
     f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("pt-7b"));
     f.w<QLineEdit>("lineEdit_yibiaoxinxi_descr")->setText(QStringLiteral("inlet line"));
-    f.w<QLineEdit>("lineEdit_yibiaoxinxi_message")->setText(QStringLiteral("checked by night shift"));
+    f.w<QLineEdit>("lineEdit_yibiaoxinxi_message")
+            ->setText(QStringLiteral("checked by night shift"));
     f.w<QLineEdit>("lineEdit_yibiaoxinxi_date")->setText(QStringLiteral("1999.12.31"));
     f.w<QLineEdit>("lineEdit_yibiaoxinxi_final_assembly_num")->setText(QStringLiteral("654321"));
 
@@ -211,7 +224,8 @@ void TestWindowDevice::meterInfo_writeFoldsLowerCaseAndReadsBack()
     QCOMPARE(f.sim.memory(0x00BD, 3), QByteArray::fromHex("1f0c63"));
     QCOMPARE(f.sim.memory(0x00D0, 3), QByteArray::fromHex("09fbf1"));
 
-    for (const char *e : {"lineEdit_yibiaoxinxi_tag", "lineEdit_yibiaoxinxi_descr", "lineEdit_yibiaoxinxi_date"})
+    for (const char *e :
+         {"lineEdit_yibiaoxinxi_tag", "lineEdit_yibiaoxinxi_descr", "lineEdit_yibiaoxinxi_date"})
         f.w<QLineEdit>(e)->clear();
     QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
     QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("PT-7B   "));
@@ -235,7 +249,8 @@ void TestWindowDevice::failedRead_warnsCentredAndStaysOnEmptyPage()
     QCOMPARE(f.dialogs.seen[0].title, QStringLiteral("警告"));
     QCOMPARE(f.dialogs.seen[0].text, QStringLiteral("读取仪表信息失败！"));
     QCOMPARE(f.dialogs.seen[0].geometry,
-             QRect(frame.x() + (frame.width() - 320) / 2, frame.y() + (frame.height() - 150) / 2, 320, 150));
+             QRect(frame.x() + (frame.width() - 320) / 2, frame.y() + (frame.height() - 150) / 2,
+                   320, 150));
     QCOMPARE(f.page(), 1);
 }
 
@@ -268,7 +283,8 @@ void TestWindowDevice::writeAll_searchesThenWritesCollectedPages()
     f.button("pushButton_quanbuxieru")->click();
     QCOMPARE(f.requests.value(0), QStringLiteral("search meter"));
     // "write all succeed" is followed by the factory save's own result.
-    QVERIFY(WindowFixture::waitFor([&] { return f.status() == QStringLiteral("工厂保存成功"); }, 20000));
+    QVERIFY(WindowFixture::waitFor([&] { return f.status() == QStringLiteral("工厂保存成功"); },
+                                   20000));
     QVERIFY(f.dialogs.seen.isEmpty());
     QCOMPARE(f.requests.filter(QStringLiteral("write all")).size(), 1);
     QCOMPARE(f.page(), 8); // the search that preceded the write changed no page

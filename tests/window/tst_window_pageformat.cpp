@@ -194,7 +194,8 @@ void TestPageFormat::collectMeterInfo_unparsableDateKeepsStoredDate()
         pagefmt::MeterInfo typed;
         typed.date = text;
         pagefmt::collectMeterInfo(d, typed);
-        QCOMPARE(pagefmt::dateText(d.dateDay, d.dateMonth, d.dateYear), QStringLiteral("2024.06.15"));
+        QCOMPARE(pagefmt::dateText(d.dateDay, d.dateMonth, d.dateYear),
+                 QStringLiteral("2024.06.15"));
     }
 }
 
@@ -214,7 +215,8 @@ void TestPageFormat::collectMeterInfo_lowerCaseFoldedAndFieldsClearedBeforePacki
     // Packing pads with blanks: nothing of the older, longer texts may survive.
     QCOMPARE(shown.tag, QStringLiteral("PT-1A   "));
     QCOMPARE(shown.descriptor, QStringLiteral("LINE 4 INLET    "));
-    QCOMPARE(shown.message, QStringLiteral("CALIBRATED @ SITE B").leftJustified(32, QLatin1Char(' ')));
+    QCOMPARE(shown.message,
+             QStringLiteral("CALIBRATED @ SITE B").leftJustified(32, QLatin1Char(' ')));
 }
 
 void TestPageFormat::collectMeterInfo_finalAssemblyNumberAsThreeBytes_data()
@@ -247,9 +249,12 @@ void TestPageFormat::moreInfo_alarmAndWriteProtectTexts_data()
     QTest::addColumn<int>("protect");
     QTest::addColumn<QString>("alarmText");
     QTest::addColumn<QString>("protectText");
-    QTest::newRow("high, open") << 0 << 0 << "输出最大电流" << "未写保护";
-    QTest::newRow("low, protected") << 1 << 1 << "输出最小电流" << "已写保护";
-    QTest::newRow("any non-zero") << 250 << 7 << "输出最小电流" << "已写保护";
+    QTest::newRow("high, open") << 0 << 0 << "输出最大电流"
+                                << "未写保护";
+    QTest::newRow("low, protected") << 1 << 1 << "输出最小电流"
+                                    << "已写保护";
+    QTest::newRow("any non-zero") << 250 << 7 << "输出最小电流"
+                                  << "已写保护";
 }
 
 void TestPageFormat::moreInfo_alarmAndWriteProtectTexts()
@@ -335,9 +340,12 @@ void TestPageFormat::buildDate_compilerDateToIso_data()
 {
     QTest::addColumn<QString>("compiler");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("two-digit day") << "May 26 2022" << "2022-05-26";
-    QTest::newRow("one-digit day padded with a blank") << "Dec  9 2026" << "2026-12-09";
-    QTest::newRow("garbage") << "yesterday" << "";
+    QTest::newRow("two-digit day") << "May 26 2022"
+                                   << "2022-05-26";
+    QTest::newRow("one-digit day padded with a blank") << "Dec  9 2026"
+                                                       << "2026-12-09";
+    QTest::newRow("garbage") << "yesterday"
+                             << "";
 }
 
 void TestPageFormat::buildDate_compilerDateToIso()

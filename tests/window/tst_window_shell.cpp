@@ -90,7 +90,9 @@ void TestWindowShell::startUp_titleDateWelcomePageAndNoNavigation()
     QCOMPARE(f.window->windowTitle(), QStringLiteral("HART智能变送器组态软件用户版V0.8"));
     QCOMPARE(f.w<QLabel>("label_mainTitle")->text(), f.window->windowTitle());
     QVERIFY(f.window->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(QRegularExpression(QStringLiteral("^20\\d\\d-\\d\\d-\\d\\d$")).match(f.w<QLabel>("label_makeDate")->text()).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^20\\d\\d-\\d\\d-\\d\\d$"))
+                    .match(f.w<QLabel>("label_makeDate")->text())
+                    .hasMatch());
     QCOMPARE(f.page(), 0);
     QCOMPARE(f.w<QToolBox>("toolBox")->count(), 0);
     QVERIFY(f.w<QLabel>("label_fac_name")->isHidden());
@@ -114,15 +116,29 @@ void TestWindowShell::startUp_titleDateWelcomePageAndNoNavigation()
 void TestWindowShell::closedPort_requestButtonWarnsAndSendsNothing_data()
 {
     QTest::addColumn<QString>("buttonName");
-    for (const char *name : {"pushButton_chaxunyibiao", "pushButton_biansongqixinxi", "pushButton_yibiaoxinxi",
-                             "pushButton_gengduoxinxi", "pushButton_liangchengshezhi", "pushButton_youyuanqianyi",
-                             "pushButton_shuchushezhi", "pushButton_xianshishezhi", "pushButton_zhuanyoushezhi",
-                             "pushButton_yonghujiaozhun", "pushButton_chuanganqipeizhi",
-                             "pushButton_xieruyibiaoxinxi", "pushButton_set_addr", "pushButton_set_range",
-                             "pushButton_lingdianqianyi", "pushButton_liangchengqianyi",
-                             "pushButton_send_shuchushezhi", "pushButton_send_xianshishezhi",
-                             "pushButton_zhuanyoushezhi_fasong", "pushButton_qingling", "pushButton_quxiaoqingling",
-                             "pushButton_quanbuxieru", "pushButton_gongchangbaocun"})
+    for (const char *name : {"pushButton_chaxunyibiao",
+                             "pushButton_biansongqixinxi",
+                             "pushButton_yibiaoxinxi",
+                             "pushButton_gengduoxinxi",
+                             "pushButton_liangchengshezhi",
+                             "pushButton_youyuanqianyi",
+                             "pushButton_shuchushezhi",
+                             "pushButton_xianshishezhi",
+                             "pushButton_zhuanyoushezhi",
+                             "pushButton_yonghujiaozhun",
+                             "pushButton_chuanganqipeizhi",
+                             "pushButton_xieruyibiaoxinxi",
+                             "pushButton_set_addr",
+                             "pushButton_set_range",
+                             "pushButton_lingdianqianyi",
+                             "pushButton_liangchengqianyi",
+                             "pushButton_send_shuchushezhi",
+                             "pushButton_send_xianshishezhi",
+                             "pushButton_zhuanyoushezhi_fasong",
+                             "pushButton_qingling",
+                             "pushButton_quxiaoqingling",
+                             "pushButton_quanbuxieru",
+                             "pushButton_gongchangbaocun"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -153,11 +169,17 @@ void TestWindowShell::portButton_refusesMissingOrUnusablePort_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
-    QTest::newRow("nothing chosen") << "" << "请选择端口号" << "请选择端口号！";
-    QTest::newRow("blanks only") << "   " << "请选择端口号" << "请选择端口号！";
-    QTest::newRow("no such port") << "/nonexistent/ttyUSB9" << "端口打开失败"
+    QTest::newRow("nothing chosen") << ""
+                                    << "请选择端口号"
+                                    << "请选择端口号！";
+    QTest::newRow("blanks only") << "   "
+                                 << "请选择端口号"
+                                 << "请选择端口号！";
+    QTest::newRow("no such port") << "/nonexistent/ttyUSB9"
+                                  << "端口打开失败"
                                   << "端口打开失败，请检查端口号是否正确或端口是否占用！";
-    QTest::newRow("not a serial device") << "/dev/null" << "端口打开失败"
+    QTest::newRow("not a serial device") << "/dev/null"
+                                         << "端口打开失败"
                                          << "端口打开失败，请检查端口号是否正确或端口是否占用！";
 }
 
@@ -211,12 +233,18 @@ void TestWindowShell::pageChange_sendsModeRequests_data()
     const QString stopPv = QStringLiteral("stop read PV"), readPv = QStringLiteral("read PV");
     const QString single = QStringLiteral("single temp compensation mode");
     const QString stopTest = QStringLiteral("stop chuchang jiance");
-    QTest::newRow("leave monitoring, port closed") << 13 << 2 << false << QStringList{stopAdc, stopPv, single, stopTest};
-    QTest::newRow("enter monitoring, port open") << 2 << 13 << true << QStringList{stopAdc, readPv, single, stopTest};
-    QTest::newRow("enter monitoring, port closed") << 2 << 13 << false << QStringList{stopAdc, single, stopTest};
-    QTest::newRow("enter user calibration, open") << 2 << 14 << true << QStringList{readAdc, stopPv, single, stopTest};
-    QTest::newRow("enter linearization, open") << 2 << 17 << true << QStringList{readAdc, stopPv, stopTest};
-    QTest::newRow("enter second correction, closed") << 2 << 18 << false << QStringList{stopPv, single, stopTest};
+    QTest::newRow("leave monitoring, port closed")
+            << 13 << 2 << false << QStringList{stopAdc, stopPv, single, stopTest};
+    QTest::newRow("enter monitoring, port open")
+            << 2 << 13 << true << QStringList{stopAdc, readPv, single, stopTest};
+    QTest::newRow("enter monitoring, port closed")
+            << 2 << 13 << false << QStringList{stopAdc, single, stopTest};
+    QTest::newRow("enter user calibration, open")
+            << 2 << 14 << true << QStringList{readAdc, stopPv, single, stopTest};
+    QTest::newRow("enter linearization, open")
+            << 2 << 17 << true << QStringList{readAdc, stopPv, stopTest};
+    QTest::newRow("enter second correction, closed")
+            << 2 << 18 << false << QStringList{stopPv, single, stopTest};
     QTest::newRow("enter factory test") << 2 << 19 << true << QStringList{stopAdc, stopPv, single};
 }
 
@@ -339,7 +367,8 @@ void TestWindowShell::statusItems_numberedFromZeroAndNewestCurrent()
     WindowFixture f;
     auto *list = f.w<QComboBox>("comboBox_status");
     for (const char *text : {"a", "b", "c", "d", "设备故障"})
-        f.window->receiveMessageFromHartThread(QStringLiteral("hart status:") + QString::fromUtf8(text));
+        f.window->receiveMessageFromHartThread(QStringLiteral("hart status:")
+                                               + QString::fromUtf8(text));
     QCOMPARE(list->count(), 5);
     QCOMPARE(list->itemText(0), QStringLiteral("0 - a"));
     QCOMPARE(list->currentText(), QStringLiteral("4 - 设备故障"));
@@ -371,10 +400,17 @@ void TestWindowShell::failureResult_warnsCentredAndKeepsPage_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
-    QTest::newRow("meter info") << "read meter info failed" << "读取仪表信息失败" << "读取仪表信息失败！";
-    QTest::newRow("wide search") << "search meter 1-15 failed" << "查询仪表失败" << "查询仪表1-15失败！";
-    QTest::newRow("write all") << "write all failed" << "写入失败" << "写入失败！";
-    QTest::newRow("later page row") << "read modbus custom reg failed" << "读取modbus组态数据失败"
+    QTest::newRow("meter info") << "read meter info failed"
+                                << "读取仪表信息失败"
+                                << "读取仪表信息失败！";
+    QTest::newRow("wide search") << "search meter 1-15 failed"
+                                 << "查询仪表失败"
+                                 << "查询仪表1-15失败！";
+    QTest::newRow("write all") << "write all failed"
+                               << "写入失败"
+                               << "写入失败！";
+    QTest::newRow("later page row") << "read modbus custom reg failed"
+                                    << "读取modbus组态数据失败"
                                     << "读取modbus组态数据失败！";
 }
 
@@ -482,13 +518,15 @@ void TestWindowShell::unknownMessages_changeNothing()
     WindowFixture f;
     f.window->showPage(3);
     f.button("pushButton_chaxunyibiao")->setEnabled(false);
-    for (const char *m : {"", ":", "bogus", "read meter info", "READ METER INFO SUCCEED", "read meter info succeed ",
-                          "hart statu:s", "search meter", "close port", "read PV succeed", "read ADC succeed"})
+    for (const char *m : {"", ":", "bogus", "read meter info", "READ METER INFO SUCCEED",
+                          "read meter info succeed ", "hart statu:s", "search meter", "close port",
+                          "read PV succeed", "read ADC succeed"})
         f.window->receiveMessageFromHartThread(QString::fromLatin1(m));
     QCOMPARE(f.page(), 3);
     QCOMPARE(f.status(), QString());
     QVERIFY(f.dialogs.seen.isEmpty());
-    QVERIFY(!f.button("pushButton_chaxunyibiao")->isEnabled()); // live samples leave the buttons alone
+    QVERIFY(!f.button("pushButton_chaxunyibiao")
+                     ->isEnabled()); // live samples leave the buttons alone
     QCOMPARE(f.w<QComboBox>("comboBox_status")->count(), 0);
 }
 
@@ -511,18 +549,42 @@ void TestWindowShell::validators_limitWhatCanBeTyped_data()
     QTest::addColumn<QString>("lineEdit");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("assembly number max") << "lineEdit_yibiaoxinxi_final_assembly_num" << "16777215" << "16777215";
-    QTest::newRow("assembly number past 24 bits") << "lineEdit_yibiaoxinxi_final_assembly_num" << "16777216" << "1677721";
-    QTest::newRow("assembly number letters") << "lineEdit_yibiaoxinxi_final_assembly_num" << "12ab" << "12";
-    QTest::newRow("short address 15") << "lineEdit_dizhishezhi_short_addr" << "15" << "15";
-    QTest::newRow("short address 16") << "lineEdit_dizhishezhi_short_addr" << "16" << "1";
-    QTest::newRow("tag 8 characters") << "lineEdit_yibiaoxinxi_tag" << "ABCDEFGHIJ" << "ABCDEFGH";
-    QTest::newRow("descriptor 16 characters") << "lineEdit_yibiaoxinxi_descr" << "0123456789abcdefXYZ" << "0123456789abcdef";
-    QTest::newRow("date shape") << "lineEdit_yibiaoxinxi_date" << "1999.12.311" << "1999.12.31";
-    QTest::newRow("real") << "lineEdit_liangchengshezhi_rangeH" << "-12.5" << "-12.5";
-    QTest::newRow("real, no leading zero") << "lineEdit_liangchengshezhi_rangeH" << "012" << "0";
-    QTest::newRow("real, one point") << "lineEdit_shuchushezhi_damp" << "1.2.3" << "1.23";
-    QTest::newRow("real, letters") << "lineEdit_zhuanyoushezhi_zengyi" << "1e5" << "15";
+    QTest::newRow("assembly number max") << "lineEdit_yibiaoxinxi_final_assembly_num"
+                                         << "16777215"
+                                         << "16777215";
+    QTest::newRow("assembly number past 24 bits") << "lineEdit_yibiaoxinxi_final_assembly_num"
+                                                  << "16777216"
+                                                  << "1677721";
+    QTest::newRow("assembly number letters") << "lineEdit_yibiaoxinxi_final_assembly_num"
+                                             << "12ab"
+                                             << "12";
+    QTest::newRow("short address 15") << "lineEdit_dizhishezhi_short_addr"
+                                      << "15"
+                                      << "15";
+    QTest::newRow("short address 16") << "lineEdit_dizhishezhi_short_addr"
+                                      << "16"
+                                      << "1";
+    QTest::newRow("tag 8 characters") << "lineEdit_yibiaoxinxi_tag"
+                                      << "ABCDEFGHIJ"
+                                      << "ABCDEFGH";
+    QTest::newRow("descriptor 16 characters") << "lineEdit_yibiaoxinxi_descr"
+                                              << "0123456789abcdefXYZ"
+                                              << "0123456789abcdef";
+    QTest::newRow("date shape") << "lineEdit_yibiaoxinxi_date"
+                                << "1999.12.311"
+                                << "1999.12.31";
+    QTest::newRow("real") << "lineEdit_liangchengshezhi_rangeH"
+                          << "-12.5"
+                          << "-12.5";
+    QTest::newRow("real, no leading zero") << "lineEdit_liangchengshezhi_rangeH"
+                                           << "012"
+                                           << "0";
+    QTest::newRow("real, one point") << "lineEdit_shuchushezhi_damp"
+                                     << "1.2.3"
+                                     << "1.23";
+    QTest::newRow("real, letters") << "lineEdit_zhuanyoushezhi_zengyi"
+                                   << "1e5"
+                                   << "15";
 }
 
 void TestWindowShell::validators_limitWhatCanBeTyped()

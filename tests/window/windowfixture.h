@@ -66,7 +66,8 @@ private:
         s.kind = isAsk ? QStringLiteral("ask") : QStringLiteral("warning");
         if (auto *title = modal->findChild<QLabel *>(QStringLiteral("label_title")))
             s.title = title->text();
-        if (auto *text = modal->findChild<QLabel *>(isAsk ? QStringLiteral("label_content") : QStringLiteral("label_warning")))
+        if (auto *text = modal->findChild<QLabel *>(isAsk ? QStringLiteral("label_content")
+                                                          : QStringLiteral("label_warning")))
             s.text = text->text();
         s.geometry = modal->geometry();
         seen << s;
@@ -105,7 +106,7 @@ public:
         sim.stop();
     }
 
-    template <typename T>
+    template<typename T>
     T *w(const char *name) const
     {
         T *found = window->findChild<T *>(QLatin1String(name));
@@ -119,7 +120,8 @@ public:
     QString status() const { return w<QLabel>("label_state")->text(); }
     bool portButtonsEnabled() const
     {
-        return button("pushButton_dakaiduankou")->isEnabled() && button("pushButton_chaxunyibiao")->isEnabled();
+        return button("pushButton_dakaiduankou")->isEnabled()
+                && button("pushButton_chaxunyibiao")->isEnabled();
     }
 
     bool openPort()
@@ -145,7 +147,7 @@ public:
         return waitFor([&] { return status() == resultStatus && portButtonsEnabled(); }, timeoutMs);
     }
 
-    template <typename Pred>
+    template<typename Pred>
     static bool waitFor(Pred done, int timeoutMs)
     {
         QElapsedTimer clock;

@@ -52,11 +52,11 @@ void TestDeviceStatus::unknownResponseCode_stillExaminesStatus()
 void TestDeviceStatus::allBits_inExaminationOrder()
 {
     DeviceStatusReporter r;
-    QCOMPARE(r.report(32, 0xFF), QStringList({"hart status:设备忙", "hart status:模拟输出电流固定",
-                                              "hart status:模拟输出饱和", "hart status:冷启动",
-                                              "hart status:组态变更", "hart status:现场设备故障",
-                                              "hart status:更多的状态可用", "hart status:非主变量超限",
-                                              "hart status:主变量超限"}));
+    QCOMPARE(r.report(32, 0xFF),
+             QStringList({"hart status:设备忙", "hart status:模拟输出电流固定",
+                          "hart status:模拟输出饱和", "hart status:冷启动", "hart status:组态变更",
+                          "hart status:现场设备故障", "hart status:更多的状态可用",
+                          "hart status:非主变量超限", "hart status:主变量超限"}));
     QCOMPARE(r.report(0, 0xFF), QStringList{"hart status:冷启动"});
 }
 

@@ -129,37 +129,49 @@ void TestWorker::everyRequest_sendsItsExactStrings_data()
     row("jiaozhun20ma", {ok("jiaozhun20ma")});
     row("PV clear", {P(10), ok("PV clear"), P(100)});
     row("PV clear reset",
-        QStringList{P(10)} + transfer(10, 90, 4) + QStringList{ok("PV clear reset"), ok("user save"), P(100)});
+        QStringList{P(10)} + transfer(10, 90, 4)
+                + QStringList{ok("PV clear reset"), ok("user save"), P(100)});
     row("read chuanganqipeizhishuju", {P(10), P(100), ok("read chuanganqipeizhishuju")});
     row("read jiaozhunpeizhishuju", {P(10), P(100), ok("read jiaozhunpeizhishuju")});
-    row("read xianshishezhi", QStringList{P(10)} + transfer(10, 100, 8) + QStringList{ok("read xianshishezhi")});
-    row("write xianshishezhi", QStringList{P(10)} + transfer(10, 90, 8)
-                                   + QStringList{P(100), ok("write xianshishezhi"), ok("user save"), P(100)});
-    row("read zhuanyoushezhi", QStringList{P(20)} + transfer(10, 100, 28) + QStringList{ok("read zhuanyoushezhi")});
+    row("read xianshishezhi",
+        QStringList{P(10)} + transfer(10, 100, 8) + QStringList{ok("read xianshishezhi")});
+    row("write xianshishezhi",
+        QStringList{P(10)} + transfer(10, 90, 8)
+                + QStringList{P(100), ok("write xianshishezhi"), ok("user save"), P(100)});
+    row("read zhuanyoushezhi",
+        QStringList{P(20)} + transfer(10, 100, 28) + QStringList{ok("read zhuanyoushezhi")});
     row("write zhuanyoushezhi",
-        QStringList{P(5)} + transfer(5, 90, 28) + QStringList{ok("write zhuanyoushezhi"), ok("user save"), P(100)});
+        QStringList{P(5)} + transfer(5, 90, 28)
+                + QStringList{ok("write zhuanyoushezhi"), ok("user save"), P(100)});
     row("read SecondNonlinearityCorrection",
-        QStringList{P(5)} + transfer(10, 100, 62) + QStringList{ok("read SecondNonlinearityCorrection")});
+        QStringList{P(5)} + transfer(10, 100, 62)
+                + QStringList{ok("read SecondNonlinearityCorrection")});
     row("write SecondNonlinearityCorrection",
         QStringList{P(5)} + transfer(10, 100, 62)
-            + QStringList{ok("write SecondNonlinearityCorrection"), ok("fac save"), P(100)});
+                + QStringList{ok("write SecondNonlinearityCorrection"), ok("fac save"), P(100)});
     row("read yonghujiaozhunshuju",
-        QStringList{P(10), P(20)} + transfer(20, 100, 28) + QStringList{ok("read yonghujiaozhunshuju")});
-    row("write yonghujiaozhunshuju", QStringList{P(5), P(10)} + transfer(10, 90, 28)
-                                         + QStringList{P(100), ok("write yonghujiaozhunshuju"), ok("user save"), P(100)});
+        QStringList{P(10), P(20)} + transfer(20, 100, 28)
+                + QStringList{ok("read yonghujiaozhunshuju")});
+    row("write yonghujiaozhunshuju",
+        QStringList{P(5), P(10)} + transfer(10, 90, 28)
+                + QStringList{P(100), ok("write yonghujiaozhunshuju"), ok("user save"), P(100)});
     row("read modbus custom reg",
         transfer(20, 30, 2) + transfer(30, 100, 222) + QStringList{ok("read modbus custom reg")});
-    row("write modbus custom reg", QStringList{P(5)} + transfer(5, 20, 2) + transfer(20, 90, 222)
-                                       + QStringList{ok("write modbus custom reg"), ok("fac save"), P(100)});
+    row("write modbus custom reg",
+        QStringList{P(5)} + transfer(5, 20, 2) + transfer(20, 90, 222)
+                + QStringList{ok("write modbus custom reg"), ok("fac save"), P(100)});
     row("write gongchangdianliujiaozhunshuju",
-        transfer(0, 90, 316) + QStringList{ok("write gongchangdianliujiaozhunshuju"), ok("fac save"), P(100)});
+        transfer(0, 90, 316)
+                + QStringList{ok("write gongchangdianliujiaozhunshuju"), ok("fac save"), P(100)});
     row("gongchangdianliujiaozhun", {P(10), P(100), "exit gongchangdianliujiaozhun succeed"});
     row("fac save", {ok("fac save"), P(100)});
     row("single temp compensation mode", {ok("single temp compensation mode")});
-    row("write jiaozhunshuju", QStringList{P(5), P(10), P(15), P(20)} + transfer(20, 80, 908)
-                                   + transfer(80, 90, 8)
-                                   + QStringList{ok("write jiaozhunshuju"), ok("fac save"), P(100)});
-    row("write all", QStringList{P(5)} + transfer(5, 90, 1292) + QStringList{ok("write all"), ok("fac save"), P(100)});
+    row("write jiaozhunshuju",
+        QStringList{P(5), P(10), P(15), P(20)} + transfer(20, 80, 908) + transfer(80, 90, 8)
+                + QStringList{ok("write jiaozhunshuju"), ok("fac save"), P(100)});
+    row("write all",
+        QStringList{P(5)} + transfer(5, 90, 1292)
+                + QStringList{ok("write all"), ok("fac save"), P(100)});
 }
 
 void TestWorker::everyRequest_sendsItsExactStrings()
@@ -198,7 +210,8 @@ void TestWorker::calibrationRead_chunksAndProgress()
     f.sim.clearRequests();
     f.request("read jiaozhunshuju");
     const QStringList got = f.runUntil(ok("read jiaozhunshuju"));
-    const QStringList expected = QStringList{P(10), P(20)} + transfer(20, 100, 908) + QStringList{ok("read jiaozhunshuju")};
+    const QStringList expected = QStringList{P(10), P(20)} + transfer(20, 100, 908)
+            + QStringList{ok("read jiaozhunshuju")};
     QCOMPARE(got, expected);
     QCOMPARE(got.mid(2, 5), QStringList({P(20), P(21), P(23), P(25), P(27)}));
     QCOMPARE(got.mid(got.size() - 3), QStringList({P(99), P(100), ok("read jiaozhunshuju")}));
@@ -210,7 +223,8 @@ void TestWorker::calibrationRead_chunksAndProgress()
     QCOMPARE(lengths.size(), 46);
     QCOMPARE(lengths.last(), 8);
     QMutexLocker lock(&f.worker.mutex);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(deviceMemory(deviceData, 0x0114, 908)), 908), pattern);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(deviceMemory(deviceData, 0x0114, 908)), 908),
+             pattern);
 }
 
 void TestWorker::twoByteWrite_enablesWritesOnePaddedChunkAndDisables()
@@ -293,11 +307,13 @@ void TestWorker::foreignOrOldHardware_getsNoDeviceSpecificTraffic()
     QVERIFY(f.openAndSearch());
     f.sim.clearRequests();
     f.request("read xianshishezhi");
-    QCOMPARE(f.runUntil(failed("read xianshishezhi")), QStringList({P(100), failed("read xianshishezhi")}));
+    QCOMPARE(f.runUntil(failed("read xianshishezhi")),
+             QStringList({P(100), failed("read xianshishezhi")}));
     f.request("read chuanganqipeizhishuju");
     QCOMPARE(f.runUntil(P(100)), QStringList({failed("read chuanganqipeizhishuju"), P(100)}));
     f.request("write chuanganqipeizhishuju");
-    QCOMPARE(f.runUntil(failed("write chuanganqipeizhishuju")), QStringList{failed("write chuanganqipeizhishuju")});
+    QCOMPARE(f.runUntil(failed("write chuanganqipeizhishuju")),
+             QStringList{failed("write chuanganqipeizhishuju")});
     // "fac save" still sends its save command whatever the gate says.
     f.request("fac save");
     QCOMPARE(f.runUntil(P(100)), QStringList({ok("fac save"), P(100)}));
@@ -319,13 +335,17 @@ void TestWorker::silentDevice_failsWithFailureStrings()
     f.request("write shuchushezhi");
     QCOMPARE(f.runUntil(P(100)), QStringList({P(10), failed("write shuchushezhi"), P(100)}));
     f.request("read xianshishezhi");
-    QCOMPARE(f.runUntil(failed("read xianshishezhi")), QStringList({P(100), failed("read xianshishezhi")}));
+    QCOMPARE(f.runUntil(failed("read xianshishezhi")),
+             QStringList({P(100), failed("read xianshishezhi")}));
     f.request("gongchangdianliujiaozhun");
-    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"), QStringList{"exit gongchangdianliujiaozhun failed"});
+    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"),
+             QStringList{"exit gongchangdianliujiaozhun failed"});
     // Repeated on every pass until the device answers.
-    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"), QStringList{"exit gongchangdianliujiaozhun failed"});
+    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"),
+             QStringList{"exit gongchangdianliujiaozhun failed"});
     f.sim.setFaults(SimFaults());
-    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun succeed").last(), QString("exit gongchangdianliujiaozhun succeed"));
+    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun succeed").last(),
+             QString("exit gongchangdianliujiaozhun succeed"));
     QCOMPARE(f.drain(300), QStringList());
 }
 
@@ -405,7 +425,8 @@ void TestWorker::stopFactoryTest_repeatsUntilAcknowledged()
     f.request("read xianshishezhi"); // any gated operation unlocks the device
     f.runUntil(ok("read xianshishezhi"));
     f.request("start chuchang jiance");
-    QCOMPARE(f.runUntil("read chuchang jiance succeed"), QStringList{"read chuchang jiance succeed"});
+    QCOMPARE(f.runUntil("read chuchang jiance succeed"),
+             QStringList{"read chuchang jiance succeed"});
     {
         QMutexLocker lock(&f.worker.mutex);
         QCOMPARE(deviceData.factoryTestStatus & 0x05, 0x05);

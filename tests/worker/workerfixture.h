@@ -24,7 +24,8 @@ public:
         }
         QVERIFY(sim.start());
         link = std::make_unique<SerialLink>(worker.master());
-        connect(worker.master(), &kvhart_master::SendData, link.get(), &SerialLink::writeMySerialPort);
+        connect(worker.master(), &kvhart_master::SendData, link.get(),
+                &SerialLink::writeMySerialPort);
         connect(&worker, &hartThread::sendMessageToMainThread, this,
                 [this](const QString &m) { messages << m; });
         worker.master()->timeoutMs = 150;

@@ -28,7 +28,8 @@ struct Rig
     explicit Rig(const SimConfig &config)
         : sim(config)
     {
-        QObject::connect(worker.master(), &kvhart_master::SendData, &link, &SerialLink::writeMySerialPort);
+        QObject::connect(worker.master(), &kvhart_master::SendData, &link,
+                         &SerialLink::writeMySerialPort);
         QObject::connect(&worker, &hartThread::sendMessageToMainThread, &link,
                          [this](const QString &m) { messages << m; });
     }
@@ -87,8 +88,7 @@ int main(int argc, char **argv)
     QObject::connect(&busy, &QTimer::timeout, [] {
         QElapsedTimer spin;
         spin.start();
-        while (spin.nsecsElapsed() < 5000000) {
-        }
+        while (spin.nsecsElapsed() < 5000000) { }
     });
     busy.start(0);
     while (timerLate.size() < 200)

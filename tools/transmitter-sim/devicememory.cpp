@@ -23,7 +23,8 @@ std::uint16_t DeviceMemory::u16(std::size_t address) const
 
 void DeviceMemory::setU16(std::size_t address, std::uint16_t value)
 {
-    const std::uint8_t b[2] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+    const std::uint8_t b[2] = {static_cast<std::uint8_t>(value),
+                               static_cast<std::uint8_t>(value >> 8)};
     write(address, b, sizeof b);
 }
 
@@ -32,7 +33,7 @@ float DeviceMemory::f32(std::size_t address) const
     std::uint8_t b[4] = {};
     read(address, b, sizeof b);
     const std::uint32_t bits = std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8
-                               | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
+            | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -42,9 +43,9 @@ void DeviceMemory::setF32(std::size_t address, float value)
 {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-                               static_cast<std::uint8_t>(bits >> 16),
-                               static_cast<std::uint8_t>(bits >> 24)};
+    const std::uint8_t b[4] = {
+            static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+            static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
     write(address, b, sizeof b);
 }
 

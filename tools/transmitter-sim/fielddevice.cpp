@@ -47,12 +47,12 @@ std::uint8_t checkMemoryRange(std::uint16_t address, std::uint8_t length)
 } // namespace
 
 FieldDevice::FieldDevice(const SimConfig &config)
-    : m_universalRevision(config.universalRevision),
-      m_deviceRevision(config.deviceRevision),
-      m_deviceId(config.deviceId & 0xFFFFFF),
-      m_pollingAddress(config.pollingAddress & 0x0F),
-      m_fixedPv(config.fixedPv),
-      m_unlockTimeoutMs(config.unlockTimeoutMs)
+    : m_universalRevision(config.universalRevision)
+    , m_deviceRevision(config.deviceRevision)
+    , m_deviceId(config.deviceId & 0xFFFFFF)
+    , m_pollingAddress(config.pollingAddress & 0x0F)
+    , m_fixedPv(config.fixedPv)
+    , m_unlockTimeoutMs(config.unlockTimeoutMs)
 {
     loadDefaults();
     m_memory.setU8(memaddr::manufacturerId, config.manufacturerId);
@@ -131,17 +131,17 @@ bool FieldDevice::isLongAddressMine(const std::uint8_t address[5]) const
 {
     // Bit 7 (master) and bit 6 (burst) of the first byte say nothing about the device.
     return (address[0] & 0x3F) == (m_memory.u8(memaddr::manufacturerId) & 0x3F)
-           && address[1] == m_memory.u8(memaddr::deviceType)
-           && address[2] == static_cast<std::uint8_t>(m_deviceId >> 16)
-           && address[3] == static_cast<std::uint8_t>(m_deviceId >> 8)
-           && address[4] == static_cast<std::uint8_t>(m_deviceId);
+            && address[1] == m_memory.u8(memaddr::deviceType)
+            && address[2] == static_cast<std::uint8_t>(m_deviceId >> 16)
+            && address[3] == static_cast<std::uint8_t>(m_deviceId >> 8)
+            && address[4] == static_cast<std::uint8_t>(m_deviceId);
 }
 
 bool FieldDevice::isMakerDevice() const
 {
     const std::uint8_t id = m_memory.u8(memaddr::manufacturerId);
     return (id == makerManufacturerId || id == makerManufacturerIdAlt)
-           && m_memory.u8(memaddr::deviceType) == makerDeviceType;
+            && m_memory.u8(memaddr::deviceType) == makerDeviceType;
 }
 
 bool FieldDevice::unlocked(qint64 nowMs) const
@@ -217,7 +217,8 @@ std::uint8_t FieldDevice::takeStatus()
     if (m_currentSaturated)
         status |= fieldstatus::currentSaturated;
     const float pvValue = m_memory.f32(memaddr::pv);
-    if (pvValue < m_memory.f32(memaddr::sensorLowerLimit) || pvValue > m_memory.f32(memaddr::sensorUpperLimit))
+    if (pvValue < m_memory.f32(memaddr::sensorLowerLimit)
+        || pvValue > m_memory.f32(memaddr::sensorUpperLimit))
         status |= fieldstatus::pvOutOfLimits;
     return status;
 }
@@ -251,15 +252,16 @@ DeviceReply FieldDevice::execute(std::uint8_t command, const std::uint8_t *data,
     return reply;
 }
 
-void FieldDevice::appendBytes(std::vector<std::uint8_t> &data, std::uint16_t address, std::size_t length) const
+void FieldDevice::appendBytes(std::vector<std::uint8_t> &data, std::uint16_t address,
+                              std::size_t length) const
 {
     std::uint8_t buffer[32] = {};
     if (length <= sizeof buffer && m_memory.read(address, buffer, length))
         appendRaw(data, buffer, length);
 }
 
-std::uint8_t FieldDevice::universal(std::uint8_t command, Request req, std::vector<std::uint8_t> &data,
-                                    qint64 nowMs, bool &known)
+std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
+                                    std::vector<std::uint8_t> &data, qint64 nowMs, bool &known)
 {
     using namespace memaddr;
     DeviceMemory &m = m_memory;
@@ -305,9 +307,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req, std::vect
         appendU8(data, in[0]);
         return 0;
     }
-    case 12:
-        appendBytes(data, message, messageLength);
-        return 0;
+    case 12: appendBytes(data, message, messageLength); return 0;
     case 13:
         appendBytes(data, tag, tagLength + descriptorLength);
         appendBytes(data, date, 3);
@@ -329,9 +329,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req, std::vect
         appendU8(data, m.u8(writeProtect));
         appendU8(data, m.u8(distributorCode));
         return 0;
-    case 16:
-        appendBytes(data, finalAssemblyNumber, 3);
-        return 0;
+    case 16: appendBytes(data, finalAssemblyNumber, 3); return 0;
     case 17:
         if (const auto rc = writeCheck(messageLength))
             return rc;
@@ -394,9 +392,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req, std::vect
         m_configChanged = true;
         return 0;
     }
-    case 38:
-        m_configChanged = false;
-        return 0;
+    case 38: m_configChanged = false; return 0;
     case 40: {
         if (req.length < 4)
             return hartrc::tooFewDataBytes;
@@ -437,14 +433,12 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req, std::vect
         m_configChanged = true;
         appendU8(data, in[0]);
         return 0;
-    default:
-        known = false;
-        return hartrc::notImplemented;
+    default: known = false; return hartrc::notImplemented;
     }
 }
 
-std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req, std::vector<std::uint8_t> &data,
-                                         qint64 nowMs)
+std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req,
+                                         std::vector<std::uint8_t> &data, qint64 nowMs)
 {
     using namespace memaddr;
     DeviceMemory &m = m_memory;
@@ -514,10 +508,8 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req, std:
             return 0;
         }
         return hartrc::invalidSelection;
-    case 133:
-        return memoryWrite(req, data);
-    case 134:
-        return memoryRead(req, data);
+    case 133: return memoryWrite(req, data);
+    case 134: return memoryRead(req, data);
     case 135:
         if (req.length < 3)
             return hartrc::tooFewDataBytes;
@@ -525,16 +517,14 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req, std:
         m.setU16(factoryCurrentDacCode, getU16BE(in + 1));
         appendRaw(data, in, 3);
         return 0;
-    case 136:
-        return controlRegister(req, data, nowMs);
+    case 136: return controlRegister(req, data, nowMs);
     case 137:
         if (req.length < 20)
             return hartrc::tooFewDataBytes;
         appendU8(data, m_keyBits);
         appendF32(data, m_temperatureSignal);
         return 0;
-    default:
-        return hartrc::notImplemented;
+    default: return hartrc::notImplemented;
     }
 }
 
@@ -569,7 +559,8 @@ std::uint8_t FieldDevice::memoryRead(Request req, std::vector<std::uint8_t> &dat
     return 0;
 }
 
-std::uint8_t FieldDevice::controlRegister(Request req, std::vector<std::uint8_t> &data, qint64 nowMs)
+std::uint8_t FieldDevice::controlRegister(Request req, std::vector<std::uint8_t> &data,
+                                          qint64 nowMs)
 {
     if (req.length < 4)
         return hartrc::tooFewDataBytes;
@@ -577,20 +568,11 @@ std::uint8_t FieldDevice::controlRegister(Request req, std::vector<std::uint8_t>
     const std::uint16_t value = getU16BE(req.data + 2);
     m_registers[reg] = value;
     switch (reg) {
-    case ctrlreg::unlock:
-        m_unlockedAtMs = value == ctrlreg::unlockKey ? nowMs : -1;
-        break;
-    case ctrlreg::userSave:
-        ++m_userSaves;
-        break;
-    case ctrlreg::factorySave:
-        ++m_factorySaves;
-        break;
-    case ctrlreg::writeEnable:
-        m_writeEnabled = value != 0;
-        break;
-    default:
-        break;
+    case ctrlreg::unlock: m_unlockedAtMs = value == ctrlreg::unlockKey ? nowMs : -1; break;
+    case ctrlreg::userSave: ++m_userSaves; break;
+    case ctrlreg::factorySave: ++m_factorySaves; break;
+    case ctrlreg::writeEnable: m_writeEnabled = value != 0; break;
+    default: break;
     }
     appendRaw(data, req.data, 4);
     return 0;

@@ -56,7 +56,8 @@ public:
     bool isLongAddressMine(const std::uint8_t address[5]) const;
 
     // nowMs: milliseconds since the device powered up; drives the PV and the unlock age.
-    DeviceReply execute(std::uint8_t command, const std::uint8_t *data, std::size_t length, qint64 nowMs);
+    DeviceReply execute(std::uint8_t command, const std::uint8_t *data, std::size_t length,
+                        qint64 nowMs);
     // An answer that carries only the given code; the command is not carried out.
     DeviceReply refuse(std::uint8_t responseCode, qint64 nowMs);
 
@@ -91,13 +92,16 @@ private:
     std::uint8_t takeStatus();
 
     // Each returns the response code and fills data.
-    std::uint8_t universal(std::uint8_t command, Request req, std::vector<std::uint8_t> &data, qint64 nowMs, bool &known);
-    std::uint8_t deviceSpecific(std::uint8_t command, Request req, std::vector<std::uint8_t> &data, qint64 nowMs);
+    std::uint8_t universal(std::uint8_t command, Request req, std::vector<std::uint8_t> &data,
+                           qint64 nowMs, bool &known);
+    std::uint8_t deviceSpecific(std::uint8_t command, Request req, std::vector<std::uint8_t> &data,
+                                qint64 nowMs);
     std::uint8_t memoryWrite(Request req, std::vector<std::uint8_t> &data);
     std::uint8_t memoryRead(Request req, std::vector<std::uint8_t> &data);
     std::uint8_t controlRegister(Request req, std::vector<std::uint8_t> &data, qint64 nowMs);
 
-    void appendBytes(std::vector<std::uint8_t> &data, std::uint16_t address, std::size_t length) const;
+    void appendBytes(std::vector<std::uint8_t> &data, std::uint16_t address,
+                     std::size_t length) const;
 
     DeviceMemory m_memory;
     quint8 m_universalRevision;

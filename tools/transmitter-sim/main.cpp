@@ -39,9 +39,9 @@ T numberOption(const QCommandLineParser &parser, const QString &name, quint64 ma
     quint64 value = 0;
     if (!parseNumber(parser.value(name), max, value))
         usageError(QStringLiteral("--%1: expected a number from 0 to %2, got \"%3\"")
-                       .arg(name)
-                       .arg(max)
-                       .arg(parser.value(name)));
+                           .arg(name)
+                           .arg(max)
+                           .arg(parser.value(name)));
     return static_cast<T>(value);
 }
 
@@ -52,7 +52,8 @@ float floatOption(const QCommandLineParser &parser, const QString &name, float f
     bool ok = false;
     const float value = parser.value(name).toFloat(&ok);
     if (!ok)
-        usageError(QStringLiteral("--%1: expected a number, got \"%2\"").arg(name, parser.value(name)));
+        usageError(QStringLiteral("--%1: expected a number, got \"%2\"")
+                           .arg(name, parser.value(name)));
     return value;
 }
 
@@ -73,69 +74,144 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulated HART pressure transmitter on a pseudo-terminal.\n"
-        "Prints the port path (/dev/pts/N) on the first line of stdout, then serves\n"
-        "requests until SIGINT or SIGTERM. Numbers are decimal or 0x-prefixed hex.\n"
-        "Device-specific commands 128..135 and 137 answer only after control\n"
-        "register 6 was written with 0x00C5 (command 136) within the unlock timeout."));
+            "Simulated HART pressure transmitter on a pseudo-terminal.\n"
+            "Prints the port path (/dev/pts/N) on the first line of stdout, then serves\n"
+            "requests until SIGINT or SIGTERM. Numbers are decimal or 0x-prefixed hex.\n"
+            "Device-specific commands 128..135 and 137 answer only after control\n"
+            "register 6 was written with 0x00C5 (command 136) within the unlock timeout."));
     parser.addHelpOption();
 
     const SimConfig defaults;
     const QList<QCommandLineOption> options = {
-        {QStringLiteral("link"), QStringLiteral("Create a symbolic link to the port at <path> (a stale link is replaced; removed on exit)."), QStringLiteral("path")},
-        {QStringLiteral("manufacturer"), QStringLiteral("Manufacturer identification code (default 0x%1).").arg(defaults.manufacturerId, 2, 16, QLatin1Char('0')), QStringLiteral("n")},
-        {QStringLiteral("device-type"), QStringLiteral("Device type code (default %1).").arg(defaults.deviceType), QStringLiteral("n")},
-        {QStringLiteral("hardware-rev"), QStringLiteral("Hardware revision reported by command 0 (default %1).").arg(defaults.hardwareRevision), QStringLiteral("n")},
-        {QStringLiteral("software-rev"), QStringLiteral("Software revision reported by command 0 (default %1).").arg(defaults.softwareRevision), QStringLiteral("n")},
-        {QStringLiteral("universal-rev"), QStringLiteral("Universal command revision (default %1).").arg(defaults.universalRevision), QStringLiteral("n")},
-        {QStringLiteral("device-rev"), QStringLiteral("Device revision (default %1).").arg(defaults.deviceRevision), QStringLiteral("n")},
-        {QStringLiteral("device-id"), QStringLiteral("Device identification number, 24 bits (default 0x%1).").arg(defaults.deviceId, 6, 16, QLatin1Char('0')), QStringLiteral("n")},
-        {QStringLiteral("polling-address"), QStringLiteral("Polling address 0..15 (default 0); command 6 can change it."), QStringLiteral("n")},
-        {QStringLiteral("preambles"), QStringLiteral("Preambles the device asks for in command 0 (default %1).").arg(defaults.requiredPreambles), QStringLiteral("n")},
-        {QStringLiteral("response-preambles"), QStringLiteral("Preambles sent before each answer, at most 20 (default %1).").arg(defaults.responsePreambles), QStringLiteral("n")},
-        {QStringLiteral("pv"), QStringLiteral("Hold the primary variable at <value> kPa instead of a slow sine around 50."), QStringLiteral("value")},
-        {QStringLiteral("temperature-signal"), QStringLiteral("Temperature signal of commands 132 and 137 (default 2500)."), QStringLiteral("value")},
-        {QStringLiteral("keys"), QStringLiteral("Key bits of command 137: bit 0 M, bit 1 S, bit 2 Z pressed (default 0)."), QStringLiteral("bits")},
-        {QStringLiteral("unlock-timeout-ms"), QStringLiteral("How long an unlock lasts (default %1).").arg(defaults.unlockTimeoutMs), QStringLiteral("ms")},
-        {QStringLiteral("pace"), QStringLiteral("Send answers at the real line speed (1200 baud, 11 bits per byte, about 9.2 ms per byte).")},
-        {QStringLiteral("silent"), QStringLiteral("Fault: never answer.")},
-        {QStringLiteral("silent-cmds"), QStringLiteral("Fault: never answer these commands (comma-separated list)."), QStringLiteral("list")},
-        {QStringLiteral("ignore-first"), QStringLiteral("Fault: leave the first <n> requests unanswered."), QStringLiteral("n")},
-        {QStringLiteral("fail-after"), QStringLiteral("Fault: stop answering after <n> answers."), QStringLiteral("n")},
-        {QStringLiteral("corrupt-every"), QStringLiteral("Fault: send every <n>th answer with a wrong checksum."), QStringLiteral("n")},
-        {QStringLiteral("delay-ms"), QStringLiteral("Fault: send each answer <ms> milliseconds late."), QStringLiteral("ms")},
-        {QStringLiteral("wrong-address"), QStringLiteral("Fault: answer with altered polling and unique address bytes.")},
-        {QStringLiteral("response-code"), QStringLiteral("Fault: answer command CMD with response code CODE and no data, without carrying it out. Repeatable."), QStringLiteral("CMD=CODE")},
-        {QStringLiteral("noise"), QStringLiteral("Fault: send a few random non-0xFF bytes before and after each answer.")},
-        {QStringLiteral("log"), QStringLiteral("Write one hex line per request and per answer to <file>, or to stderr with -."), QStringLiteral("file")},
+            {QStringLiteral("link"),
+             QStringLiteral("Create a symbolic link to the port at <path> (a stale link is "
+                            "replaced; removed on exit)."),
+             QStringLiteral("path")},
+            {QStringLiteral("manufacturer"),
+             QStringLiteral("Manufacturer identification code (default 0x%1).")
+                     .arg(defaults.manufacturerId, 2, 16, QLatin1Char('0')),
+             QStringLiteral("n")},
+            {QStringLiteral("device-type"),
+             QStringLiteral("Device type code (default %1).").arg(defaults.deviceType),
+             QStringLiteral("n")},
+            {QStringLiteral("hardware-rev"),
+             QStringLiteral("Hardware revision reported by command 0 (default %1).")
+                     .arg(defaults.hardwareRevision),
+             QStringLiteral("n")},
+            {QStringLiteral("software-rev"),
+             QStringLiteral("Software revision reported by command 0 (default %1).")
+                     .arg(defaults.softwareRevision),
+             QStringLiteral("n")},
+            {QStringLiteral("universal-rev"),
+             QStringLiteral("Universal command revision (default %1).")
+                     .arg(defaults.universalRevision),
+             QStringLiteral("n")},
+            {QStringLiteral("device-rev"),
+             QStringLiteral("Device revision (default %1).").arg(defaults.deviceRevision),
+             QStringLiteral("n")},
+            {QStringLiteral("device-id"),
+             QStringLiteral("Device identification number, 24 bits (default 0x%1).")
+                     .arg(defaults.deviceId, 6, 16, QLatin1Char('0')),
+             QStringLiteral("n")},
+            {QStringLiteral("polling-address"),
+             QStringLiteral("Polling address 0..15 (default 0); command 6 can change it."),
+             QStringLiteral("n")},
+            {QStringLiteral("preambles"),
+             QStringLiteral("Preambles the device asks for in command 0 (default %1).")
+                     .arg(defaults.requiredPreambles),
+             QStringLiteral("n")},
+            {QStringLiteral("response-preambles"),
+             QStringLiteral("Preambles sent before each answer, at most 20 (default %1).")
+                     .arg(defaults.responsePreambles),
+             QStringLiteral("n")},
+            {QStringLiteral("pv"),
+             QStringLiteral(
+                     "Hold the primary variable at <value> kPa instead of a slow sine around 50."),
+             QStringLiteral("value")},
+            {QStringLiteral("temperature-signal"),
+             QStringLiteral("Temperature signal of commands 132 and 137 (default 2500)."),
+             QStringLiteral("value")},
+            {QStringLiteral("keys"),
+             QStringLiteral(
+                     "Key bits of command 137: bit 0 M, bit 1 S, bit 2 Z pressed (default 0)."),
+             QStringLiteral("bits")},
+            {QStringLiteral("unlock-timeout-ms"),
+             QStringLiteral("How long an unlock lasts (default %1).").arg(defaults.unlockTimeoutMs),
+             QStringLiteral("ms")},
+            {QStringLiteral("pace"),
+             QStringLiteral("Send answers at the real line speed (1200 baud, 11 bits per byte, "
+                            "about 9.2 ms per byte).")},
+            {QStringLiteral("silent"), QStringLiteral("Fault: never answer.")},
+            {QStringLiteral("silent-cmds"),
+             QStringLiteral("Fault: never answer these commands (comma-separated list)."),
+             QStringLiteral("list")},
+            {QStringLiteral("ignore-first"),
+             QStringLiteral("Fault: leave the first <n> requests unanswered."),
+             QStringLiteral("n")},
+            {QStringLiteral("fail-after"),
+             QStringLiteral("Fault: stop answering after <n> answers."), QStringLiteral("n")},
+            {QStringLiteral("corrupt-every"),
+             QStringLiteral("Fault: send every <n>th answer with a wrong checksum."),
+             QStringLiteral("n")},
+            {QStringLiteral("delay-ms"),
+             QStringLiteral("Fault: send each answer <ms> milliseconds late."),
+             QStringLiteral("ms")},
+            {QStringLiteral("wrong-address"),
+             QStringLiteral("Fault: answer with altered polling and unique address bytes.")},
+            {QStringLiteral("response-code"),
+             QStringLiteral("Fault: answer command CMD with response code CODE and no data, "
+                            "without carrying it out. Repeatable."),
+             QStringLiteral("CMD=CODE")},
+            {QStringLiteral("noise"),
+             QStringLiteral(
+                     "Fault: send a few random non-0xFF bytes before and after each answer.")},
+            {QStringLiteral("log"),
+             QStringLiteral("Write one hex line per request and per answer to <file>, or to stderr "
+                            "with -."),
+             QStringLiteral("file")},
     };
     parser.addOptions(options);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
-        usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+        usageError(QStringLiteral("unexpected argument \"%1\"")
+                           .arg(parser.positionalArguments().first()));
 
     SimConfig config;
-    config.manufacturerId = numberOption<quint8>(parser, QStringLiteral("manufacturer"), 0xFF, config.manufacturerId);
-    config.deviceType = numberOption<quint8>(parser, QStringLiteral("device-type"), 0xFF, config.deviceType);
-    config.hardwareRevision = numberOption<quint8>(parser, QStringLiteral("hardware-rev"), 0xFF, config.hardwareRevision);
-    config.softwareRevision = numberOption<quint8>(parser, QStringLiteral("software-rev"), 0xFF, config.softwareRevision);
-    config.universalRevision = numberOption<quint8>(parser, QStringLiteral("universal-rev"), 0xFF, config.universalRevision);
-    config.deviceRevision = numberOption<quint8>(parser, QStringLiteral("device-rev"), 0xFF, config.deviceRevision);
-    config.deviceId = numberOption<quint32>(parser, QStringLiteral("device-id"), 0xFFFFFF, config.deviceId);
-    config.pollingAddress = numberOption<quint8>(parser, QStringLiteral("polling-address"), 15, config.pollingAddress);
-    config.requiredPreambles = numberOption<quint8>(parser, QStringLiteral("preambles"), 0xFF, config.requiredPreambles);
-    config.responsePreambles = numberOption<quint8>(parser, QStringLiteral("response-preambles"), 20, config.responsePreambles);
+    config.manufacturerId = numberOption<quint8>(parser, QStringLiteral("manufacturer"), 0xFF,
+                                                 config.manufacturerId);
+    config.deviceType =
+            numberOption<quint8>(parser, QStringLiteral("device-type"), 0xFF, config.deviceType);
+    config.hardwareRevision = numberOption<quint8>(parser, QStringLiteral("hardware-rev"), 0xFF,
+                                                   config.hardwareRevision);
+    config.softwareRevision = numberOption<quint8>(parser, QStringLiteral("software-rev"), 0xFF,
+                                                   config.softwareRevision);
+    config.universalRevision = numberOption<quint8>(parser, QStringLiteral("universal-rev"), 0xFF,
+                                                    config.universalRevision);
+    config.deviceRevision =
+            numberOption<quint8>(parser, QStringLiteral("device-rev"), 0xFF, config.deviceRevision);
+    config.deviceId =
+            numberOption<quint32>(parser, QStringLiteral("device-id"), 0xFFFFFF, config.deviceId);
+    config.pollingAddress = numberOption<quint8>(parser, QStringLiteral("polling-address"), 15,
+                                                 config.pollingAddress);
+    config.requiredPreambles = numberOption<quint8>(parser, QStringLiteral("preambles"), 0xFF,
+                                                    config.requiredPreambles);
+    config.responsePreambles = numberOption<quint8>(parser, QStringLiteral("response-preambles"),
+                                                    20, config.responsePreambles);
     config.fixedPv = floatOption(parser, QStringLiteral("pv"), config.fixedPv);
-    config.unlockTimeoutMs = numberOption<int>(parser, QStringLiteral("unlock-timeout-ms"), std::numeric_limits<int>::max(), config.unlockTimeoutMs);
+    config.unlockTimeoutMs =
+            numberOption<int>(parser, QStringLiteral("unlock-timeout-ms"),
+                              std::numeric_limits<int>::max(), config.unlockTimeoutMs);
     config.pace = parser.isSet(QStringLiteral("pace"));
 
     SimFaults &faults = config.faults;
     faults.silent = parser.isSet(QStringLiteral("silent"));
     if (parser.isSet(QStringLiteral("silent-cmds"))) {
-        for (const QString &item : parser.value(QStringLiteral("silent-cmds")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        for (const QString &item : parser.value(QStringLiteral("silent-cmds"))
+                                           .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             quint64 command = 0;
             if (!parseNumber(item, 255, command))
-                usageError(QStringLiteral("--silent-cmds: \"%1\" is not a command number").arg(item));
+                usageError(
+                        QStringLiteral("--silent-cmds: \"%1\" is not a command number").arg(item));
             faults.silentCommands.insert(quint8(command));
         }
     }
@@ -150,7 +226,8 @@ int main(int argc, char *argv[])
         const QStringList parts = item.split(QLatin1Char('='));
         quint64 command = 0;
         quint64 code = 0;
-        if (parts.size() != 2 || !parseNumber(parts[0], 255, command) || !parseNumber(parts[1], 255, code))
+        if (parts.size() != 2 || !parseNumber(parts[0], 255, command)
+            || !parseNumber(parts[1], 255, code))
             usageError(QStringLiteral("--response-code: expected CMD=CODE, got \"%1\"").arg(item));
         faults.responseCodeFor.insert(quint8(command), quint8(code));
     }
@@ -158,8 +235,10 @@ int main(int argc, char *argv[])
     TransmitterSim sim(config);
     sim.setTemperatureSignal(floatOption(parser, QStringLiteral("temperature-signal"), 2500.0f));
     sim.setKeyBits(numberOption<quint8>(parser, QStringLiteral("keys"), 7, 0));
-    if (parser.isSet(QStringLiteral("log")) && !sim.setTraceLog(parser.value(QStringLiteral("log"))))
-        usageError(QStringLiteral("--log: cannot open \"%1\"").arg(parser.value(QStringLiteral("log"))));
+    if (parser.isSet(QStringLiteral("log"))
+        && !sim.setTraceLog(parser.value(QStringLiteral("log"))))
+        usageError(QStringLiteral("--log: cannot open \"%1\"")
+                           .arg(parser.value(QStringLiteral("log"))));
 
     if (!sim.start(parser.value(QStringLiteral("link")))) {
         std::fprintf(stderr, "transmitter-sim: %s\n", qPrintable(sim.errorString()));

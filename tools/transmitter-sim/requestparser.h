@@ -12,9 +12,9 @@ struct ParsedRequest
     bool longFrame = false;
     std::array<std::uint8_t, 5> address{}; // short frame: address[0] only
     std::uint8_t command = 0;
-    const std::uint8_t *data = nullptr;    // points into the parser; valid until the next feed()
+    const std::uint8_t *data = nullptr; // points into the parser; valid until the next feed()
     std::size_t dataLength = 0;
-    const std::uint8_t *frame = nullptr;   // delimiter .. checksum
+    const std::uint8_t *frame = nullptr; // delimiter .. checksum
     std::size_t frameLength = 0;
 };
 
@@ -40,8 +40,8 @@ public:
 
 private:
     std::array<std::uint8_t, kMaxFrame> m_frame{};
-    std::size_t m_count = 0;     // bytes collected since the delimiter; 0 = hunting
-    std::size_t m_expected = 0;  // total frame length once the byte count is known
+    std::size_t m_count = 0;    // bytes collected since the delimiter; 0 = hunting
+    std::size_t m_expected = 0; // total frame length once the byte count is known
     std::size_t m_lastLength = 0;
     int m_preambles = 0;
     ParsedRequest m_request;

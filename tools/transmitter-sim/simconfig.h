@@ -14,15 +14,15 @@
 // corruptEvery) start again from zero whenever the faults are replaced.
 struct SimFaults
 {
-    bool silent = false;                 // never answer anything
-    QSet<quint8> silentCommands;         // these commands are never answered
-    int ignoreFirst = 0;                 // leave the first N requests unanswered
-    int failAfter = 0;                   // stop answering after N answers; 0 = off
-    int corruptEvery = 0;                // break the checksum of every Nth answer; 0 = off
-    int delayMs = 0;                     // hold every answer back this long
-    bool wrongAddress = false;           // answer with altered polling and unique address bytes
+    bool silent = false;                  // never answer anything
+    QSet<quint8> silentCommands;          // these commands are never answered
+    int ignoreFirst = 0;                  // leave the first N requests unanswered
+    int failAfter = 0;                    // stop answering after N answers; 0 = off
+    int corruptEvery = 0;                 // break the checksum of every Nth answer; 0 = off
+    int delayMs = 0;                      // hold every answer back this long
+    bool wrongAddress = false;            // answer with altered polling and unique address bytes
     QMap<quint8, quint8> responseCodeFor; // command -> code; the command is not executed
-    bool noise = false;                  // random non-0xFF bytes around every answer
+    bool noise = false;                   // random non-0xFF bytes around every answer
 };
 
 struct SimConfig

@@ -46,10 +46,11 @@ QString hexLine(const std::uint8_t *bytes, std::size_t count)
 } // namespace
 
 TransmitterSim::TransmitterSim(const SimConfig &config)
-    : m_config(config), m_device(config), m_faults(config.faults),
-      m_startTime(std::chrono::steady_clock::now())
-{
-}
+    : m_config(config)
+    , m_device(config)
+    , m_faults(config.faults)
+    , m_startTime(std::chrono::steady_clock::now())
+{ }
 
 TransmitterSim::~TransmitterSim()
 {
@@ -63,7 +64,7 @@ qint64 TransmitterSim::elapsedUs() const
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now()
                                                                  - m_startTime)
-        .count();
+            .count();
 }
 
 bool TransmitterSim::start(const QString &linkPath)
@@ -103,7 +104,9 @@ bool TransmitterSim::start(const QString &linkPath)
 
     if (!linkPath.isEmpty()) {
         const QByteArray link = linkPath.toLocal8Bit();
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::lstat(link.constData(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
                 errno = EEXIST;
@@ -200,8 +203,7 @@ void TransmitterSim::serve()
             break;
         }
         if (fds[1].revents & POLLIN) {
-            while (::read(m_wakePipe[0], buffer, sizeof buffer) > 0) {
-            }
+            while (::read(m_wakePipe[0], buffer, sizeof buffer) > 0) { }
         }
         if (m_stopping)
             break;
@@ -212,7 +214,8 @@ void TransmitterSim::serve()
             if (n > 0)
                 receive(buffer, std::size_t(n), elapsedUs());
             else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-                ::usleep(10000); // hang-up; cannot happen while the slave is held open, but never spin
+                ::usleep(10000); // hang-up; cannot happen while the slave is held open, but never
+                                 // spin
         }
     }
 }
@@ -225,11 +228,8 @@ void TransmitterSim::receive(const std::uint8_t *bytes, std::size_t count, qint6
     m_lastRxUs = nowUs;
     for (std::size_t i = 0; i < count; ++i) {
         switch (m_parser.feed(bytes[i])) {
-        case RequestParser::Result::Pending:
-            break;
-        case RequestParser::Result::Frame:
-            handleRequest(m_parser.request(), nowUs);
-            break;
+        case RequestParser::Result::Pending: break;
+        case RequestParser::Result::Frame: handleRequest(m_parser.request(), nowUs); break;
         case RequestParser::Result::BadChecksum:
         case RequestParser::Result::Overlong: {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -245,8 +245,9 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Short frames only reach command 0; everything else needs the unique address.
-    const bool mine = request.longFrame ? m_device.isLongAddressMine(request.address.data())
-                                        : request.command == 0 && m_device.isShortAddressMine(request.address[0]);
+    const bool mine = request.longFrame
+            ? m_device.isLongAddressMine(request.address.data())
+            : request.command == 0 && m_device.isShortAddressMine(request.address[0]);
     if (!mine) {
         trace("other", request.frame, request.frameLength, nowUs);
         return;
@@ -261,8 +262,8 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
     ++m_requestsSinceFaults;
     const SimFaults &f = m_faults;
     const bool unanswered = f.silent || f.silentCommands.contains(request.command)
-                            || m_requestsSinceFaults <= f.ignoreFirst
-                            || (f.failAfter > 0 && m_answersSinceFaults >= f.failAfter);
+            || m_requestsSinceFaults <= f.ignoreFirst
+            || (f.failAfter > 0 && m_answersSinceFaults >= f.failAfter);
     if (m_requests.size() >= kMaxLoggedRequests)
         m_requests.remove(0, kMaxLoggedRequests / 2); // a long demo run must not grow without bound
     if (unanswered) {
@@ -274,8 +275,8 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
     const qint64 nowMs = nowUs / 1000;
     const auto forced = f.responseCodeFor.constFind(request.command);
     const DeviceReply reply = forced != f.responseCodeFor.constEnd()
-                                  ? m_device.refuse(forced.value(), nowMs)
-                                  : m_device.execute(request.command, request.data, request.dataLength, nowMs);
+            ? m_device.refuse(forced.value(), nowMs)
+            : m_device.execute(request.command, request.data, request.dataLength, nowMs);
     ++m_answersSinceFaults;
     ++m_answered;
     entry.answered = true;
@@ -334,8 +335,9 @@ QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const Devic
     out.append(char(reply.responseCode));
     out.append(char(reply.status));
     out.append(reinterpret_cast<const char *>(reply.data.data()), int(dataLength));
-    std::uint8_t sum = xorChecksum(reinterpret_cast<const std::uint8_t *>(out.constData()) + frameStart,
-                                   std::size_t(out.size() - frameStart));
+    std::uint8_t sum =
+            xorChecksum(reinterpret_cast<const std::uint8_t *>(out.constData()) + frameStart,
+                        std::size_t(out.size() - frameStart));
     if (f.corruptEvery > 0 && m_answersSinceFaults % f.corruptEvery == 0)
         sum ^= 0xFF;
     out.append(char(sum));
@@ -355,7 +357,8 @@ qint64 TransmitterSim::flushOutput(qint64 nowUs)
             answer.startUs = nowUs;
         int allowed = answer.bytes.size();
         if (answer.paced)
-            allowed = int(std::min<qint64>(allowed, 1 + (nowUs - answer.startUs) * kCharTimeDenom / kCharTimeNumUs));
+            allowed = int(std::min<qint64>(
+                    allowed, 1 + (nowUs - answer.startUs) * kCharTimeDenom / kCharTimeNumUs));
         if (allowed > answer.sent) {
             const ssize_t n = ::write(m_masterFd, answer.bytes.constData() + answer.sent,
                                       std::size_t(allowed - answer.sent));
@@ -383,7 +386,8 @@ qint64 TransmitterSim::flushOutput(qint64 nowUs)
     return -1;
 }
 
-void TransmitterSim::trace(const char *tag, const std::uint8_t *bytes, std::size_t count, qint64 nowUs)
+void TransmitterSim::trace(const char *tag, const std::uint8_t *bytes, std::size_t count,
+                           qint64 nowUs)
 {
     if (!m_trace)
         return;
