@@ -131,12 +131,6 @@ QString buildDateText(const char *compilerDate)
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
-bool isMakerDevice(const DeviceData &d)
-{
-    return d.manufacturerId == makerManufacturerId && d.deviceType == makerDeviceType
-            && d.hardwareRevision == makerHardwareRevision;
-}
-
 TransmitterInfo transmitterInfo(const DeviceData &d)
 {
     TransmitterInfo t;

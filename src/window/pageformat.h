@@ -53,8 +53,8 @@ void packText(std::uint8_t *dest, std::size_t length, const QString &text, Lette
 // with a blank); empty when it does not parse.
 QString buildDateText(const char *compilerDate);
 
-// Identity that unlocks the five-group navigation and the device-specific buttons.
-bool isMakerDevice(const DeviceData &d);
+// Identity that unlocks the five-group navigation and the maker-only buttons.
+using ::isMakerDevice;
 
 // ---- page 2: transmitter information ----
 struct TransmitterInfo

@@ -1,5 +1,7 @@
 #include "devicedata.h"
 
+#include "hartidentity.h"
+
 #include <cstring>
 #include <limits>
 
@@ -24,6 +26,12 @@ const std::uint8_t *deviceMemory(const DeviceData &d, std::uint16_t address, std
 std::uint8_t *parameterImage(DeviceData &d)
 {
     return deviceMemory(d, devmem::kParameterStart, devmem::kParameterSize);
+}
+
+bool isMakerDevice(const DeviceData &d)
+{
+    return d.manufacturerId == makerManufacturerId && d.deviceType == makerDeviceType
+            && d.hardwareRevision == makerHardwareRevision;
 }
 
 void resetDeviceData(DeviceData &d)

@@ -229,5 +229,8 @@ const std::uint8_t *deviceMemory(const DeviceData &d, std::uint16_t address, std
 using ParameterImage = std::uint8_t[devmem::kParameterSize];
 std::uint8_t *parameterImage(DeviceData &d);
 
+// The maker's own transmitter: the only one served by the device-specific commands.
+bool isMakerDevice(const DeviceData &d);
+
 // Start values: zero except pv (+infinity) and factoryTestSelector (1).
 void resetDeviceData(DeviceData &d);

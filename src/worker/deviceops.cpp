@@ -2,7 +2,6 @@
 // transmitters: identity gate, chunked memory transfer, saves and the pages built on them.
 #include "devicedata.h"
 #include "hartcodec.h"
-#include "hartidentity.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "workerlog.h"
@@ -37,9 +36,7 @@ QString outcome(const QString &request, bool ok)
 bool hartThread::isSupportedDevice()
 {
     QMutexLocker lock(&mutex);
-    return deviceData.manufacturerId == makerManufacturerId
-            && deviceData.deviceType == makerDeviceType
-            && deviceData.hardwareRevision == makerHardwareRevision;
+    return isMakerDevice(deviceData);
 }
 
 bool hartThread::writeRegister(std::uint16_t reg, std::uint16_t value)

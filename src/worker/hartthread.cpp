@@ -3,7 +3,6 @@
 #include "hartthread.h"
 
 #include "devicedata.h"
-#include "hartidentity.h"
 #include "kvhart_master.h"
 #include "workerlog.h"
 
@@ -232,9 +231,7 @@ void hartThread::tickTimerSlot()
     bool supported;
     {
         QMutexLocker lock(&mutex);
-        supported = deviceData.manufacturerId == makerManufacturerId
-                && deviceData.deviceType == makerDeviceType
-                && deviceData.hardwareRevision == makerHardwareRevision;
+        supported = isMakerDevice(deviceData);
     }
     if (supported)
         setBit(KeepAlive);
