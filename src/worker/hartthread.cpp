@@ -118,11 +118,6 @@ const hartThread::Bit kServingOrder[] = {
         hartThread::StopFactoryTest,
 };
 
-constexpr std::uint8_t mask(hartThread::Bit b)
-{
-    return hartThread::bitMask(b);
-}
-
 } // namespace
 
 hartThread::hartThread(QObject *parent)
@@ -152,24 +147,24 @@ void hartThread::stop()
 
 bool hartThread::testBit(Bit b) const
 {
-    return m_flags[b / 8].load() & mask(b);
+    return m_flags[b / 8].load() & bitMask(b);
 }
 
 void hartThread::setBit(Bit b)
 {
-    m_flags[b / 8].fetch_or(mask(b));
+    m_flags[b / 8].fetch_or(bitMask(b));
 }
 
 void hartThread::clearBit(Bit b)
 {
-    m_flags[b / 8].fetch_and(std::uint8_t(~mask(b)));
+    m_flags[b / 8].fetch_and(std::uint8_t(~bitMask(b)));
 }
 
 void hartThread::clearAllExcept(std::initializer_list<Bit> keep)
 {
     std::uint8_t keepMask[7] = {};
     for (Bit b : keep)
-        keepMask[b / 8] |= mask(b);
+        keepMask[b / 8] |= bitMask(b);
     for (std::size_t i = 0; i < m_flags.size(); ++i)
         m_flags[i].fetch_and(keepMask[i]);
 }
@@ -197,11 +192,11 @@ void hartThread::receiveMessageFromMainThread(QString Message)
         std::uint8_t expected = m_flags[ReadPvFirst / 8].load();
         std::uint8_t wanted;
         do {
-            wanted = std::uint8_t((expected | mask(ReadPvFirst)) & ~mask(ReadPvPeriodic));
+            wanted = std::uint8_t((expected | bitMask(ReadPvFirst)) & ~bitMask(ReadPvPeriodic));
         } while (!m_flags[ReadPvFirst / 8].compare_exchange_weak(expected, wanted));
     } else if (Message == QLatin1String("stop read PV")) {
         m_flags[ReadPvFirst / 8].fetch_and(
-                std::uint8_t(~(mask(ReadPvFirst) | mask(ReadPvPeriodic))));
+                std::uint8_t(~(bitMask(ReadPvFirst) | bitMask(ReadPvPeriodic))));
     } else if (Message == QLatin1String("stop read ADC")) {
         clearBit(ReadAdc);
     } else if (Message == QLatin1String("start chuchang jiance")) {
