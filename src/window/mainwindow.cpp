@@ -6,6 +6,7 @@
 #include "dialog_ask.h"
 #include "dialog_warning.h"
 #include "hartthread.h"
+#include "resources.h"
 #include "kvhart_master.h"
 #include "seriallink.h"
 #include "uintvalidator.h"
@@ -26,13 +27,6 @@
 #include <cstring>
 #include <limits>
 
-Q_LOGGING_CATEGORY(lcWindow, "hart.window")
-
-// Outside any namespace, as Q_INIT_RESOURCE requires: the resources live in a static library.
-static void initWindowResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace {
 

@@ -1,0 +1,1 @@
+// filled as the pages move out of the window
