@@ -3,15 +3,22 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link benchmark
+# EDITION=factory builds the factory edition (its own build folder) instead of the user edition.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 ROOT=$PWD
-BUILD=${BUILD_DIR:-$ROOT/build}
+EDITION=${EDITION:-user}
+case "$EDITION" in
+user) DEFAULT_BUILD=$ROOT/build; EDITION_FLAG=OFF ;;
+factory) DEFAULT_BUILD=$ROOT/build-factory; EDITION_FLAG=ON ;;
+*) echo "EDITION must be user or factory" >&2; exit 2 ;;
+esac
+BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-          xvfb xauth)
+          xvfb xauth fonts-wqy-microhei)
 
 install_missing() {
     local missing=()
@@ -28,7 +35,8 @@ install_missing() {
 }
 
 build() {
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DHART_FACTORY_EDITION="$EDITION_FLAG" "$@" >/dev/null
     cmake --build "$BUILD" -j2
 }
 

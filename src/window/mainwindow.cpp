@@ -1,50 +1,58 @@
-// The main window shell: construction, title bar, navigation, port row, status line, the
-// request slots of the information and configuration pages and the result dispatcher.
+// The main window shell: construction, title bar, navigation and editions, port row, status
+// line, the host interface of the pages and the result dispatcher.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "addresspage.h"
 #include "dialog_ask.h"
 #include "dialog_warning.h"
+#include "displaypage.h"
 #include "hartthread.h"
-#include "resources.h"
 #include "kvhart_master.h"
+#include "meterinfopage.h"
+#include "moreinfopage.h"
+#include "outputpage.h"
+#include "pageformat.h"
+#include "proprietarypage.h"
+#include "pvzeropage.h"
+#include "rangepage.h"
+#include "rerangepage.h"
+#include "resources.h"
 #include "seriallink.h"
+#include "transmitterinfopage.h"
 #include "uintvalidator.h"
-#include "units.h"
+#include "welcomepage.h"
 #include "windowlog.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSerialPortInfo>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-
 namespace {
-
-// Page indices of the stacked widget used by the rules below.
-constexpr int kPageTransmitterInfo = 2;
-constexpr int kPageMeterInfo = 3;
-constexpr int kPageAddress = 5;
-constexpr int kPagePvZero = 11;
-constexpr int kPageCurrentTrim = 12;
-constexpr int kPageMonitoring = 13;
-constexpr int kPageUserCalibration = 14;
-constexpr int kPageModbus = 15;
-constexpr int kPageLinearization = 17;
-constexpr int kPageSecondCorrection = 18;
-constexpr int kPageFactoryTest = 19;
 
 constexpr int kMakerGroups = 5;
 constexpr int kForeignGroups = 4;
+constexpr int kFactoryGroups = 8;
+
+// The object names of the stacked pages, by index.
+constexpr const char *kPageNames[pageindex::Count] = {
+        "page_3",  "page_4",  "page",    "page_2",  "page_5",  "page_6",  "page_7",
+        "page_8",  "page_9",  "page_10", "page_19", "page_11", "page_12", "page_13",
+        "page_14", "page_17", "page_15", "page_16", "page_20", "page_18"};
 
 } // namespace
 
@@ -275,19 +283,28 @@ const MainWindow::ResultRow *findResultRow(const QString &message)
     return nullptr;
 }
 
-void setComboToText(QComboBox *combo, const QString &text)
-{
-    combo->setCurrentIndex(combo->findText(text));
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
 // Construction and shutdown
 
+Edition MainWindow::builtEdition()
+{
+#if HART_FACTORY_EDITION
+    return Edition::Factory;
+#else
+    return Edition::User;
+#endif
+}
+
 MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(builtEdition(), parent)
+{ }
+
+MainWindow::MainWindow(Edition edition, QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::MainWindow>())
+    , m_edition(edition)
 {
     initWindowResources();
     ui->setupUi(this);
@@ -305,12 +322,12 @@ MainWindow::MainWindow(QWidget *parent)
         qCDebug(lcWindow, "QSS文件打开失败");
     }
 
-    ui->label_mainTitle->setText(tr("HART智能变送器组态软件用户版V0.8"));
-    ui->label_fac_name->hide();
-    ui->label_fac_addr->hide();
+    ui->label_mainTitle->setText(edition == Edition::Factory
+                                         ? tr("HART智能变送器组态软件工厂版V0.8")
+                                         : tr("HART智能变送器组态软件用户版V0.8"));
     setWindowTitle(ui->label_mainTitle->text());
 
-    installValidators();
+    createValidators();
 
     // The tool box stays empty until a transmitter is found; the groups are kept for then.
     for (int i = 0; i < int(m_navPages.size()); ++i) {
@@ -319,11 +336,8 @@ MainWindow::MainWindow(QWidget *parent)
     }
     clearNavigation();
 
-    for (const UnitCode &unit : unit_code_table)
-        ui->comboBox_liangchengshezhi_unit->addItem(QString::fromUtf8(unit.text));
-    ui->comboBox_liangchengshezhi_unit->addItem(QString::fromUtf8(kUnitNotFoundText));
-
-    showPage(kPageWelcome);
+    createPages();
+    showPage(pageindex::Welcome);
 
     startWorker();
 
@@ -352,23 +366,50 @@ MainWindow::~MainWindow()
     m_tickTimer.stop();
 }
 
-void MainWindow::installValidators()
+void MainWindow::createValidators()
 {
     m_realValidator = new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("^(-?(0|([1-9][0-9]{0,6}))\\.[0-9]{0,7})$")), this);
-    for (QLineEdit *edit :
-         {ui->lineEdit_liangchengshezhi_rangeH, ui->lineEdit_liangchengshezhi_rangeL,
-          ui->lineEdit_shuchushezhi_damp, ui->lineEdit_zhuanyoushezhi_baojinshangxian,
-          ui->lineEdit_zhuanyoushezhi_baojinxiaxian, ui->lineEdit_zhuanyoushezhi_xiaoxinhaoqiechu,
-          ui->lineEdit_zhuanyoushezhi_zengyi, ui->lineEdit_zhuanyoushezhi_pianzhi})
-        edit->setValidator(m_realValidator);
-
     m_u16Validator = new UIntValidator(65535, this);
     m_u24Validator = new UIntValidator(16777215, this);
-    ui->lineEdit_yibiaoxinxi_final_assembly_num->setValidator(m_u24Validator);
-    ui->lineEdit_dizhishezhi_short_addr->setValidator(new UIntValidator(15, this));
-    ui->lineEdit_yibiaoxinxi_date->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("^([0-9]{4}.[0-9]{2}.[0-9]{2})$")), this));
+}
+
+void MainWindow::createPages()
+{
+    QStackedWidget *stack = ui->stackedWidget;
+    // Pages are placed before the worker exists, so the page-change rules stay quiet.
+    const auto place = [stack](int index, QWidget *page) {
+        page->setObjectName(QLatin1String(kPageNames[index]));
+        stack->insertWidget(index, page);
+    };
+    place(pageindex::Welcome, new WelcomePage);
+    place(pageindex::Empty, new QWidget);
+    place(pageindex::TransmitterInfo, m_transmitterInfoPage = new TransmitterInfoPage(*this));
+    place(pageindex::MeterInfo, m_meterInfoPage = new MeterInfoPage(*this));
+    place(pageindex::MoreInfo, m_moreInfoPage = new MoreInfoPage(*this));
+    place(pageindex::Address, m_addressPage = new AddressPage(*this));
+    place(pageindex::Range, m_rangePage = new RangePage(*this));
+    place(pageindex::Rerange, m_rerangePage = new RerangePage(*this));
+    place(pageindex::Output, m_outputPage = new OutputPage(*this));
+    place(pageindex::Display, m_displayPage = new DisplayPage(*this));
+    place(pageindex::Proprietary, m_proprietaryPage = new ProprietaryPage(*this));
+    place(pageindex::PvZero, m_pvZeroPage = new PvZeroPage(*this));
+    for (int index = pageindex::CurrentTrim; index < pageindex::Count; ++index) {
+        auto *page = new QWidget;
+        if (index == pageindex::Linearization) {
+            auto *layout = new QVBoxLayout(page);
+            auto *writeAll = new QPushButton(tr("全部写入"), page);
+            writeAll->setObjectName(QStringLiteral("pushButton_quanbuxieru"));
+            auto *save = new QPushButton(tr("工厂保存"), page);
+            save->setObjectName(QStringLiteral("pushButton_gongchangbaocun"));
+            layout->addWidget(writeAll);
+            layout->addWidget(save);
+            layout->addStretch();
+            connect(writeAll, &QPushButton::clicked, this, &MainWindow::writeAllClicked);
+            connect(save, &QPushButton::clicked, this, &MainWindow::factorySaveClicked);
+        }
+        place(index, page);
+    }
 }
 
 void MainWindow::startWorker()
@@ -464,6 +505,11 @@ void MainWindow::showPage(int index)
     ui->stackedWidget->setCurrentIndex(index);
 }
 
+int MainWindow::currentPage() const
+{
+    return ui->stackedWidget->currentIndex();
+}
+
 void MainWindow::on_stackedWidget_currentChanged(int)
 {
     const int page = ui->stackedWidget->currentIndex();
@@ -473,20 +519,20 @@ void MainWindow::on_stackedWidget_currentChanged(int)
         return; // the form is still being built
 
     const bool open = m_link->isOpen();
-    if (page == kPageUserCalibration || page == kPageLinearization
-        || page == kPageSecondCorrection) {
+    if (page == pageindex::UserCalibration || page == pageindex::Linearization
+        || page == pageindex::SecondCorrection) {
         if (open)
-            emit sendMessageToHartThread(QStringLiteral("read ADC"));
+            sendRequest(QStringLiteral("read ADC"));
     } else {
-        emit sendMessageToHartThread(QStringLiteral("stop read ADC"));
+        sendRequest(QStringLiteral("stop read ADC"));
     }
 
-    if (page != kPageMonitoring)
-        emit sendMessageToHartThread(QStringLiteral("stop read PV"));
+    if (page != pageindex::Monitoring)
+        sendRequest(QStringLiteral("stop read PV"));
     else if (open)
-        emit sendMessageToHartThread(QStringLiteral("read PV"));
+        sendRequest(QStringLiteral("read PV"));
 
-    if (page != kPageCurrentTrim) {
+    if (page != pageindex::CurrentTrim) {
         bool held = false;
         {
             QMutexLocker lock(&m_worker->mutex);
@@ -495,21 +541,21 @@ void MainWindow::on_stackedWidget_currentChanged(int)
                 deviceData.fixedCurrent = 0.0f;
         }
         if (held) {
-            emit sendMessageToHartThread(QStringLiteral("exit fix current"));
+            sendRequest(QStringLiteral("exit fix current"));
             setPortButtonsEnabled(false);
         }
     }
 
-    if (page != kPageLinearization) {
+    if (page != pageindex::Linearization) {
         {
             QMutexLocker lock(&m_worker->mutex);
             deviceData.singleTempPoint = 0;
         }
-        emit sendMessageToHartThread(QStringLiteral("single temp compensation mode"));
+        sendRequest(QStringLiteral("single temp compensation mode"));
     }
 
-    if (page != kPageFactoryTest) {
-        emit sendMessageToHartThread(QStringLiteral("stop chuchang jiance"));
+    if (page != pageindex::FactoryTest) {
+        sendRequest(QStringLiteral("stop chuchang jiance"));
         m_factoryTestState = 0;
     }
 }
@@ -537,17 +583,119 @@ void MainWindow::rebuildNavigation(const DeviceData &d)
 {
     clearNavigation();
     const bool maker = pagefmt::isMakerDevice(d);
-    const int groups = maker ? kMakerGroups : kForeignGroups;
+    int groups = kForeignGroups;
+    if (maker)
+        groups = m_edition == Edition::Factory ? kFactoryGroups : kMakerGroups;
     for (int i = 0; i < groups; ++i) {
         ui->toolBox->addItem(m_navPages[i], m_navTitles[i]);
         m_navPages[i]->show();
     }
     // Display, proprietary settings and cancelling a PV zero need the maker's own commands.
-    const std::initializer_list<QWidget *> makerOnly = {
-            ui->pushButton_xianshishezhi, ui->label_xianshishezhi, ui->pushButton_zhuanyoushezhi,
-            ui->label_zhuanyoushezhi, ui->pushButton_quxiaoqingling};
-    for (QWidget *w : makerOnly)
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{ui->pushButton_xianshishezhi, ui->label_xianshishezhi,
+                                          ui->pushButton_zhuanyoushezhi, ui->label_zhuanyoushezhi})
         w->setVisible(maker);
+    m_pvZeroPage->setCancelOffered(maker);
+}
+
+// Navigation buttons that read their page's data first; the page is shown on the result.
+void MainWindow::requestPage(const char *request, const char *busyText)
+{
+    if (portReady())
+        startRequest(QLatin1String(request), tr(busyText), WhileBusy::ShowEmptyPage);
+}
+
+void MainWindow::on_pushButton_biansongqixinxi_clicked()
+{
+    requestPage("read tramsmeter info", QT_TR_NOOP("正在读取变送器信息..."));
+}
+
+void MainWindow::on_pushButton_yibiaoxinxi_clicked()
+{
+    requestPage("read meter info", QT_TR_NOOP("正在读取仪表信息..."));
+}
+
+void MainWindow::on_pushButton_gengduoxinxi_clicked()
+{
+    requestPage("read more info", QT_TR_NOOP("正在读取更多信息..."));
+}
+
+void MainWindow::on_pushButton_dizhishezhi_clicked()
+{
+    showPage(pageindex::Address);
+    m_addressPage->fill();
+}
+
+void MainWindow::on_pushButton_liangchengshezhi_clicked()
+{
+    requestPage("read range info", QT_TR_NOOP("正在读取量程信息..."));
+}
+
+void MainWindow::on_pushButton_youyuanqianyi_clicked()
+{
+    requestPage("read qianyi range info", QT_TR_NOOP("正在读取量程信息..."));
+}
+
+void MainWindow::on_pushButton_shuchushezhi_clicked()
+{
+    requestPage("read shuchushezhi", QT_TR_NOOP("正在读取输出设置..."));
+}
+
+void MainWindow::on_pushButton_xianshishezhi_clicked()
+{
+    requestPage("read xianshishezhi", QT_TR_NOOP("正在读取显示设置..."));
+}
+
+void MainWindow::on_pushButton_zhuanyoushezhi_clicked()
+{
+    requestPage("read zhuanyoushezhi", QT_TR_NOOP("正在读取专有设置数据..."));
+}
+
+void MainWindow::on_pushButton_yibiaoqingling_clicked()
+{
+    showPage(pageindex::PvZero);
+}
+
+void MainWindow::on_pushButton_dianliuweitiao_clicked()
+{
+    showPage(pageindex::CurrentTrim);
+}
+
+void MainWindow::on_pushButton_guochengjiankong_clicked()
+{
+    showPage(pageindex::Monitoring);
+    if (m_link->isOpen())
+        sendRequest(QStringLiteral("read PV"));
+}
+
+void MainWindow::on_pushButton_yonghujiaozhun_clicked()
+{
+    requestPage("read yonghujiaozhunshuju", QT_TR_NOOP("正在读取用户校准数据..."));
+}
+
+void MainWindow::on_pushButton_chuanganqipeizhi_clicked()
+{
+    requestPage("read chuanganqipeizhishuju", QT_TR_NOOP("正在读取传感器配置数据..."));
+}
+
+void MainWindow::on_pushButton_xianxinhuajiwenbu_clicked()
+{
+    showPage(pageindex::Linearization);
+}
+
+void MainWindow::on_pushButton_SecondNonlinearityCorrection_clicked()
+{
+    showPage(pageindex::SecondCorrection);
+}
+
+void MainWindow::on_pushButton_modbus_zutai_clicked()
+{
+    showPage(pageindex::Modbus);
+}
+
+void MainWindow::on_pushButton_chuchangjiance_clicked()
+{
+    showPage(pageindex::FactoryTest);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -555,10 +703,12 @@ void MainWindow::rebuildNavigation(const DeviceData &d)
 
 void MainWindow::refreshPortList()
 {
-    ui->comboBox_duankouhao->clear();
+    QComboBox *combo = ui->comboBox_duankouhao;
+    combo->clear();
+    QStringList names;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
-        ui->comboBox_duankouhao->addItem(info.portName());
+        names << info.portName();
     // The demo's simulated transmitter: a link to its pseudo-terminal, unseen by the
     // platform's port enumeration.
     const QDir tmp(QStringLiteral("/tmp"));
@@ -568,8 +718,24 @@ void MainWindow::refreshPortList()
     for (const QString &name : links) {
         const QString path = tmp.filePath(name);
         if (QFileInfo::exists(path))
-            ui->comboBox_duankouhao->addItem(path);
+            names << path;
     }
+    // The combo stays narrow; its list opens as wide as the longest name, and every name is
+    // its own tooltip, so long paths stay readable.
+    const QFontMetrics metrics(combo->view()->font());
+    int widest = combo->width();
+    for (const QString &name : names) {
+        combo->addItem(name);
+        combo->setItemData(combo->count() - 1, name, Qt::ToolTipRole);
+        widest = std::max(widest, metrics.horizontalAdvance(name) + 32);
+    }
+    combo->view()->setMinimumWidth(widest);
+    combo->setToolTip(combo->currentText());
+}
+
+void MainWindow::on_comboBox_duankouhao_currentTextChanged(const QString &text)
+{
+    ui->comboBox_duankouhao->setToolTip(text);
 }
 
 void MainWindow::on_pushButton_chazhaoduankou_clicked()
@@ -596,10 +762,10 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
         }
         ui->label_connect->setText(tr("当前连接：%1").arg(name));
         ui->pushButton_dakaiduankou->setText(tr("关闭端口"));
-        emit sendMessageToHartThread(QStringLiteral("open port"));
+        sendRequest(QStringLiteral("open port"));
     } else {
         // The port stays open until the worker confirms; it may be mid-transaction.
-        emit sendMessageToHartThread(QStringLiteral("close port"));
+        sendRequest(QStringLiteral("close port"));
     }
 }
 
@@ -608,7 +774,7 @@ void MainWindow::onPortLost()
     // An unplugged modem is a closed port: the worker must stop using it, and the user
     // gets the buttons back to open it again.
     m_link->close();
-    emit sendMessageToHartThread(QStringLiteral("close port"));
+    sendRequest(QStringLiteral("close port"));
     ui->label_connect->setText(tr("未连接"));
     ui->pushButton_dakaiduankou->setText(tr("打开端口"));
     setPortButtonsEnabled(true);
@@ -656,14 +822,15 @@ void MainWindow::tickTimerSlot()
 }
 
 // ---------------------------------------------------------------------------------------
-// Dialogs
+// What the pages may ask of the window
 
-void MainWindow::runCentred(QDialog &dialog)
+int MainWindow::runCentred(QDialog &dialog)
 {
+    // A form-built dialog has its size before it is shown; others go by their size hint.
     // Integer division toward zero; a window smaller than the dialog gives negative offsets.
-    dialog.move(x() + (width() - Dialog_Warning::kWidth) / 2,
-                y() + (height() - Dialog_Warning::kHeight) / 2);
-    dialog.exec();
+    const QSize size = dialog.testAttribute(Qt::WA_Resized) ? dialog.size() : dialog.sizeHint();
+    dialog.move(x() + (width() - size.width()) / 2, y() + (height() - size.height()) / 2);
+    return dialog.exec();
 }
 
 void MainWindow::warn(const QString &text)
@@ -679,8 +846,10 @@ bool MainWindow::ask(const QString &title, const QString &text)
     return dialog.answer();
 }
 
-// ---------------------------------------------------------------------------------------
-// Requests
+bool MainWindow::isPortOpen() const
+{
+    return m_link->isOpen();
+}
 
 bool MainWindow::portReady()
 {
@@ -695,9 +864,14 @@ void MainWindow::startRequest(const QString &request, const QString &busyText, W
     if (!busyText.isEmpty())
         showStatus(busyText);
     if (page == WhileBusy::ShowEmptyPage)
-        showPage(kPageEmpty);
-    emit sendMessageToHartThread(request);
+        showPage(pageindex::Empty);
+    sendRequest(request);
     setPortButtonsEnabled(false);
+}
+
+void MainWindow::sendRequest(const QString &request)
+{
+    emit sendMessageToHartThread(request);
 }
 
 void MainWindow::setPortButtonsEnabled(bool enabled)
@@ -705,6 +879,35 @@ void MainWindow::setPortButtonsEnabled(bool enabled)
     ui->pushButton_dakaiduankou->setEnabled(enabled);
     ui->pushButton_chaxunyibiao->setEnabled(enabled);
 }
+
+QMutex &MainWindow::dataLock()
+{
+    return m_worker->mutex;
+}
+
+kvhart_master::Addressing MainWindow::addressing()
+{
+    QMutexLocker lock(&m_worker->mutex);
+    return m_worker->master()->addressing();
+}
+
+QValidator *MainWindow::realValidator() const
+{
+    return m_realValidator;
+}
+
+QValidator *MainWindow::u16Validator() const
+{
+    return m_u16Validator;
+}
+
+QValidator *MainWindow::u24Validator() const
+{
+    return m_u24Validator;
+}
+
+// ---------------------------------------------------------------------------------------
+// Requests of the shell itself
 
 void MainWindow::on_pushButton_chaxunyibiao_clicked()
 {
@@ -714,211 +917,7 @@ void MainWindow::on_pushButton_chaxunyibiao_clicked()
     startRequest(QStringLiteral("search meter"), tr("正在查询仪表..."), WhileBusy::ShowEmptyPage);
 }
 
-void MainWindow::on_pushButton_biansongqixinxi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read tramsmeter info"), tr("正在读取变送器信息..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_yibiaoxinxi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read meter info"), tr("正在读取仪表信息..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_gengduoxinxi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read more info"), tr("正在读取更多信息..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_dizhishezhi_clicked()
-{
-    showPage(kPageAddress);
-    fillAddressPage();
-}
-
-void MainWindow::on_pushButton_liangchengshezhi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read range info"), tr("正在读取量程信息..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_youyuanqianyi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read qianyi range info"), tr("正在读取量程信息..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_shuchushezhi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read shuchushezhi"), tr("正在读取输出设置..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_xianshishezhi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read xianshishezhi"), tr("正在读取显示设置..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_zhuanyoushezhi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read zhuanyoushezhi"), tr("正在读取专有设置数据..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_yibiaoqingling_clicked()
-{
-    showPage(kPagePvZero);
-}
-
-void MainWindow::on_pushButton_dianliuweitiao_clicked()
-{
-    showPage(kPageCurrentTrim);
-}
-
-void MainWindow::on_pushButton_guochengjiankong_clicked()
-{
-    showPage(kPageMonitoring);
-    if (m_link->isOpen())
-        emit sendMessageToHartThread(QStringLiteral("read PV"));
-}
-
-void MainWindow::on_pushButton_yonghujiaozhun_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read yonghujiaozhunshuju"), tr("正在读取用户校准数据..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_chuanganqipeizhi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("read chuanganqipeizhishuju"), tr("正在读取传感器配置数据..."),
-                     WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_xianxinhuajiwenbu_clicked()
-{
-    showPage(kPageLinearization);
-}
-
-void MainWindow::on_pushButton_SecondNonlinearityCorrection_clicked()
-{
-    showPage(kPageSecondCorrection);
-}
-
-void MainWindow::on_pushButton_modbus_zutai_clicked()
-{
-    showPage(kPageModbus);
-}
-
-void MainWindow::on_pushButton_chuchangjiance_clicked()
-{
-    showPage(kPageFactoryTest);
-}
-
-void MainWindow::on_pushButton_xieruyibiaoxinxi_clicked()
-{
-    if (!portReady())
-        return;
-    collectMeterInfo();
-    startRequest(QStringLiteral("write meter info"), tr("正在写入仪表信息..."),
-                 WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_set_addr_clicked()
-{
-    if (!portReady())
-        return;
-    // The validator admits 0..15; anything else that slips through must not become an
-    // address the transmitter cannot be found at.
-    const std::uint32_t address = std::min<std::uint32_t>(
-            pagefmt::parseUnsigned(ui->lineEdit_dizhishezhi_short_addr->text()), 15);
-    {
-        QMutexLocker lock(&m_worker->mutex);
-        deviceData.newPollingAddress = std::uint8_t(address);
-    }
-    startRequest(QStringLiteral("write addr info"), tr("正在写入地址信息..."), WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_set_range_clicked()
-{
-    if (!portReady())
-        return;
-    const int unitIndex = ui->comboBox_liangchengshezhi_unit->currentIndex();
-    const QString upper = ui->lineEdit_liangchengshezhi_rangeH->text();
-    const QString lower = ui->lineEdit_liangchengshezhi_rangeL->text();
-    {
-        QMutexLocker lock(&m_worker->mutex);
-        pagefmt::collectRange(deviceData, unitIndex, upper, lower);
-    }
-    startRequest(QStringLiteral("write range info"), tr("正在写入量程信息..."),
-                 WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_lingdianqianyi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("lingdianqianyi"), tr("正在零点迁移..."), WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_liangchengqianyi_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("liangchengqianyi"), tr("正在量程迁移..."),
-                     WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_send_shuchushezhi_clicked()
-{
-    if (!portReady())
-        return;
-    collectOutputPage();
-    startRequest(QStringLiteral("write shuchushezhi"), tr("正在写入输出设置数据..."),
-                 WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_send_xianshishezhi_clicked()
-{
-    if (!portReady())
-        return;
-    collectDisplayPage();
-    startRequest(QStringLiteral("write xianshishezhi"), tr("正在写入显示设置..."),
-                 WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_zhuanyoushezhi_fasong_clicked()
-{
-    if (!portReady())
-        return;
-    collectProprietaryPage();
-    startRequest(QStringLiteral("write zhuanyoushezhi"), tr("正在写入专有设置数据..."),
-                 WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_qingling_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("PV clear"), QString(), WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_quxiaoqingling_clicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("PV clear reset"), QString(), WhileBusy::KeepPage);
-}
-
-void MainWindow::on_pushButton_quanbuxieru_clicked()
+void MainWindow::writeAllClicked()
 {
     if (!portReady())
         return;
@@ -927,7 +926,7 @@ void MainWindow::on_pushButton_quanbuxieru_clicked()
     startRequest(QStringLiteral("search meter"), tr("正在查询仪表..."), WhileBusy::KeepPage);
 }
 
-void MainWindow::on_pushButton_gongchangbaocun_clicked()
+void MainWindow::factorySaveClicked()
 {
     if (portReady())
         startRequest(QStringLiteral("fac save"), tr("正在工厂保存..."), WhileBusy::KeepPage);
@@ -982,19 +981,19 @@ void MainWindow::onSearchSucceeded()
 {
     showStatus(tr("查询到仪表"));
     if (!m_writeAllPending) {
-        const Snapshot s = snapshot();
-        rebuildNavigation(s.data);
-        fillTransmitterInfo(pagefmt::transmitterInfo(s.data));
+        const DeviceData d = copyDeviceData(*this);
+        rebuildNavigation(d);
+        m_transmitterInfoPage->fillFrom(d);
     }
     setPortButtonsEnabled(true);
     if (m_writeAllPending) {
         collectPagesForWriteAll();
         m_writeAllPending = false;
         showStatus(tr("正在写入数据..."));
-        emit sendMessageToHartThread(QStringLiteral("write all"));
+        sendRequest(QStringLiteral("write all"));
         setPortButtonsEnabled(false);
     } else {
-        showPage(kPageTransmitterInfo);
+        showPage(pageindex::TransmitterInfo);
     }
 }
 
@@ -1004,7 +1003,7 @@ void MainWindow::onSearchFailed()
     if (ask(tr("询问"), tr("查询地址0失败，是否查询地址1~15?"))) {
         qCDebug(lcWindow, "search 1~15");
         // The port buttons stay locked while the worker tries the fifteen addresses.
-        emit sendMessageToHartThread(QStringLiteral("search meter 1-15"));
+        sendRequest(QStringLiteral("search meter 1-15"));
     } else {
         setPortButtonsEnabled(true);
     }
@@ -1048,23 +1047,15 @@ void MainWindow::onSingleTempResult()
 void MainWindow::applyEffect(Effect effect)
 {
     switch (effect) {
-    case Effect::TransmitterInfo:
-        fillTransmitterInfo(pagefmt::transmitterInfo(snapshot().data));
-        break;
-    case Effect::MeterInfo: {
-        const Snapshot s = snapshot();
-        fillMeterInfo(pagefmt::meterInfo(s.data, s.pollingAddress, s.deviceId));
-        break;
-    }
-    case Effect::MoreInfo: fillMoreInfo(pagefmt::moreInfo(snapshot().data)); break;
-    case Effect::Range: fillRangePage(pagefmt::rangeInfo(snapshot().data), false); break;
-    case Effect::RangeWritten: fillRangePage(pagefmt::rangeInfo(snapshot().data), true); break;
-    case Effect::Rerange: fillRerangePage(pagefmt::rangeInfo(snapshot().data)); break;
-    case Effect::Output: fillOutputPage(pagefmt::outputSettings(snapshot().data)); break;
-    case Effect::Display: fillDisplayPage(pagefmt::displaySettings(snapshot().data)); break;
-    case Effect::Proprietary:
-        fillProprietaryPage(pagefmt::proprietarySettings(snapshot().data));
-        break;
+    case Effect::TransmitterInfo: m_transmitterInfoPage->fill(); break;
+    case Effect::MeterInfo: m_meterInfoPage->fill(); break;
+    case Effect::MoreInfo: m_moreInfoPage->fill(); break;
+    case Effect::Range: m_rangePage->fill(RangePage::Fields::All); break;
+    case Effect::RangeWritten: m_rangePage->fill(RangePage::Fields::UnitAndRangeOnly); break;
+    case Effect::Rerange: m_rerangePage->fill(); break;
+    case Effect::Output: m_outputPage->fill(); break;
+    case Effect::Display: m_displayPage->fill(); break;
+    case Effect::Proprietary: m_proprietaryPage->fill(); break;
     case Effect::FixedCurrentOn:
     case Effect::FixedCurrentOff: {
         QMutexLocker lock(&m_worker->mutex);
@@ -1079,169 +1070,12 @@ void MainWindow::applyEffect(Effect effect)
     }
 }
 
-// ---------------------------------------------------------------------------------------
-// Page fills and collects
-
-MainWindow::Snapshot MainWindow::snapshot()
-{
-    QMutexLocker lock(&m_worker->mutex);
-    Snapshot s;
-    std::memcpy(&s.data, &deviceData, sizeof s.data);
-    const kvhart_master::Addressing a = m_worker->master()->addressing();
-    s.pollingAddress = a.pollingAddress;
-    s.deviceId = pagefmt::deviceIdentifier(a.uniqueAddress);
-    return s;
-}
-
-void MainWindow::fillTransmitterInfo(const pagefmt::TransmitterInfo &t)
-{
-    ui->lineEdit_chuanganqixinxi_unit->setText(t.sensorUnit);
-    ui->lineEdit_chuanganqixinxi_rangeH->setText(t.sensorUpper);
-    ui->lineEdit_chuanganqixinxi_rangeL->setText(t.sensorLower);
-    ui->lineEdit_chuanganqixinxi_min_span->setText(t.minimumSpan);
-    ui->lineEdit_chuanganqixinxi_serial_num->setText(t.sensorSerial);
-    ui->lineEdit_biansongqixinxi_unit->setText(t.pvUnit);
-    ui->lineEdit_biansongqixinxi_rangeH->setText(t.upperRange);
-    ui->lineEdit_biansongqixinxi_rangeL->setText(t.lowerRange);
-    ui->lineEdit_biansongqixinxi_damp->setText(t.damping);
-    ui->lineEdit_biansongqixinxi_xfer->setText(t.transfer);
-}
-
-void MainWindow::fillMeterInfo(const pagefmt::MeterInfo &m)
-{
-    ui->lineEdit_yibiaoxinxi_short_addr->setText(m.shortAddress);
-    ui->lineEdit_yibiaoxinxi_long_addr->setText(m.longAddress);
-    ui->lineEdit_yibiaoxinxi_tag->setText(m.tag);
-    ui->lineEdit_yibiaoxinxi_final_assembly_num->setText(m.finalAssembly);
-    ui->lineEdit_yibiaoxinxi_descr->setText(m.descriptor);
-    ui->lineEdit_yibiaoxinxi_message->setText(m.message);
-    ui->lineEdit_yibiaoxinxi_date->setText(m.date);
-}
-
-void MainWindow::fillMoreInfo(const pagefmt::MoreInfo &m)
-{
-    ui->lineEdit_gengduoxinxi_fac_code->setText(m.manufacturer);
-    ui->lineEdit_gengduoxinxi_dev_type->setText(m.deviceType);
-    ui->lineEdit_gengduoxinxi_univ_cmd_rev->setText(m.universalRevision);
-    ui->lineEdit_gengduoxinxi_trans_spec_rev->setText(m.deviceRevision);
-    ui->lineEdit_gengduoxinxi_hard_rev->setText(m.hardwareRevision);
-    ui->lineEdit_gengduoxinxi_soft_rev->setText(m.softwareRevision);
-    ui->lineEdit_gengduoxinxi_alarm_select_code->setText(m.alarmSelection);
-    ui->lineEdit_gengduoxinxi_write_prot_code->setText(m.writeProtect);
-}
-
-void MainWindow::fillAddressPage()
-{
-    const Snapshot s = snapshot();
-    ui->lineEdit_dizhishezhi_short_addr->setText(QString::number(s.pollingAddress));
-    ui->lineEdit_dizhishezhi_long_addr->setText(QString::number(s.deviceId));
-}
-
-void MainWindow::fillRangePage(const pagefmt::RangeInfo &r, bool unitAndRangeOnly)
-{
-    if (!unitAndRangeOnly) {
-        ui->lineEdit_liangchengshezhi_sersor_unit->setText(r.sensorUnit);
-        ui->lineEdit_liangchengshezhi_sersor_rangeH->setText(r.sensorUpper);
-        ui->lineEdit_liangchengshezhi_sersor_rangeL->setText(r.sensorLower);
-        ui->lineEdit_liangchengshezhi_sersor_min_span->setText(r.minimumSpan);
-    }
-    setComboToText(ui->comboBox_liangchengshezhi_unit, r.pvUnit);
-    ui->lineEdit_liangchengshezhi_rangeH->setText(r.upperRange);
-    ui->lineEdit_liangchengshezhi_rangeL->setText(r.lowerRange);
-}
-
-void MainWindow::fillRerangePage(const pagefmt::RangeInfo &r)
-{
-    ui->lineEdit_biansongdangqian_unit->setText(r.pvUnit);
-    ui->lineEdit_biansongdangqian_rangeH->setText(r.upperRange);
-    ui->lineEdit_biansongdangqian_rangeL->setText(r.lowerRange);
-}
-
-void MainWindow::fillOutputPage(const pagefmt::OutputSettings &o)
-{
-    ui->lineEdit_shuchushezhi_damp->setText(o.damping);
-    ui->comboBox_shuchushezhi_xfer->setCurrentIndex(o.transferFunction);
-}
-
-void MainWindow::fillDisplayPage(const pagefmt::DisplaySettings &s)
-{
-    ui->comboBox_xianshishezhi_bianliang1->setCurrentIndex(s[0]);
-    ui->comboBox_xianshishezhi_bianliang2->setCurrentIndex(s[1]);
-    ui->comboBox_xianshishezhi_PV_xiaoshuwei->setCurrentIndex(s[2]);
-    ui->comboBox_xianshishezhi_SV_xiaoshuwei->setCurrentIndex(s[3]);
-    ui->comboBox_xianshishezhi_language->setCurrentIndex(s[4]);
-    ui->comboBox_xianshishezhi_contrast->setCurrentIndex(s[5]);
-}
-
-void MainWindow::fillProprietaryPage(const pagefmt::ProprietarySettings &p)
-{
-    ui->comboBox_zhuanyoushezhi_xiebaohu->setCurrentIndex(p.writeProtect);
-    ui->comboBox_zhuanyoushezhi_baojinleixing->setCurrentIndex(p.alarmType);
-    ui->comboBox_zhuanyoushezhi_baojinxuanze->setCurrentIndex(p.alarmSelection);
-    ui->comboBox_zhuanyoushezhi_qiechufangshi->setCurrentIndex(p.cutoffMode);
-    ui->lineEdit_zhuanyoushezhi_density->setText(p.density);
-    ui->lineEdit_zhuanyoushezhi_baojinshangxian->setText(p.alarmUpper);
-    ui->lineEdit_zhuanyoushezhi_baojinxiaxian->setText(p.alarmLower);
-    ui->lineEdit_zhuanyoushezhi_xiaoxinhaoqiechu->setText(p.smallSignalCutoff);
-    ui->lineEdit_zhuanyoushezhi_pianzhi->setText(p.offset);
-    ui->lineEdit_zhuanyoushezhi_zengyi->setText(p.gain);
-}
-
-void MainWindow::collectMeterInfo()
-{
-    pagefmt::MeterInfo typed;
-    typed.tag = ui->lineEdit_yibiaoxinxi_tag->text();
-    typed.finalAssembly = ui->lineEdit_yibiaoxinxi_final_assembly_num->text();
-    typed.descriptor = ui->lineEdit_yibiaoxinxi_descr->text();
-    typed.message = ui->lineEdit_yibiaoxinxi_message->text();
-    typed.date = ui->lineEdit_yibiaoxinxi_date->text();
-    QMutexLocker lock(&m_worker->mutex);
-    pagefmt::collectMeterInfo(deviceData, typed);
-}
-
-void MainWindow::collectOutputPage()
-{
-    const pagefmt::OutputSettings typed{ui->lineEdit_shuchushezhi_damp->text(),
-                                        ui->comboBox_shuchushezhi_xfer->currentIndex()};
-    QMutexLocker lock(&m_worker->mutex);
-    pagefmt::collectOutputSettings(deviceData, typed);
-}
-
-void MainWindow::collectDisplayPage()
-{
-    const pagefmt::DisplaySettings typed{ui->comboBox_xianshishezhi_bianliang1->currentIndex(),
-                                         ui->comboBox_xianshishezhi_bianliang2->currentIndex(),
-                                         ui->comboBox_xianshishezhi_PV_xiaoshuwei->currentIndex(),
-                                         ui->comboBox_xianshishezhi_SV_xiaoshuwei->currentIndex(),
-                                         ui->comboBox_xianshishezhi_language->currentIndex(),
-                                         ui->comboBox_xianshishezhi_contrast->currentIndex()};
-    QMutexLocker lock(&m_worker->mutex);
-    pagefmt::collectDisplaySettings(deviceData, typed);
-}
-
-void MainWindow::collectProprietaryPage()
-{
-    pagefmt::ProprietarySettings typed;
-    typed.writeProtect = ui->comboBox_zhuanyoushezhi_xiebaohu->currentIndex();
-    typed.alarmType = ui->comboBox_zhuanyoushezhi_baojinleixing->currentIndex();
-    typed.alarmSelection = ui->comboBox_zhuanyoushezhi_baojinxuanze->currentIndex();
-    typed.cutoffMode = ui->comboBox_zhuanyoushezhi_qiechufangshi->currentIndex();
-    typed.density = ui->lineEdit_zhuanyoushezhi_density->text();
-    typed.alarmUpper = ui->lineEdit_zhuanyoushezhi_baojinshangxian->text();
-    typed.alarmLower = ui->lineEdit_zhuanyoushezhi_baojinxiaxian->text();
-    typed.smallSignalCutoff = ui->lineEdit_zhuanyoushezhi_xiaoxinhaoqiechu->text();
-    typed.offset = ui->lineEdit_zhuanyoushezhi_pianzhi->text();
-    typed.gain = ui->lineEdit_zhuanyoushezhi_zengyi->text();
-    QMutexLocker lock(&m_worker->mutex);
-    pagefmt::collectProprietarySettings(deviceData, typed);
-}
-
 void MainWindow::collectPagesForWriteAll()
 {
     // The sensor, linearization and Modbus pages add their collects here once they exist;
     // until then their part of the record is written as it was last read or loaded.
-    collectMeterInfo();
-    collectOutputPage();
-    collectDisplayPage();
-    collectProprietaryPage();
+    m_meterInfoPage->collect();
+    m_outputPage->collect();
+    m_displayPage->collect();
+    m_proprietaryPage->collect();
 }

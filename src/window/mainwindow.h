@@ -1,9 +1,10 @@
-// The frameless main window: title bar, navigation tool box, stacked pages, port row and
-// status line; it owns the serial link and the worker, turns buttons into request strings
-// and the worker's result strings into pages, status texts and dialogs.
+// The frameless main window, only the shell: title bar, navigation tool box, stacked pages,
+// port row and status line. It owns the serial link and the worker, gives the pages the
+// narrow host interface they need, and turns the worker's result strings into page calls,
+// status texts and dialogs.
 #pragma once
 
-#include "pageformat.h"
+#include "pagehost.h"
 #include "titlebardrag.h"
 
 #include <QMainWindow>
@@ -22,36 +23,62 @@ class SerialLink;
 class UIntValidator;
 class hartThread;
 
+class AddressPage;
+class DisplayPage;
+class MeterInfoPage;
+class MoreInfoPage;
+class OutputPage;
+class ProprietaryPage;
+class PvZeroPage;
+class RangePage;
+class RerangePage;
+class TransmitterInfoPage;
+
 namespace Ui {
 class MainWindow;
 }
 
-class MainWindow : public QMainWindow
+// The user edition never offers the factory groups; the factory edition adds them for the
+// maker's own transmitters.
+enum class Edition { User, Factory };
+
+class MainWindow : public QMainWindow, public PageHost
 {
     Q_OBJECT
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(Edition edition, QWidget *parent = nullptr);
     // Stops the worker before the link and the form it talks to are destroyed.
     ~MainWindow() override;
+
+    static Edition builtEdition();
+    Edition edition() const { return m_edition; }
 
     hartThread *worker() const { return m_worker.get(); }
     SerialLink *serialLink() const { return m_link.get(); }
 
-    void showPage(int index);
-    void showStatus(const QString &text);
     void refreshPortList();
 
-    static constexpr int kPageWelcome = 0;
-    static constexpr int kPageEmpty = 1;
-    static constexpr int kPageCount = 20;
+    // PageHost
+    bool isPortOpen() const override;
+    bool portReady() override;
+    void startRequest(const QString &request, const QString &busyText, WhileBusy page) override;
+    void sendRequest(const QString &request) override;
+    void setPortButtonsEnabled(bool enabled) override;
+    void showStatus(const QString &text) override;
+    void showPage(int index) override;
+    int currentPage() const override;
+    void warn(const QString &text) override;
+    bool ask(const QString &title, const QString &text) override;
+    int runCentred(QDialog &dialog) override;
+    QMutex &dataLock() override;
+    kvhart_master::Addressing addressing() override;
+    QValidator *realValidator() const override;
+    QValidator *u16Validator() const override;
+    QValidator *u24Validator() const override;
 
-    // Given to every cell editor the calibration and Modbus tables place in their cells.
-    static constexpr const char *kCellEditorStyle =
-            "QLineEdit{    border: 1px solid rgb(0, 150, 255);    border-radius: 0px;    "
-            "background: rgb(255,255,255);"
-            "    selection-background-color: rgb(0, 150, "
-            "255);}QLineEdit:read-only,QLineEdit:disabled{    background: rgb(220,220,220);}";
+    static constexpr int kPageCount = pageindex::Count;
 
     // One row of the result table (mainwindow.cpp) and what it does besides its texts.
     enum class Effect;
@@ -78,6 +105,7 @@ private slots:
     void on_pushButton_dakaiduankou_clicked();
     void on_pushButton_chaxunyibiao_clicked();
     void on_pushButton_clear_err_clicked();
+    void on_comboBox_duankouhao_currentTextChanged(const QString &text);
     void on_progressBar_valueChanged(int value);
     void on_stackedWidget_currentChanged(int index);
 
@@ -101,43 +129,16 @@ private slots:
     void on_pushButton_modbus_zutai_clicked();
     void on_pushButton_chuchangjiance_clicked();
 
-    // Page buttons.
-    void on_pushButton_xieruyibiaoxinxi_clicked();
-    void on_pushButton_set_addr_clicked();
-    void on_pushButton_set_range_clicked();
-    void on_pushButton_lingdianqianyi_clicked();
-    void on_pushButton_liangchengqianyi_clicked();
-    void on_pushButton_send_shuchushezhi_clicked();
-    void on_pushButton_send_xianshishezhi_clicked();
-    void on_pushButton_zhuanyoushezhi_fasong_clicked();
-    void on_pushButton_qingling_clicked();
-    void on_pushButton_quxiaoqingling_clicked();
-    void on_pushButton_quanbuxieru_clicked();
-    void on_pushButton_gongchangbaocun_clicked();
-
 private:
-    enum class WhileBusy { KeepPage, ShowEmptyPage };
-    // What the window needs of the record and of the master, copied in one locked section.
-    struct Snapshot
-    {
-        DeviceData data;
-        std::uint8_t pollingAddress;
-        std::uint32_t deviceId;
-    };
-
-    void installValidators();
+    void createValidators();
+    void createPages();
     void startWorker();
     void onPortLost();
+    void requestPage(const char *request, const char *busyText);
 
-    // The request pattern: port check first, then status, page, request, locked buttons.
-    bool portReady();
-    void startRequest(const QString &request, const QString &busyText, WhileBusy page);
-    void setPortButtonsEnabled(bool enabled);
-
-    // Dialogs: created, centred on the window, run modally, destroyed.
-    void warn(const QString &text);
-    bool ask(const QString &title, const QString &text);
-    void runCentred(QDialog &dialog);
+    // Write all and factory save, until the linearization page brings its own buttons.
+    void writeAllClicked();
+    void factorySaveClicked();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -148,28 +149,14 @@ private:
     void applyEffect(Effect effect);
     void onSingleTempResult();
 
-    // Navigation groups by the found transmitter's identity.
+    // Navigation groups by the found transmitter's identity and the edition.
     void clearNavigation();
     void rebuildNavigation(const DeviceData &d);
 
-    // Page fills and collects; each copies the record under the worker's mutex once.
-    Snapshot snapshot();
-    void fillTransmitterInfo(const pagefmt::TransmitterInfo &t);
-    void fillMeterInfo(const pagefmt::MeterInfo &m);
-    void fillMoreInfo(const pagefmt::MoreInfo &m);
-    void fillAddressPage();
-    void fillRangePage(const pagefmt::RangeInfo &r, bool unitAndRangeOnly);
-    void fillRerangePage(const pagefmt::RangeInfo &r);
-    void fillOutputPage(const pagefmt::OutputSettings &o);
-    void fillDisplayPage(const pagefmt::DisplaySettings &s);
-    void fillProprietaryPage(const pagefmt::ProprietarySettings &p);
-    void collectMeterInfo();
-    void collectOutputPage();
-    void collectDisplayPage();
-    void collectProprietaryPage();
     void collectPagesForWriteAll();
 
     std::unique_ptr<Ui::MainWindow> ui;
+    Edition m_edition;
 
     TitleBarDrag m_drag; // m_pressPos and m_dragging of the title-bar drag
     bool m_maximized = false;
@@ -194,6 +181,18 @@ private:
     UIntValidator *m_u24Validator = nullptr;
 
     QVector<double> m_timeSeries, m_pvSeries, m_currentSeries;
+
+    // The pages, owned by the stacked widget.
+    TransmitterInfoPage *m_transmitterInfoPage = nullptr;
+    MeterInfoPage *m_meterInfoPage = nullptr;
+    MoreInfoPage *m_moreInfoPage = nullptr;
+    AddressPage *m_addressPage = nullptr;
+    RangePage *m_rangePage = nullptr;
+    RerangePage *m_rerangePage = nullptr;
+    OutputPage *m_outputPage = nullptr;
+    DisplayPage *m_displayPage = nullptr;
+    ProprietaryPage *m_proprietaryPage = nullptr;
+    PvZeroPage *m_pvZeroPage = nullptr;
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;

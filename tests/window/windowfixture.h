@@ -84,10 +84,10 @@ private:
 class WindowFixture : public QObject
 {
 public:
-    explicit WindowFixture(const SimConfig &config = SimConfig())
+    explicit WindowFixture(const SimConfig &config = SimConfig(), Edition edition = Edition::User)
         : sim(config)
     {
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(edition);
         {
             QMutexLocker lock(&window->worker()->mutex);
             resetDeviceData(deviceData);

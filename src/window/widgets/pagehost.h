@@ -7,10 +7,11 @@
 #include "kvhart_master.h"
 
 #include <QCoreApplication>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QString>
 
 class QDialog;
-class QMutex;
 class QValidator;
 
 // Fixed indices of the stacked pages.
@@ -65,8 +66,7 @@ public:
     virtual bool portReady() = 0;
     // The common request pattern: busy text (when not empty), the empty page (when asked),
     // the request, and the port and search buttons locked until its result.
-    virtual void startRequest(const QString &request, const QString &busyText,
-                              WhileBusy page) = 0;
+    virtual void startRequest(const QString &request, const QString &busyText, WhileBusy page) = 0;
     // A request with no busy state of its own (continuous modes, page-change requests).
     virtual void sendRequest(const QString &request) = 0;
     virtual void setPortButtonsEnabled(bool enabled) = 0;
@@ -91,3 +91,10 @@ public:
     virtual QValidator *u16Validator() const = 0;
     virtual QValidator *u24Validator() const = 0;
 };
+
+// The whole record as one consistent copy, taken under the data lock.
+inline DeviceData copyDeviceData(PageHost &host)
+{
+    QMutexLocker lock(&host.dataLock());
+    return deviceData;
+}
