@@ -18,6 +18,7 @@
 #include "rangepage.h"
 #include "rerangepage.h"
 #include "resources.h"
+#include "resulttable.h"
 #include "seriallink.h"
 #include "transmitterinfopage.h"
 #include "uintvalidator.h"
@@ -53,235 +54,6 @@ constexpr const char *kPageNames[pageindex::Count] = {
         "page_3",  "page_4",  "page",    "page_2",  "page_5",  "page_6",  "page_7",
         "page_8",  "page_9",  "page_10", "page_19", "page_11", "page_12", "page_13",
         "page_14", "page_17", "page_15", "page_16", "page_20", "page_18"};
-
-} // namespace
-
-// What a result row does beyond its status text and dialog.
-enum class MainWindow::Effect {
-    None,
-    TransmitterInfo,
-    MeterInfo,
-    MoreInfo,
-    Range,
-    RangeWritten,
-    Rerange,
-    Output,
-    Display,
-    Proprietary,
-    FixedCurrentOn,
-    FixedCurrentOff,
-    CalibrationWriteOk,
-    CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
-    SingleTempDisplay,      // no status text; buttons enabled first
-    LiveData,               // periodic samples: no status text, buttons untouched
-};
-
-struct MainWindow::ResultRow
-{
-    const char *result;
-    const char *status;  // translated at run time (context MainWindow)
-    const char *warning; // a failure: modal warning, page unchanged
-    Effect effect;
-    int page; // -1: no page change
-};
-
-namespace {
-
-using Effect = MainWindow::Effect;
-
-// Every exact result string the window reacts to. Rows of the calibration, monitoring,
-// Modbus and factory-test pages only report here until those pages fill themselves.
-const MainWindow::ResultRow kResultRows[] = {
-        {"search meter 1-15 failed", QT_TRANSLATE_NOOP("MainWindow", "查询仪表失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "查询仪表1-15失败！"), Effect::None, -1},
-        {"read tramsmeter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息成功"),
-         nullptr, Effect::TransmitterInfo, 2},
-        {"read tramsmeter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取变送器信息失败！"), Effect::None, -1},
-        {"read meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息成功"), nullptr,
-         Effect::MeterInfo, 3},
-        {"read meter info failed", QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取仪表信息失败！"), Effect::None, -1},
-        {"write meter info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息成功"), nullptr,
-         Effect::None, -1},
-        {"write meter info failed", QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入仪表信息失败！"), Effect::None, -1},
-        {"read more info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息成功"), nullptr,
-         Effect::MoreInfo, 4},
-        {"read more info failed", QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取更多信息失败！"), Effect::None, -1},
-        {"write addr info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息成功"), nullptr,
-         Effect::None, -1},
-        {"write addr info failed", QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入地址信息失败！"), Effect::None, -1},
-        {"read range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"), nullptr,
-         Effect::Range, 6},
-        {"read range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
-        {"write range info succeed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息成功"), nullptr,
-         Effect::RangeWritten, 6},
-        {"write range info failed", QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入量程信息失败！"), Effect::None, -1},
-        {"read qianyi range info succeed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息成功"),
-         nullptr, Effect::Rerange, 7},
-        {"read qianyi range info failed", QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取量程信息失败！"), Effect::None, -1},
-        {"lingdianqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移成功"), nullptr,
-         Effect::Rerange, -1},
-        {"lingdianqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "零点迁移失败！"), Effect::Rerange, -1},
-        {"liangchengqianyi succeed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移成功"), nullptr,
-         Effect::Rerange, -1},
-        {"liangchengqianyi failed", QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "量程迁移失败！"), Effect::Rerange, -1},
-        {"read shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置成功"), nullptr,
-         Effect::Output, 8},
-        {"read shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取输出设置失败！"), Effect::None, -1},
-        {"write shuchushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据成功"),
-         nullptr, Effect::Output, -1},
-        {"write shuchushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入输出设置数据失败！"), Effect::None, -1},
-        {"read xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置成功"), nullptr,
-         Effect::Display, 9},
-        {"read xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取显示设置失败！"), Effect::None, -1},
-        {"write xianshishezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置成功"),
-         nullptr, Effect::None, -1},
-        {"write xianshishezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入显示设置失败！"), Effect::None, -1},
-        {"read zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据成功"),
-         nullptr, Effect::Proprietary, 10},
-        {"read zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取专有设置数据失败！"), Effect::None, -1},
-        {"write zhuanyoushezhi succeed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据成功"),
-         nullptr, Effect::None, -1},
-        {"write zhuanyoushezhi failed", QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入专有设置数据失败！"), Effect::None, -1},
-        {"PV clear succeed", QT_TRANSLATE_NOOP("MainWindow", "清零成功"), nullptr, Effect::None,
-         -1},
-        {"PV clear failed", QT_TRANSLATE_NOOP("MainWindow", "清零失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "清零失败！"), Effect::None, -1},
-        {"PV clear reset succeed", QT_TRANSLATE_NOOP("MainWindow", "取消清零成功"), nullptr,
-         Effect::None, -1},
-        {"PV clear reset failed", QT_TRANSLATE_NOOP("MainWindow", "取消清零失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "取消清零失败！"), Effect::None, -1},
-        {"fac save succeed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存成功"), nullptr, Effect::None,
-         -1},
-        {"fac save failed", QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "工厂保存失败！"), Effect::None, -1},
-        {"user save succeed", QT_TRANSLATE_NOOP("MainWindow", "用户保存成功"), nullptr,
-         Effect::None, -1},
-        {"user save failed", QT_TRANSLATE_NOOP("MainWindow", "用户保存失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "用户保存失败！"), Effect::None, -1},
-        {"write all succeed", QT_TRANSLATE_NOOP("MainWindow", "全部写入成功"), nullptr,
-         Effect::None, -1},
-        {"write all failed", QT_TRANSLATE_NOOP("MainWindow", "写入失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入失败！"), Effect::None, -1},
-        {"enter dianliujiaozhun succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式"),
-         nullptr, Effect::FixedCurrentOn, -1},
-        {"enter dianliujiaozhun failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "进入电流校准模式失败！"), Effect::None, -1},
-        {"set fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "设置电流成功"), nullptr,
-         Effect::FixedCurrentOn, -1},
-        {"set fix current failed", QT_TRANSLATE_NOOP("MainWindow", "设置电流失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "设置电流失败！"), Effect::None, -1},
-        {"exit fix current succeed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式"), nullptr,
-         Effect::FixedCurrentOff, -1},
-        {"exit fix current failed", QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "退出电流校准模式失败！"), Effect::None, -1},
-        {"jiaozhun4ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr,
-         Effect::None, -1},
-        {"jiaozhun20ma succeed", QT_TRANSLATE_NOOP("MainWindow", "数据下发成功"), nullptr,
-         Effect::None, -1},
-        {"jiaozhun4ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
-        {"jiaozhun20ma failed", QT_TRANSLATE_NOOP("MainWindow", "数据下发失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "数据下发失败！"), Effect::None, -1},
-        {"enter dianliuceshi succeed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式"), nullptr,
-         Effect::FixedCurrentOn, -1},
-        {"enter dianliuceshi failed", QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "进入电流测试模式失败！"), Effect::None, -1},
-        {"enter gongchangdianliujiaozhun succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式成功"), nullptr, Effect::None, -1},
-        {"enter gongchangdianliujiaozhun failed",
-         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "进入工厂电流校准模式失败！"), Effect::None, -1},
-        {"exit gongchangdianliujiaozhun succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式成功"), nullptr, Effect::None, -1},
-        {"exit gongchangdianliujiaozhun failed",
-         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "退出工厂电流校准模式失败！"), Effect::None, -1},
-        {"write gongchangdianliujiaozhunshuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据成功"), nullptr, Effect::None, -1},
-        {"write gongchangdianliujiaozhunshuju failed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败！"), Effect::None, -1},
-        {"read chuanganqipeizhishuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据成功"), nullptr, Effect::None, 16},
-        {"read chuanganqipeizhishuju failed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败！"), Effect::None, -1},
-        {"write chuanganqipeizhishuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据成功"), nullptr, Effect::None, -1},
-        {"write chuanganqipeizhishuju failed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入传感器配置数据失败！"), Effect::None, -1},
-        {"read jiaozhunpeizhishuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据成功"), nullptr, Effect::None, 17},
-        {"read jiaozhunpeizhishuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取校准配置数据失败！"), Effect::None, -1},
-        {"read jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据成功"), nullptr,
-         Effect::None, -1},
-        {"read jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取校准数据失败！"), Effect::None, -1},
-        {"write jiaozhunshuju succeed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据成功"),
-         nullptr, Effect::CalibrationWriteOk, -1},
-        {"write jiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入校准数据失败！"), Effect::CalibrationWriteFailed, -1},
-        {"read yonghujiaozhunshuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据成功"), nullptr, Effect::None, 14},
-        {"read yonghujiaozhunshuju failed", QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取用户校准数据失败！"), Effect::None, -1},
-        {"write yonghujiaozhunshuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据成功"), nullptr, Effect::None, -1},
-        {"write yonghujiaozhunshuju failed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入用户校准数据失败！"), Effect::None, -1},
-        {"read SecondNonlinearityCorrection succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据成功"), nullptr, Effect::None, -1},
-        {"read SecondNonlinearityCorrection failed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取二次非线性修正数据失败！"), Effect::None, -1},
-        {"write SecondNonlinearityCorrection succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据成功"), nullptr, Effect::None, -1},
-        {"write SecondNonlinearityCorrection failed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入二次非线性修正数据失败！"), Effect::None, -1},
-        {"read modbus custom reg succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据成功"), nullptr, Effect::None, -1},
-        {"read modbus custom reg failed", QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "读取modbus组态数据失败！"), Effect::None, -1},
-        {"write modbus custom reg succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据成功"), nullptr, Effect::None, -1},
-        {"write modbus custom reg failed",
-         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败"),
-         QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败！"), Effect::None, -1},
-        {"single temp compensation mode succeed", nullptr, nullptr, Effect::SingleTempDisplay, -1},
-        {"read ADC succeed", nullptr, nullptr, Effect::LiveData, -1},
-        {"read PV succeed", nullptr, nullptr, Effect::LiveData, -1},
-        {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::LiveData, -1},
-        {"read chuchang jiance succeed", nullptr, nullptr, Effect::LiveData, -1},
-};
-
-const MainWindow::ResultRow *findResultRow(const QString &message)
-{
-    for (const MainWindow::ResultRow &row : kResultRows) {
-        if (message == QLatin1String(row.result))
-            return &row;
-    }
-    return nullptr;
-}
 
 } // namespace
 
@@ -955,7 +727,7 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
         onSearchFailed();
     } else if (prefix == QLatin1String("search meter addr")) {
         showStatus(tr("查询仪表%1...").arg(argument));
-    } else if (const ResultRow *row = findResultRow(Message)) {
+    } else if (const results::ResultRow *row = results::findResultRow(Message)) {
         handleResultRow(*row);
     }
 }
@@ -1009,8 +781,9 @@ void MainWindow::onSearchFailed()
     }
 }
 
-void MainWindow::handleResultRow(const ResultRow &row)
+void MainWindow::handleResultRow(const results::ResultRow &row)
 {
+    using results::Effect;
     if (row.effect == Effect::LiveData)
         return; // the monitoring and calibration pages take their samples themselves
     if (row.effect == Effect::SingleTempDisplay) {
@@ -1044,8 +817,9 @@ void MainWindow::onSingleTempResult()
     m_singleTempSeconds = point != 0 ? 120 : 0;
 }
 
-void MainWindow::applyEffect(Effect effect)
+void MainWindow::applyEffect(results::Effect effect)
 {
+    using results::Effect;
     switch (effect) {
     case Effect::TransmitterInfo: m_transmitterInfoPage->fill(); break;
     case Effect::MeterInfo: m_meterInfoPage->fill(); break;

@@ -23,6 +23,11 @@ class SerialLink;
 class UIntValidator;
 class hartThread;
 
+namespace results {
+enum class Effect;
+struct ResultRow;
+} // namespace results
+
 class AddressPage;
 class DisplayPage;
 class MeterInfoPage;
@@ -79,10 +84,6 @@ public:
     QValidator *u24Validator() const override;
 
     static constexpr int kPageCount = pageindex::Count;
-
-    // One row of the result table (mainwindow.cpp) and what it does besides its texts.
-    enum class Effect;
-    struct ResultRow;
 
 signals:
     void sendMessageToHartThread(QString Message);
@@ -145,8 +146,8 @@ private:
     void appendStatusItem(const QString &text);
     void onSearchSucceeded();
     void onSearchFailed();
-    void handleResultRow(const ResultRow &row);
-    void applyEffect(Effect effect);
+    void handleResultRow(const results::ResultRow &row);
+    void applyEffect(results::Effect effect);
     void onSingleTempResult();
 
     // Navigation groups by the found transmitter's identity and the edition.

@@ -1,0 +1,41 @@
+// The exact result strings of the worker that end an operation: the status text, the warning
+// of a failure, the page to show and what else the window does for each.
+#pragma once
+
+#include <QString>
+
+namespace results {
+
+// What a result row does beyond its status text and dialog.
+enum class Effect {
+    None,
+    TransmitterInfo,
+    MeterInfo,
+    MoreInfo,
+    Range,
+    RangeWritten,
+    Rerange,
+    Output,
+    Display,
+    Proprietary,
+    FixedCurrentOn,
+    FixedCurrentOff,
+    CalibrationWriteOk,
+    CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
+    SingleTempDisplay,      // no status text; buttons enabled first
+    LiveData,               // periodic samples: no status text, buttons untouched
+};
+
+struct ResultRow
+{
+    const char *result;
+    const char *status;  // translated at run time (context MainWindow)
+    const char *warning; // a failure: modal warning, page unchanged
+    Effect effect;
+    int page; // -1: no page change
+};
+
+// The row of an exact result string, or nullptr when the window ignores it.
+const ResultRow *findResultRow(const QString &message);
+
+} // namespace results
