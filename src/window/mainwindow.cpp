@@ -35,7 +35,6 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScrollArea>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
 
@@ -44,10 +43,6 @@
 #include <limits>
 
 namespace {
-
-constexpr int kMakerGroups = 5;
-constexpr int kForeignGroups = 4;
-constexpr int kFactoryGroups = 8;
 
 // The object names of the stacked pages, by index.
 constexpr const char *kPageNames[pageindex::Count] = {
@@ -101,12 +96,8 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
 
     createValidators();
 
-    // The tool box stays empty until a transmitter is found; the groups are kept for then.
-    for (int i = 0; i < int(m_navPages.size()); ++i) {
-        m_navPages[i] = ui->toolBox->widget(i);
-        m_navTitles[i] = ui->toolBox->itemText(i);
-    }
-    clearNavigation();
+    ui->widget_navigation->setHost(*this);
+    connect(ui->widget_navigation, &NavigationBox::pageOpened, this, &MainWindow::onPageOpened);
 
     createPages();
     showPage(pageindex::Welcome);
@@ -245,34 +236,7 @@ void MainWindow::on_pushButton_close_clicked()
 
 void MainWindow::showPage(int index)
 {
-    QLabel *const arrows[kPageCount] = {
-            nullptr,
-            nullptr,
-            ui->label_biansongqixinxi,
-            ui->label_yibiaoxinxi,
-            ui->label_gengduoxinxi,
-            ui->label_dizhishezhi,
-            ui->label_liangchengshezhi,
-            ui->label_youyuanqianyi,
-            ui->label_shuchushezhi,
-            ui->label_xianshishezhi,
-            ui->label_zhuanyoushezhi,
-            ui->label_yibiaoqingling,
-            ui->label_dianliuweitiao,
-            ui->label_guochengjiankong,
-            ui->label_yonghujiaozhun,
-            ui->label_modbus_zutai,
-            ui->label_chuanganqipeizhi,
-            ui->label_xianxinhuajiwenbu,
-            ui->label_SecondNonlinearityCorrection,
-            ui->label_chuchangjiance,
-    };
-    for (QLabel *arrow : arrows) {
-        if (arrow)
-            arrow->setEnabled(false);
-    }
-    if (index >= 0 && index < kPageCount && arrows[index])
-        arrows[index]->setEnabled(true);
+    ui->widget_navigation->markPage(index);
     // Entering the monitoring page restarts its plot; that page brings its own reset.
     ui->stackedWidget->setCurrentIndex(index);
 }
@@ -332,142 +296,12 @@ void MainWindow::on_stackedWidget_currentChanged(int)
     }
 }
 
-void MainWindow::clearNavigation()
+void MainWindow::onPageOpened(int index)
 {
-    for (QWidget *group : m_navPages)
-        group->hide();
-    while (ui->toolBox->count() > 0) {
-        // QToolBox only deleteLater()s the scroll area that carried the group. Until then its
-        // event filter stays on the group, and once the group is added again the old and the
-        // new scroll area resize it against each other without end (a stack overflow when
-        // the groups are rebuilt before the event loop runs). Delete it now.
-        QWidget *group = ui->toolBox->widget(0);
-        QWidget *viewport = group->parentWidget();
-        auto *scrollArea =
-                viewport ? qobject_cast<QScrollArea *>(viewport->parentWidget()) : nullptr;
-        ui->toolBox->removeItem(0);
-        if (scrollArea && scrollArea->widget() == group)
-            delete scrollArea;
-    }
-}
-
-void MainWindow::rebuildNavigation(const DeviceData &d)
-{
-    clearNavigation();
-    const bool maker = pagefmt::isMakerDevice(d);
-    int groups = kForeignGroups;
-    if (maker)
-        groups = m_edition == Edition::Factory ? kFactoryGroups : kMakerGroups;
-    for (int i = 0; i < groups; ++i) {
-        ui->toolBox->addItem(m_navPages[i], m_navTitles[i]);
-        m_navPages[i]->show();
-    }
-    // Display, proprietary settings and cancelling a PV zero need the maker's own commands.
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{ui->pushButton_xianshishezhi, ui->label_xianshishezhi,
-                                          ui->pushButton_zhuanyoushezhi, ui->label_zhuanyoushezhi})
-        w->setVisible(maker);
-    m_pvZeroPage->setCancelOffered(maker);
-}
-
-// Navigation buttons that read their page's data first; the page is shown on the result.
-void MainWindow::requestPage(const char *request, const char *busyText)
-{
-    if (portReady())
-        startRequest(QLatin1String(request), tr(busyText), WhileBusy::ShowEmptyPage);
-}
-
-void MainWindow::on_pushButton_biansongqixinxi_clicked()
-{
-    requestPage("read tramsmeter info", QT_TR_NOOP("正在读取变送器信息..."));
-}
-
-void MainWindow::on_pushButton_yibiaoxinxi_clicked()
-{
-    requestPage("read meter info", QT_TR_NOOP("正在读取仪表信息..."));
-}
-
-void MainWindow::on_pushButton_gengduoxinxi_clicked()
-{
-    requestPage("read more info", QT_TR_NOOP("正在读取更多信息..."));
-}
-
-void MainWindow::on_pushButton_dizhishezhi_clicked()
-{
-    showPage(pageindex::Address);
-    m_addressPage->fill();
-}
-
-void MainWindow::on_pushButton_liangchengshezhi_clicked()
-{
-    requestPage("read range info", QT_TR_NOOP("正在读取量程信息..."));
-}
-
-void MainWindow::on_pushButton_youyuanqianyi_clicked()
-{
-    requestPage("read qianyi range info", QT_TR_NOOP("正在读取量程信息..."));
-}
-
-void MainWindow::on_pushButton_shuchushezhi_clicked()
-{
-    requestPage("read shuchushezhi", QT_TR_NOOP("正在读取输出设置..."));
-}
-
-void MainWindow::on_pushButton_xianshishezhi_clicked()
-{
-    requestPage("read xianshishezhi", QT_TR_NOOP("正在读取显示设置..."));
-}
-
-void MainWindow::on_pushButton_zhuanyoushezhi_clicked()
-{
-    requestPage("read zhuanyoushezhi", QT_TR_NOOP("正在读取专有设置数据..."));
-}
-
-void MainWindow::on_pushButton_yibiaoqingling_clicked()
-{
-    showPage(pageindex::PvZero);
-}
-
-void MainWindow::on_pushButton_dianliuweitiao_clicked()
-{
-    showPage(pageindex::CurrentTrim);
-}
-
-void MainWindow::on_pushButton_guochengjiankong_clicked()
-{
-    showPage(pageindex::Monitoring);
-    if (m_link->isOpen())
+    if (index == pageindex::Address)
+        m_addressPage->fill();
+    else if (index == pageindex::Monitoring && m_link->isOpen())
         sendRequest(QStringLiteral("read PV"));
-}
-
-void MainWindow::on_pushButton_yonghujiaozhun_clicked()
-{
-    requestPage("read yonghujiaozhunshuju", QT_TR_NOOP("正在读取用户校准数据..."));
-}
-
-void MainWindow::on_pushButton_chuanganqipeizhi_clicked()
-{
-    requestPage("read chuanganqipeizhishuju", QT_TR_NOOP("正在读取传感器配置数据..."));
-}
-
-void MainWindow::on_pushButton_xianxinhuajiwenbu_clicked()
-{
-    showPage(pageindex::Linearization);
-}
-
-void MainWindow::on_pushButton_SecondNonlinearityCorrection_clicked()
-{
-    showPage(pageindex::SecondCorrection);
-}
-
-void MainWindow::on_pushButton_modbus_zutai_clicked()
-{
-    showPage(pageindex::Modbus);
-}
-
-void MainWindow::on_pushButton_chuchangjiance_clicked()
-{
-    showPage(pageindex::FactoryTest);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -685,7 +519,7 @@ void MainWindow::on_pushButton_chaxunyibiao_clicked()
 {
     if (!portReady())
         return;
-    clearNavigation();
+    ui->widget_navigation->clear();
     startRequest(QStringLiteral("search meter"), tr("正在查询仪表..."), WhileBusy::ShowEmptyPage);
 }
 
@@ -754,7 +588,9 @@ void MainWindow::onSearchSucceeded()
     showStatus(tr("查询到仪表"));
     if (!m_writeAllPending) {
         const DeviceData d = copyDeviceData(*this);
-        rebuildNavigation(d);
+        const bool maker = pagefmt::isMakerDevice(d);
+        ui->widget_navigation->rebuild(maker, m_edition);
+        m_pvZeroPage->setCancelOffered(maker);
         m_transmitterInfoPage->fillFrom(d);
     }
     setPortButtonsEnabled(true);

@@ -4,6 +4,7 @@
 // status texts and dialogs.
 #pragma once
 
+#include "navigationbox.h"
 #include "pagehost.h"
 #include "titlebardrag.h"
 
@@ -42,10 +43,6 @@ class TransmitterInfoPage;
 namespace Ui {
 class MainWindow;
 }
-
-// The user edition never offers the factory groups; the factory edition adds them for the
-// maker's own transmitters.
-enum class Edition { User, Factory };
 
 class MainWindow : public QMainWindow, public PageHost
 {
@@ -110,32 +107,12 @@ private slots:
     void on_progressBar_valueChanged(int value);
     void on_stackedWidget_currentChanged(int index);
 
-    // Navigation buttons of the tool box.
-    void on_pushButton_biansongqixinxi_clicked();
-    void on_pushButton_yibiaoxinxi_clicked();
-    void on_pushButton_gengduoxinxi_clicked();
-    void on_pushButton_dizhishezhi_clicked();
-    void on_pushButton_liangchengshezhi_clicked();
-    void on_pushButton_youyuanqianyi_clicked();
-    void on_pushButton_shuchushezhi_clicked();
-    void on_pushButton_xianshishezhi_clicked();
-    void on_pushButton_zhuanyoushezhi_clicked();
-    void on_pushButton_yibiaoqingling_clicked();
-    void on_pushButton_dianliuweitiao_clicked();
-    void on_pushButton_guochengjiankong_clicked();
-    void on_pushButton_yonghujiaozhun_clicked();
-    void on_pushButton_chuanganqipeizhi_clicked();
-    void on_pushButton_xianxinhuajiwenbu_clicked();
-    void on_pushButton_SecondNonlinearityCorrection_clicked();
-    void on_pushButton_modbus_zutai_clicked();
-    void on_pushButton_chuchangjiance_clicked();
-
 private:
     void createValidators();
     void createPages();
     void startWorker();
     void onPortLost();
-    void requestPage(const char *request, const char *busyText);
+    void onPageOpened(int index);
 
     // Write all and factory save, until the linearization page brings its own buttons.
     void writeAllClicked();
@@ -150,10 +127,6 @@ private:
     void applyEffect(results::Effect effect);
     void onSingleTempResult();
 
-    // Navigation groups by the found transmitter's identity and the edition.
-    void clearNavigation();
-    void rebuildNavigation(const DeviceData &d);
-
     void collectPagesForWriteAll();
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -162,8 +135,6 @@ private:
     TitleBarDrag m_drag; // m_pressPos and m_dragging of the title-bar drag
     bool m_maximized = false;
     bool m_writeAllPending = false;
-    std::array<QWidget *, 8> m_navPages{};
-    std::array<QString, 8> m_navTitles;
 
     QTimer m_tickTimer;
     std::uint16_t m_tickCount = 0;
