@@ -18,6 +18,8 @@ NavigationBox::NavigationBox(QWidget *parent)
     , ui(std::make_unique<Ui::NavigationBox>())
 {
     ui->setupUi(this);
+    // As wide as the tool box inside it; the pages take the rest of the row.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     // The groups are kept for when a transmitter is found.
     for (int i = 0; i < int(m_groups.size()); ++i) {
         m_groups[i] = ui->toolBox->widget(i);
