@@ -9,16 +9,6 @@
 
 namespace {
 
-QStringList g_messages;
-QtMessageHandler g_previous = nullptr;
-
-void recordMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    g_messages << message;
-    if (g_previous)
-        g_previous(type, context, message);
-}
-
 void setIdentity(MainWindow &window, std::uint8_t manufacturer, std::uint8_t type,
                  std::uint16_t hardware)
 {
@@ -65,16 +55,15 @@ void TestWindowPages::everyEdition_everyPageSlotFindsItsSignal()
     // Each page connects its own slots by name in its setupUi; a renamed widget would only
     // show in this warning.
     QFETCH(int, edition);
-    g_messages.clear();
-    g_previous = qInstallMessageHandler(recordMessages);
+    QStringList messages;
     {
+        MessageRecorder recorder;
         MainWindow window{Edition(edition)};
         QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->count(),
                  MainWindow::kPageCount);
+        messages = recorder.messages();
     }
-    qInstallMessageHandler(g_previous);
-    g_previous = nullptr;
-    const QStringList unmatched = g_messages.filter(QStringLiteral("No matching signal"));
+    const QStringList unmatched = messages.filter(QStringLiteral("No matching signal"));
     QVERIFY2(unmatched.isEmpty(), qPrintable(unmatched.join(QLatin1Char('\n'))));
 }
 

@@ -10,27 +10,11 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 
-namespace {
-
-QStringList g_messages;
-QtMessageHandler g_previous = nullptr;
-
-void recordMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    g_messages << message;
-    if (g_previous)
-        g_previous(type, context, message);
-}
-
-} // namespace
-
 class TestWindowShell : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-
     void autoConnectedSlots_everySlotFindsItsSignal();
     void startUp_titleDateWelcomePageAndNoNavigation();
     void closedPort_requestButtonWarnsAndSendsNothing_data();
@@ -63,25 +47,20 @@ private slots:
     void askDialog_answersAndKeepsItsSize();
 };
 
-void TestWindowShell::init()
-{
-    g_messages.clear();
-}
-
 void TestWindowShell::autoConnectedSlots_everySlotFindsItsSignal()
 {
     // A renamed widget silently disconnects its slot; Qt only says so in this warning.
-    g_previous = qInstallMessageHandler(recordMessages);
+    QStringList messages;
     {
+        MessageRecorder recorder;
         MainWindow window;
         Dialog_Warning warning(nullptr, QStringLiteral("警告"), QStringLiteral("x"));
         Dialog_ask ask(nullptr, QStringLiteral("询问"), QStringLiteral("y"));
+        messages = recorder.messages();
     }
-    qInstallMessageHandler(g_previous);
-    g_previous = nullptr;
-    const QStringList unmatched = g_messages.filter(QStringLiteral("No matching signal"));
+    const QStringList unmatched = messages.filter(QStringLiteral("No matching signal"));
     QVERIFY2(unmatched.isEmpty(), qPrintable(unmatched.join(QLatin1Char('\n'))));
-    QVERIFY(g_messages.contains(QStringLiteral("QSS文件加载成功")));
+    QVERIFY(messages.contains(QStringLiteral("QSS文件加载成功")));
 }
 
 void TestWindowShell::startUp_titleDateWelcomePageAndNoNavigation()
@@ -263,13 +242,15 @@ void TestWindowShell::pageChange_sendsModeRequests()
         deviceData.singleTempPoint = 4;
     }
     f.requests.clear();
-    g_previous = qInstallMessageHandler(recordMessages);
-    f.window->showPage(to);
-    qInstallMessageHandler(g_previous);
-    g_previous = nullptr;
+    QStringList messages;
+    {
+        MessageRecorder recorder;
+        f.window->showPage(to);
+        messages = recorder.messages();
+    }
 
     QCOMPARE(f.requests, sent);
-    QVERIFY(g_messages.contains(QStringLiteral("stackedWidget_currentChanged,index=%1").arg(to)));
+    QVERIFY(messages.contains(QStringLiteral("stackedWidget_currentChanged,index=%1").arg(to)));
     QMutexLocker lock(&f.window->worker()->mutex);
     QCOMPARE(int(deviceData.singleTempPoint), to == 17 ? 4 : 0);
 }
@@ -469,12 +450,14 @@ void TestWindowShell::searchFailure_answeredYes_asksWorkerForAddresses1to15()
     WindowFixture f;
     f.dialogs.askButton = QStringLiteral("pushButton_yes");
     f.button("pushButton_chaxunyibiao")->setEnabled(false);
-    g_previous = qInstallMessageHandler(recordMessages);
-    f.window->receiveMessageFromHartThread(QStringLiteral("search meter failed"));
-    qInstallMessageHandler(g_previous);
-    g_previous = nullptr;
+    QStringList messages;
+    {
+        MessageRecorder recorder;
+        f.window->receiveMessageFromHartThread(QStringLiteral("search meter failed"));
+        messages = recorder.messages();
+    }
     QCOMPARE(f.requests, QStringList{QStringLiteral("search meter 1-15")});
-    QVERIFY(g_messages.contains(QStringLiteral("search 1~15")));
+    QVERIFY(messages.contains(QStringLiteral("search 1~15")));
     QVERIFY(!f.button("pushButton_chaxunyibiao")->isEnabled());
 }
 

@@ -81,6 +81,28 @@ private:
     QTimer m_timer;
 };
 
+// Records every message of the program while it lives, and passes each on.
+class MessageRecorder
+{
+public:
+    MessageRecorder() { s_messages.clear(), s_previous = qInstallMessageHandler(&record); }
+    ~MessageRecorder() { qInstallMessageHandler(s_previous); }
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    const QStringList &messages() const { return s_messages; }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        s_messages << message;
+        if (s_previous)
+            s_previous(type, context, message);
+    }
+    static inline QStringList s_messages;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
 class WindowFixture : public QObject
 {
 public:
