@@ -44,15 +44,20 @@ case "${1:-}" in
 run)
     install_missing
     build
+    # The program loads ./kt-310-default.vqmbk at start-up: run it where our own tool has
+    # written the simulated transmitter's parameters as that default backup.
+    RUN_DIR=$BUILD/run
+    mkdir -p "$RUN_DIR"
+    "$BUILD/tools/make-default-backup/make-default-backup" "$RUN_DIR/kt-310-default.vqmbk"
     "$BUILD/tools/transmitter-sim/transmitter-sim" --link "$SIM_LINK" &
     sim=$!
     trap 'kill $sim 2>/dev/null || true' EXIT
     echo "Simulated transmitter on $SIM_LINK: choose it, press 打开端口, then 查询仪表."
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting under Xvfb."
-        xvfb-run -a "$BUILD/src/hartconfig"
+        (cd "$RUN_DIR" && xvfb-run -a "$BUILD/src/hartconfig")
     else
-        "$BUILD/src/hartconfig"
+        (cd "$RUN_DIR" && "$BUILD/src/hartconfig")
     fi
     ;;
 test)

@@ -4,12 +4,14 @@
 #include "ui_mainwindow.h"
 
 #include "addresspage.h"
+#include "backupactions.h"
 #include "dialog_ask.h"
 #include "dialog_warning.h"
 #include "displaypage.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "meterinfopage.h"
+#include "modbuspage.h"
 #include "moreinfopage.h"
 #include "outputpage.h"
 #include "pageformat.h"
@@ -115,6 +117,8 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
         deviceData.pv = std::numeric_limits<float>::infinity();
     }
 
+    createBackup();
+
     m_progressAnimation = new QPropertyAnimation(ui->progressBar, "value", this);
     m_progressAnimation->setDuration(200);
 }
@@ -139,25 +143,23 @@ void MainWindow::createValidators()
 
 void MainWindow::createPages()
 {
-    QStackedWidget *stack = ui->stackedWidget;
-    // Pages are placed before the worker exists, so the page-change rules stay quiet.
-    const auto place = [stack](int index, QWidget *page) {
-        page->setObjectName(QLatin1String(kPageNames[index]));
-        stack->insertWidget(index, page);
-    };
-    place(pageindex::Welcome, new WelcomePage);
-    place(pageindex::Empty, new QWidget);
-    place(pageindex::TransmitterInfo, m_transmitterInfoPage = new TransmitterInfoPage(*this));
-    place(pageindex::MeterInfo, m_meterInfoPage = new MeterInfoPage(*this));
-    place(pageindex::MoreInfo, m_moreInfoPage = new MoreInfoPage(*this));
-    place(pageindex::Address, m_addressPage = new AddressPage(*this));
-    place(pageindex::Range, m_rangePage = new RangePage(*this));
-    place(pageindex::Rerange, m_rerangePage = new RerangePage(*this));
-    place(pageindex::Output, m_outputPage = new OutputPage(*this));
-    place(pageindex::Display, m_displayPage = new DisplayPage(*this));
-    place(pageindex::Proprietary, m_proprietaryPage = new ProprietaryPage(*this));
-    place(pageindex::PvZero, m_pvZeroPage = new PvZeroPage(*this));
+    std::array<QWidget *, pageindex::Count> pages{};
+    pages[pageindex::Welcome] = new WelcomePage;
+    pages[pageindex::Empty] = new QWidget;
+    pages[pageindex::TransmitterInfo] = m_transmitterInfoPage = new TransmitterInfoPage(*this);
+    pages[pageindex::MeterInfo] = m_meterInfoPage = new MeterInfoPage(*this);
+    pages[pageindex::MoreInfo] = m_moreInfoPage = new MoreInfoPage(*this);
+    pages[pageindex::Address] = m_addressPage = new AddressPage(*this);
+    pages[pageindex::Range] = m_rangePage = new RangePage(*this);
+    pages[pageindex::Rerange] = m_rerangePage = new RerangePage(*this);
+    pages[pageindex::Output] = m_outputPage = new OutputPage(*this);
+    pages[pageindex::Display] = m_displayPage = new DisplayPage(*this);
+    pages[pageindex::Proprietary] = m_proprietaryPage = new ProprietaryPage(*this);
+    pages[pageindex::PvZero] = m_pvZeroPage = new PvZeroPage(*this);
+    pages[pageindex::Modbus] = m_modbusPage = new ModbusPage(*this);
     for (int index = pageindex::CurrentTrim; index < pageindex::Count; ++index) {
+        if (pages[index])
+            continue;
         auto *page = new QWidget;
         if (index == pageindex::Linearization) {
             auto *layout = new QVBoxLayout(page);
@@ -171,8 +173,50 @@ void MainWindow::createPages()
             connect(writeAll, &QPushButton::clicked, this, &MainWindow::writeAllClicked);
             connect(save, &QPushButton::clicked, this, &MainWindow::factorySaveClicked);
         }
-        place(index, page);
+        pages[index] = page;
     }
+    // Placed before the worker exists, so the page-change rules stay quiet.
+    for (int index = 0; index < pageindex::Count; ++index) {
+        pages[index]->setObjectName(QLatin1String(kPageNames[index]));
+        ui->stackedWidget->addWidget(pages[index]);
+    }
+}
+
+// The pages whose data write all sends and a backup holds, in the order both take them.
+std::vector<std::function<void()>> MainWindow::pageCollectors()
+{
+    return {[this] { m_meterInfoPage->collect(); }, [this] { m_outputPage->collect(); },
+            [this] { m_displayPage->collect(); }, [this] { m_proprietaryPage->collect(); },
+            [this] {
+                m_modbusPage->collect();
+            }};
+}
+
+std::vector<std::function<void()>> MainWindow::pageFillers()
+{
+    return {[this] { m_meterInfoPage->fill(); }, [this] { m_outputPage->fill(); },
+            [this] { m_displayPage->fill(); }, [this] { m_proprietaryPage->fill(); },
+            [this] {
+                m_modbusPage->fill();
+            }};
+}
+
+void MainWindow::createBackup()
+{
+    m_backup = std::make_unique<BackupActions>(*this, this, pageCollectors(), pageFillers());
+    m_backup->installMenu(ui->pushButton_mainIcon, this, &MainWindow::duqubeifenshujuSlot,
+                          &MainWindow::beifenshujuSlot);
+    m_backup->loadDefault();
+}
+
+void MainWindow::beifenshujuSlot()
+{
+    m_backup->backup();
+}
+
+void MainWindow::duqubeifenshujuSlot()
+{
+    m_backup->restore();
 }
 
 void MainWindow::startWorker()
@@ -666,6 +710,7 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::Output: m_outputPage->fill(); break;
     case Effect::Display: m_displayPage->fill(); break;
     case Effect::Proprietary: m_proprietaryPage->fill(); break;
+    case Effect::ModbusRegisters: m_modbusPage->fill(); break;
     case Effect::FixedCurrentOn:
     case Effect::FixedCurrentOff: {
         QMutexLocker lock(&m_worker->mutex);
@@ -682,10 +727,6 @@ void MainWindow::applyEffect(results::Effect effect)
 
 void MainWindow::collectPagesForWriteAll()
 {
-    // The sensor, linearization and Modbus pages add their collects here once they exist;
-    // until then their part of the record is written as it was last read or loaded.
-    m_meterInfoPage->collect();
-    m_outputPage->collect();
-    m_displayPage->collect();
-    m_proprietaryPage->collect();
+    for (const std::function<void()> &collect : pageCollectors())
+        collect();
 }

@@ -15,7 +15,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QDialog;
 class QPropertyAnimation;
@@ -30,6 +32,8 @@ struct ResultRow;
 } // namespace results
 
 class AddressPage;
+class BackupActions;
+class ModbusPage;
 class DisplayPage;
 class MeterInfoPage;
 class MoreInfoPage;
@@ -88,6 +92,9 @@ signals:
 public slots:
     void receiveMessageFromHartThread(QString Message);
     void tickTimerSlot();
+    // The two entries of the title icon's menu.
+    void beifenshujuSlot();
+    void duqubeifenshujuSlot();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -110,6 +117,7 @@ private slots:
 private:
     void createValidators();
     void createPages();
+    void createBackup();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -127,6 +135,8 @@ private:
     void applyEffect(results::Effect effect);
     void onSingleTempResult();
 
+    std::vector<std::function<void()>> pageCollectors();
+    std::vector<std::function<void()>> pageFillers();
     void collectPagesForWriteAll();
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -165,6 +175,9 @@ private:
     DisplayPage *m_displayPage = nullptr;
     ProprietaryPage *m_proprietaryPage = nullptr;
     PvZeroPage *m_pvZeroPage = nullptr;
+    ModbusPage *m_modbusPage = nullptr;
+
+    std::unique_ptr<BackupActions> m_backup;
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;

@@ -18,6 +18,7 @@ enum class Effect {
     Output,
     Display,
     Proprietary,
+    ModbusRegisters,
     FixedCurrentOn,
     FixedCurrentOff,
     CalibrationWriteOk,

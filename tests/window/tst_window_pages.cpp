@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QFontDatabase>
 #include <QScrollArea>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -26,6 +27,12 @@ QStringList groupTitles(const QToolBox *box)
     return titles;
 }
 
+QByteArray defaultBackup()
+{
+    QFile in(QStringLiteral("kt-310-default.vqmbk"));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestWindowPages : public QObject
@@ -39,6 +46,9 @@ private slots:
     void pages_areChildrenOfTheStackNotOfEachOther();
     void navigation_byEditionAndIdentity_data();
     void navigation_byEditionAndIdentity();
+    void startUp_defaultBackupMissingOrCorrupt_warnsOnceAndKeepsPages_data();
+    void startUp_defaultBackupMissingOrCorrupt_warnsOnceAndKeepsPages();
+    void startUp_defaultBackupFillsPages();
     void fonts_simplifiedChineseAvailable();
     void portCombo_listAsWideAsLongestNameAndTooltip();
 };
@@ -158,6 +168,48 @@ void TestWindowPages::navigation_byEditionAndIdentity()
         f.button("pushButton_xianxinhuajiwenbu")->click();
         QCOMPARE(f.page(), 17);
     }
+}
+
+void TestWindowPages::startUp_defaultBackupMissingOrCorrupt_warnsOnceAndKeepsPages_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: no file at all
+    QTest::addColumn<QString>("warning");
+    QByteArray corrupt = defaultBackup();
+    corrupt[100] = char(corrupt[100] ^ 0x10);
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("默认数据备份文件打开失败！");
+    QTest::newRow("corrupt") << corrupt << QStringLiteral("默认备份数据已经被损坏！");
+}
+
+void TestWindowPages::startUp_defaultBackupMissingOrCorrupt_warnsOnceAndKeepsPages()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!file.isEmpty()) {
+        QFile out(dir.filePath(QStringLiteral("kt-310-default.vqmbk")));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(file), qint64(file.size()));
+    }
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    {
+        WindowFixture f;
+        QCOMPARE(f.dialogs.texts(), QStringList{warning});
+        QCOMPARE(f.dialogs.seen[0].title, QStringLiteral("警告"));
+        QVERIFY(f.startupStatus.isEmpty());
+        QVERIFY(f.text("lineEdit_yibiaoxinxi_tag").isEmpty());
+    }
+    QVERIFY(QDir::setCurrent(before));
+}
+
+void TestWindowPages::startUp_defaultBackupFillsPages()
+{
+    // The tests' working directory holds the simulator's parameters as the default backup.
+    WindowFixture f;
+    QVERIFY(f.dialogs.seen.isEmpty());
+    QCOMPARE(f.startupStatus, QStringLiteral("读取备份数据完成"));
+    QVERIFY(!f.text("lineEdit_yibiaoxinxi_tag").isEmpty());
 }
 
 void TestWindowPages::fonts_simplifiedChineseAvailable()

@@ -90,6 +90,7 @@ void TestWindowShell::startUp_titleDateWelcomePageAndNoNavigation()
     }
     QVERIFY(f.dialogs.seen.isEmpty());
     QVERIFY(f.requests.isEmpty());
+    QCOMPARE(f.startupStatus, QStringLiteral("读取备份数据完成"));
 }
 
 void TestWindowShell::closedPort_requestButtonWarnsAndSendsNothing_data()
