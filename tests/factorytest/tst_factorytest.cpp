@@ -119,13 +119,10 @@ private slots:
     void failure_writesFailedAndSendsItsStop_data();
     void failure_writesFailedAndSendsItsStop();
     void yesDuringZeroCheck_doesNotPassCurrentConfirmation();
-    void primaryVariableBounds_data();
-    void primaryVariableBounds();
-    void temperatureBounds_data();
-    void temperatureBounds();
+    void checkBounds_data();
+    void checkBounds();
     void leavingPageAtStep9_stopsPollingWithoutFailed();
     void restartAtStep12_clearsLogAndRunsAgain();
-    void writeNeverAnswered_staysAtStep2ShowingProgress();
     void recordLine_quotesDeviceTextsAndLeavesUnreachedChecksEmpty();
 };
 
@@ -258,74 +255,52 @@ void TestFactoryTest::yesDuringZeroCheck_doesNotPassCurrentConfirmation()
     QCOMPARE(b.sink.last(), QString("请确认电流是否在3.5~4.5mA?  25S"));
 }
 
-void TestFactoryTest::primaryVariableBounds_data()
+void TestFactoryTest::checkBounds_data()
 {
     const float inf = std::numeric_limits<float>::infinity();
     QTest::addColumn<int>("step");
     QTest::addColumn<float>("lower");
     QTest::addColumn<float>("upper");
-    QTest::addColumn<float>("pv");
+    QTest::addColumn<float>("value");
     QTest::addColumn<bool>("passes");
-    QTest::newRow("2.4 near zero") << 3 << 0.f << 100.f << 2.4f << true;
-    QTest::newRow("2.6 near zero") << 3 << 0.f << 100.f << 2.6f << false;
-    QTest::newRow("below zero") << 3 << 0.f << 100.f << -2.4f << true;
-    QTest::newRow("97.6 near full") << 5 << 0.f << 100.f << 97.6f << true;
-    QTest::newRow("102.6 past full") << 5 << 0.f << 100.f << 102.6f << false;
-    QTest::newRow("reversed range") << 3 << 100.f << 0.f << 97.6f << true;
-    QTest::newRow("span 0") << 3 << 50.f << 50.f << 50.f << false;
-    QTest::newRow("never read") << 3 << 0.f << 100.f << inf << false;
+    QTest::newRow("PV 2.4 near zero") << 3 << 0.f << 100.f << 2.4f << true;
+    QTest::newRow("PV 2.6 near zero") << 3 << 0.f << 100.f << 2.6f << false;
+    QTest::newRow("PV below zero") << 3 << 0.f << 100.f << -2.4f << true;
+    QTest::newRow("PV 97.6 near full") << 5 << 0.f << 100.f << 97.6f << true;
+    QTest::newRow("PV 102.6 past full") << 5 << 0.f << 100.f << 102.6f << false;
+    QTest::newRow("PV reversed range") << 3 << 100.f << 0.f << 97.6f << true;
+    QTest::newRow("PV span 0") << 3 << 50.f << 50.f << 50.f << false;
+    QTest::newRow("PV never read") << 3 << 0.f << 100.f << inf << false;
+    QTest::newRow("T 2400 open") << 7 << 0.f << 100.f << 2400.f << false;
+    QTest::newRow("T 2401 open") << 7 << 0.f << 100.f << 2401.f << true;
+    QTest::newRow("T 2599 open") << 7 << 0.f << 100.f << 2599.f << true;
+    QTest::newRow("T -99 V-") << 8 << 0.f << 100.f << -99.f << true;
+    QTest::newRow("T 100 V-") << 8 << 0.f << 100.f << 100.f << false;
+    QTest::newRow("T 3900.5 V+") << 9 << 0.f << 100.f << 3900.5f << true;
+    QTest::newRow("T 4100 V+") << 9 << 0.f << 100.f << 4100.f << false;
 }
 
-void TestFactoryTest::primaryVariableBounds()
+void TestFactoryTest::checkBounds()
 {
     QFETCH(int, step);
     QFETCH(float, lower);
     QFETCH(float, upper);
-    QFETCH(float, pv);
+    QFETCH(float, value);
     QFETCH(bool, passes);
 
     Bench b;
     b.in.lowerRangeCopy = lower;
     b.in.upperRangeCopy = upper;
     b.runTo(step);
-    b.in.pv = pv;
+    (step < 7 ? b.in.pv : b.in.tempSignal) = value;
     b.tick();
     QCOMPARE(b.test.step(), passes ? step + 1 : step);
     if (!passes) {
         b.seconds(30);
         QCOMPARE(b.test.step(), 0);
-        QCOMPARE(b.sink.requests.last(), QString("stop read PV"));
+        QCOMPARE(b.sink.requests.last(),
+                 QString(step < 7 ? "stop read PV" : "stop chuchang jiance"));
     }
-}
-
-void TestFactoryTest::temperatureBounds_data()
-{
-    QTest::addColumn<int>("step");
-    QTest::addColumn<float>("signal");
-    QTest::addColumn<bool>("passes");
-    QTest::newRow("2400 open") << 7 << 2400.f << false;
-    QTest::newRow("2401 open") << 7 << 2401.f << true;
-    QTest::newRow("2599 open") << 7 << 2599.f << true;
-    QTest::newRow("-99 V-") << 8 << -99.f << true;
-    QTest::newRow("100 V-") << 8 << 100.f << false;
-    QTest::newRow("3900.5 V+") << 9 << 3900.5f << true;
-    QTest::newRow("4100 V+") << 9 << 4100.f << false;
-}
-
-void TestFactoryTest::temperatureBounds()
-{
-    QFETCH(int, step);
-    QFETCH(float, signal);
-    QFETCH(bool, passes);
-
-    Bench b;
-    b.runTo(step);
-    b.in.tempSignal = signal;
-    b.tick();
-    QCOMPARE(b.test.step(), passes ? step + 1 : step);
-    if (!passes)
-        QVERIFY(b.sink.last().startsWith(
-                QStringLiteral("温补信号值:%1  ").arg(QString::number(double(signal), 'g', 6))));
 }
 
 void TestFactoryTest::leavingPageAtStep9_stopsPollingWithoutFailed()
@@ -372,17 +347,6 @@ void TestFactoryTest::restartAtStep12_clearsLogAndRunsAgain()
         b.tick();
     }
     QCOMPARE(b.sink.last(), QString("出厂检测完成  passed"));
-}
-
-void TestFactoryTest::writeNeverAnswered_staysAtStep2ShowingProgress()
-{
-    Bench b;
-    b.runTo(2);
-    b.in.progress = 37;
-    b.seconds(120);
-    QCOMPARE(b.test.step(), 2);
-    QCOMPARE(b.sink.last(), QString("写入测试数据...37%"));
-    QVERIFY(b.sink.requests.isEmpty());
 }
 
 void TestFactoryTest::recordLine_quotesDeviceTextsAndLeavesUnreachedChecksEmpty()
