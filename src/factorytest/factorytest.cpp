@@ -152,6 +152,9 @@ void FactoryTest::tick(const FactoryTestInputs &in)
             pass(stem);
             m_sink.appendLine(QStringLiteral("请将模拟传感器切换到零位"));
             m_sink.setSelector(1);
+            // A value left from before this run (another transmitter, an earlier page) must
+            // not pass the zero check: wait for the reading this request brings.
+            m_sink.forgetReading(Reading::Pv);
             m_sink.sendRequest(QStringLiteral("read PV"));
             m_sink.appendLine(QStringLiteral("主变量值:%1").arg(pv));
             enter(3);
@@ -190,6 +193,7 @@ void FactoryTest::tick(const FactoryTestInputs &in)
             m_sink.appendLine(QStringLiteral("温补信号值:%1").arg(t));
             m_sink.sendRequest(QString::fromLatin1(kStopPv));
             m_sink.setSelector(1);
+            m_sink.forgetReading(Reading::TempSignal); // likewise for the first poll
             m_sink.sendRequest(QStringLiteral("start chuchang jiance"));
             enter(7);
         }

@@ -15,6 +15,7 @@ enum class LogColour { Black, Green, Red };
 enum class OperatorAnswer : std::uint8_t { None = 0, Yes = 1, No = 2 };
 enum class CalibrationWrite : std::uint8_t { Pending = 0, Succeeded = 1, Failed = 2 };
 enum class RunOutcome { Passed, Failed, Abandoned };
+enum class Reading { Pv, TempSignal };
 
 // The values one step looks at, copied once per tick (under the data lock, by the caller).
 struct FactoryTestInputs
@@ -54,6 +55,8 @@ public:
     virtual void sendRequest(const QString &request) = 0;
     virtual void setSelector(std::uint8_t selector) = 0;
     virtual void writeCalibration() = 0;
+    // Marks a shared reading as not yet read (+infinity) until the device reports it again.
+    virtual void forgetReading(Reading reading) = 0;
     virtual void runEnded(const FactoryRun &run) = 0;
 };
 

@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 QTextCharFormat format(LogColour colour)
@@ -128,6 +130,13 @@ void FactoryTestPage::setSelector(std::uint8_t selector)
 {
     QMutexLocker lock(&m_host.dataLock());
     deviceData.factoryTestSelector = selector;
+}
+
+void FactoryTestPage::forgetReading(Reading reading)
+{
+    QMutexLocker lock(&m_host.dataLock());
+    (reading == Reading::Pv ? deviceData.pv : deviceData.tempCompSignal) =
+            std::numeric_limits<float>::infinity();
 }
 
 void FactoryTestPage::writeCalibration()

@@ -54,6 +54,7 @@ private:
     void sendRequest(const QString &request) override;
     void setSelector(std::uint8_t selector) override;
     void writeCalibration() override;
+    void forgetReading(Reading reading) override;
     void runEnded(const FactoryRun &run) override;
 
     PageHost &m_host;

@@ -59,6 +59,7 @@ public:
     void sendRequest(const QString &r) override { requests << r; }
     void setSelector(std::uint8_t s) override { selectors << s; }
     void writeCalibration() override { ++writes; }
+    void forgetReading(Reading) override { }
     void runEnded(const FactoryRun &run) override { runs << run; }
 };
 

@@ -124,6 +124,7 @@ private slots:
     void portClosed_staysAtStep2AfterTheWarning();
     void failedAndAbandonedRuns_redWordAndOneRecordEach();
     void recordWriteFailure_isWarnedNotSwallowed();
+    void staleReadings_doNotPassTheFirstChecks();
     void endToEnd_fullRunAgainstSimulator_passesAndIsRecorded();
 };
 
@@ -208,6 +209,32 @@ void TestFactoryTestPage::recordWriteFailure_isWarnedNotSwallowed()
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[1], QString("2026-01-01 00:0"));
     QVERIFY(lines[2].endsWith(",1,failed,page left,,,,,"));
+}
+
+void TestFactoryTestPage::staleReadings_doNotPassTheFirstChecks()
+{
+    PageBench b;
+    deviceData.upperRangeValueCopy = 100.0f;
+    deviceData.pv = 0.0f;                // left from another transmitter
+    deviceData.tempCompSignal = 2500.0f; // left from the linearization page
+    b.click("pushButton_chuchangjiance_start");
+    b.tick();
+    b.page.calibrationWriteFinished(CalibrationWrite::Succeeded);
+    b.tick(20);
+    QCOMPARE(b.page.procedure().step(), 3);
+    deviceData.pv = 0.0f; // the reading "read PV" brings
+    b.tick();
+    b.click("pushButton_chuchangjiance_yes");
+    b.tick();
+    deviceData.pv = 100.0f;
+    b.tick();
+    b.click("pushButton_chuchangjiance_yes");
+    b.tick(20);
+    QCOMPARE(b.page.procedure().step(), 7);
+    QVERIFY(b.log()->toPlainText().endsWith("温补信号值:inf  28S"));
+    deviceData.tempCompSignal = 2500.0f; // the first poll
+    b.tick();
+    QCOMPARE(b.page.procedure().step(), 8);
 }
 
 void TestFactoryTestPage::endToEnd_fullRunAgainstSimulator_passesAndIsRecorded()
