@@ -8,6 +8,7 @@
 #include "dialog_ask.h"
 #include "dialog_warning.h"
 #include "displaypage.h"
+#include "factorytestpage.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "meterinfopage.h"
@@ -157,6 +158,7 @@ void MainWindow::createPages()
     pages[pageindex::Proprietary] = m_proprietaryPage = new ProprietaryPage(*this);
     pages[pageindex::PvZero] = m_pvZeroPage = new PvZeroPage(*this);
     pages[pageindex::Modbus] = m_modbusPage = new ModbusPage(*this);
+    pages[pageindex::FactoryTest] = m_factoryTestPage = new FactoryTestPage(*this);
     for (int index = pageindex::CurrentTrim; index < pageindex::Count; ++index) {
         if (pages[index])
             continue;
@@ -334,10 +336,8 @@ void MainWindow::on_stackedWidget_currentChanged(int)
         sendRequest(QStringLiteral("single temp compensation mode"));
     }
 
-    if (page != pageindex::FactoryTest) {
-        sendRequest(QStringLiteral("stop chuchang jiance"));
-        m_factoryTestState = 0;
-    }
+    if (page != pageindex::FactoryTest)
+        m_factoryTestPage->leavePage(); // sends "stop chuchang jiance" and resets the test
 }
 
 void MainWindow::onPageOpened(int index)
@@ -451,20 +451,22 @@ void MainWindow::on_progressBar_valueChanged(int value)
 
 void MainWindow::tickTimerSlot()
 {
-    if (++m_tickCount > 9) {
+    const bool second = ++m_tickCount > 9;
+    if (second) {
         m_tickCount = 0;
         if (m_statusSeconds != 0)
             --m_statusSeconds;
         if (m_statusSeconds == 0)
             ui->label_state->clear();
-        if (m_factoryTestSeconds != 0)
-            --m_factoryTestSeconds;
         if (m_singleTempSeconds != 0 && --m_singleTempSeconds == 0) {
             // The test mode ends on the host only; the linearization page shows it.
             QMutexLocker lock(&m_worker->mutex);
             deviceData.singleTempPoint = 0;
         }
     }
+    // The factory test counts its second down before its step, as the tick always has.
+    m_factoryTestPage->tick(ui->progressBar->value(),
+                            second ? SecondMark::Elapsed : SecondMark::No);
     if (m_progressHideTicks != 0 && --m_progressHideTicks == 0 && ui->progressBar->value() > 99) {
         ui->progressBar->setValue(0);
         ui->progressBar->hide();
@@ -675,7 +677,7 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
         showStatus(tr(row.status));
     if (row.warning) {
         if (row.effect == Effect::CalibrationWriteFailed)
-            m_calibrationWriteOutcome = 2;
+            m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Failed);
         warn(tr(row.warning));
         applyEffect(row.effect);
     } else {
@@ -717,7 +719,9 @@ void MainWindow::applyEffect(results::Effect effect)
         deviceData.fixedCurrentActive = effect == Effect::FixedCurrentOn ? 1 : 0;
         break;
     }
-    case Effect::CalibrationWriteOk: m_calibrationWriteOutcome = 1; break;
+    case Effect::CalibrationWriteOk:
+        m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Succeeded);
+        break;
     case Effect::CalibrationWriteFailed:
     case Effect::SingleTempDisplay:
     case Effect::LiveData:

@@ -35,6 +35,7 @@ class AddressPage;
 class BackupActions;
 class ModbusPage;
 class DisplayPage;
+class FactoryTestPage;
 class MeterInfoPage;
 class MoreInfoPage;
 class OutputPage;
@@ -153,11 +154,6 @@ private:
     std::uint8_t m_singleTempSeconds = 0;
     QPropertyAnimation *m_progressAnimation = nullptr;
 
-    // Owned by the factory test; kept here because the tick and the results drive them.
-    std::uint8_t m_factoryTestState = 0;
-    std::uint8_t m_factoryTestSeconds = 0;
-    std::uint8_t m_calibrationWriteOutcome = 0; // 0 none, 1 success, 2 failure
-
     QRegularExpressionValidator *m_realValidator = nullptr;
     UIntValidator *m_u16Validator = nullptr;
     UIntValidator *m_u24Validator = nullptr;
@@ -176,6 +172,7 @@ private:
     ProprietaryPage *m_proprietaryPage = nullptr;
     PvZeroPage *m_pvZeroPage = nullptr;
     ModbusPage *m_modbusPage = nullptr;
+    FactoryTestPage *m_factoryTestPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
 
