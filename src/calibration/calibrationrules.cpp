@@ -57,22 +57,58 @@ void logRow(const char *format, int index, const float *v, int count)
                 << QString::fromLatin1(format).arg(index).arg(i).arg(QString::number(v[i]));
 }
 
-// Lagrange value at `at` of the polynomial through the points other than `skip`.
-long double interpolateWithout(const float *x, const float *y, int n, int skip, long double at)
+// Value at `at` of the least-squares polynomial of the given degree through the points other
+// than `skip`; false when those points cannot determine it.
+bool fitWithout(const float *x, const float *y, int n, int skip, int degree, long double at,
+                long double &value)
 {
-    long double sum = 0;
+    long double lo = x[0], hi = x[0];
+    for (int i = 1; i < n; ++i) {
+        lo = std::min<long double>(lo, x[i]);
+        hi = std::max<long double>(hi, x[i]);
+    }
+    const long double centre = (lo + hi) / 2;
+    const long double scale = hi > lo ? (hi - lo) / 2 : 1;
+    const int N = degree + 1;
+    long double A[3][4] = {};
     for (int i = 0; i < n; ++i) {
         if (i == skip)
             continue;
-        long double term = y[i];
-        for (int j = 0; j < n; ++j) {
-            if (j == i || j == skip)
-                continue;
-            term *= (at - x[j]) / (static_cast<long double>(x[i]) - x[j]);
+        const long double u = (x[i] - centre) / scale;
+        long double pr[5] = {1, u, u * u, u * u * u, u * u * u * u};
+        for (int r = 0; r < N; ++r) {
+            for (int c = 0; c < N; ++c)
+                A[r][c] += pr[r + c];
+            A[r][N] += y[i] * pr[r];
         }
-        sum += term;
     }
-    return sum;
+    for (int i = 0; i < N; ++i) {
+        int pivot = i;
+        for (int r = i + 1; r < N; ++r) {
+            if (std::fabs(A[r][i]) > std::fabs(A[pivot][i]))
+                pivot = r;
+        }
+        std::swap(A[i], A[pivot]);
+        if (!(std::fabs(A[i][i]) > 1e-30L))
+            return false;
+        for (int r = i + 1; r < N; ++r) {
+            const long double f = A[r][i] / A[i][i];
+            for (int c = i; c <= N; ++c)
+                A[r][c] -= f * A[i][c];
+        }
+    }
+    long double coe[3] = {};
+    for (int r = N - 1; r >= 0; --r) {
+        long double sum = A[r][N];
+        for (int c = r + 1; c < N; ++c)
+            sum -= A[r][c] * coe[c];
+        coe[r] = sum / A[r][r];
+    }
+    const long double u = (at - centre) / scale;
+    value = 0;
+    for (int r = N - 1; r >= 0; --r)
+        value = value * u + coe[r];
+    return std::isfinite(static_cast<double>(value));
 }
 
 } // namespace
@@ -176,8 +212,8 @@ void collectLinearization(DeviceData &d, const LinearizationTable &t)
         std::fill(std::begin(row.TempCompensationCoe), std::end(row.TempCompensationCoe), 0.0f);
         fit_polynomial_orthogonal(nt, d.TempCompensationx, row.TempCompensationy, nt,
                                   row.TempCompensationCoe);
-        logRow("NonlinearityCorrectionx[%1].TempCompensationCoe[%2]=%3", j,
-               row.TempCompensationCoe, kTempPoints);
+        logRow("NonlinearityCorrectionx[%1].TempCompensationCoe[%2]=%3", j, row.TempCompensationCoe,
+               kTempPoints);
     }
 
     resetCorrections(d);
@@ -224,10 +260,8 @@ LinearizationTable linearizationTable(const DeviceData &d)
     t.customUnit = customUnitText(d);
     std::copy(std::begin(d.NonlinearityCorrectiony), std::end(d.NonlinearityCorrectiony),
               t.standard.begin());
-    std::copy(std::begin(d.tempPointCelsius), std::end(d.tempPointCelsius),
-              t.tempCelsius.begin());
-    std::copy(std::begin(d.TempCompensationx), std::end(d.TempCompensationx),
-              t.tempSignal.begin());
+    std::copy(std::begin(d.tempPointCelsius), std::end(d.tempPointCelsius), t.tempCelsius.begin());
+    std::copy(std::begin(d.TempCompensationx), std::end(d.TempCompensationx), t.tempSignal.begin());
     for (int j = 0; j < kPressurePoints; ++j) {
         const float *y = d.NonlinearityCorrectionx[j].TempCompensationy;
         std::copy(y, y + kTempPoints, t.pointSignal[j].begin());
@@ -254,8 +288,8 @@ void recomputeCompensation(DeviceData &d)
         std::fill(std::begin(row.TempCompensationCoe), std::end(row.TempCompensationCoe), 0.0f);
         fit_polynomial_normal(nt, d.TempCompensationx, row.TempCompensationy,
                               static_cast<unsigned>(nt - 1), row.TempCompensationCoe);
-        logRow("NonlinearityCorrectionx[%1].TempCompensationCoe[%2]=%3", j,
-               row.TempCompensationCoe, kTempPoints);
+        logRow("NonlinearityCorrectionx[%1].TempCompensationCoe[%2]=%3", j, row.TempCompensationCoe,
+               kTempPoints);
     }
 }
 
@@ -300,25 +334,27 @@ void collectUserCalibration(DeviceData &d, const std::array<float, 2> &standard,
 QString compensationProblem(const DeviceData &d)
 {
     const int nt = clampCount(d.TempCompensationNum, 1, kTempPoints);
+    // Equal abscissae make the fit singular; in double precision that may still come out as
+    // huge finite numbers, so the points are checked as well as the coefficients.
+    auto pair = equalPair(d.TempCompensationx, nt);
+    if (pair.first)
+        return QStringLiteral("温补点%1与温补点%2的温补信号相同，无法拟合！")
+                .arg(pair.first)
+                .arg(pair.second);
+    pair = equalPair(d.PV_OutputParam.TempCompensationx, nt);
+    if (pair.first)
+        return QStringLiteral("温补点%1与温补点%2的电流温补信号相同，无法拟合！")
+                .arg(pair.first)
+                .arg(pair.second);
     for (int j = 0; j < kPressurePoints; ++j) {
         if (allFinite(d.NonlinearityCorrectionx[j].TempCompensationCoe, kTempPoints))
             continue;
-        const auto pair = equalPair(d.TempCompensationx, nt);
-        if (pair.first)
-            return QStringLiteral("温补点%1与温补点%2的温补信号相同，无法拟合！")
-                    .arg(pair.first)
-                    .arg(pair.second);
         return QStringLiteral("第%1点的温补系数无法计算，请检查第%1点的采集值！").arg(j + 1);
     }
     const OutputParam &out = d.PV_OutputParam;
     for (int i = 0; i < kOutputPoints; ++i) {
         if (allFinite(out.NonlinearityCorrectionx[i].TempCompensationCoe, kTempPoints))
             continue;
-        const auto pair = equalPair(out.TempCompensationx, nt);
-        if (pair.first)
-            return QStringLiteral("温补点%1与温补点%2的电流温补信号相同，无法拟合！")
-                    .arg(pair.first)
-                    .arg(pair.second);
         return QStringLiteral("电流校准%1的温补系数无法计算，请检查电流校准值！").arg(i + 1);
     }
     return QString();
@@ -326,21 +362,23 @@ QString compensationProblem(const DeviceData &d)
 
 QString secondCorrectionProblem(const DeviceData &d)
 {
-    if (allFinite(d.SecondNonlinearityCorrectionCoe, kSecondPoints))
-        return QString();
     const int n = clampCount(d.SecondNonlinearityCorrectionNum, 2, kSecondPoints);
     const auto pair = equalPair(d.SecondNonlinearityCorrectionx, n);
     if (pair.first)
-        return QStringLiteral("第%1点与第%2点的采集值相同，无法拟合！").arg(pair.first).arg(pair.second);
+        return QStringLiteral("第%1点与第%2点的采集值相同，无法拟合！")
+                .arg(pair.first)
+                .arg(pair.second);
+    if (allFinite(d.SecondNonlinearityCorrectionCoe, kSecondPoints))
+        return QString();
     return QStringLiteral("二次非线性修正系数无法计算，请检查采集值！");
 }
 
 QString userCalibrationProblem(const DeviceData &d)
 {
-    if (allFinite(d.userCalibrationCoe, 2))
-        return QString();
     if (d.userCalibrationX[0] == d.userCalibrationX[1])
         return QStringLiteral("第1点与第2点的采集值相同，无法拟合！");
+    if (allFinite(d.userCalibrationCoe, 2))
+        return QString();
     return QStringLiteral("用户校准系数无法计算，请检查采集值！");
 }
 
@@ -349,18 +387,22 @@ std::array<PointQuality, kPressurePoints> fitQuality(const DeviceData &d)
     std::array<PointQuality, kPressurePoints> out{};
     const int nt = clampCount(d.TempCompensationNum, 1, kTempPoints);
     const int np = clampCount(d.NonlinearityCorrectionNum, 2, kPressurePoints);
-    if (nt < 3 || equalPair(d.TempCompensationx, nt).first)
+    // The curve through the other points must be over-determined to expose a single bad cell:
+    // compensation curves are smooth, so at most a parabola is asked of them.
+    if (nt < kMinQualityPoints || equalPair(d.TempCompensationx, nt).first)
         return out;
+    const int degree = std::min(2, nt - 3);
     const float *x = d.TempCompensationx;
     for (int j = 0; j < np; ++j) {
         const float *y = d.NonlinearityCorrectionx[j].TempCompensationy;
         PointQuality &q = out[j];
-        q.known = true;
         for (int k = 0; k < nt; ++k) {
-            const long double deviation = std::fabs(interpolateWithout(x, y, nt, k, x[k]) - y[k]);
-            if (std::isfinite(static_cast<double>(deviation))
-                && (q.worstTempPoint < 0 || deviation > q.maxDeviation)) {
-                q.maxDeviation = static_cast<double>(deviation);
+            long double expected = 0;
+            if (!fitWithout(x, y, nt, k, degree, x[k], expected))
+                continue;
+            const double deviation = static_cast<double>(std::fabs(expected - y[k]));
+            if (q.worstTempPoint < 0 || deviation > q.maxDeviation) {
+                q.maxDeviation = deviation;
                 q.worstTempPoint = k;
             }
         }

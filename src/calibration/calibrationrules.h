@@ -86,14 +86,16 @@ void collectSecondCorrection(DeviceData &d, int n, const std::array<float, kSeco
 void collectUserCalibration(DeviceData &d, const std::array<float, 2> &standard,
                             const std::array<float, 2> &measured);
 
-// Why the collected coefficients must not be written, naming the points concerned; empty when
-// every coefficient is finite.
+// Why the collected coefficients must not be written (equal abscissae within the point count,
+// or a coefficient that is not finite), naming the points concerned; empty when writable.
 QString compensationProblem(const DeviceData &d);
 QString secondCorrectionProblem(const DeviceData &d);
 QString userCalibrationProblem(const DeviceData &d);
 
-// How far each collected value of a pressure point lies from the curve through its other
-// temperature points: a mistyped cell stands out. Needs three temperature points.
+// How far each collected value of a pressure point lies from a smooth curve (least squares, at
+// most a parabola) through its other temperature points: a mistyped cell stands out, where the
+// interpolating fit itself would pass through it unnoticed.
+constexpr int kMinQualityPoints = 4;
 struct PointQuality
 {
     bool known = false;
@@ -102,7 +104,8 @@ struct PointQuality
 };
 std::array<PointQuality, kPressurePoints> fitQuality(const DeviceData &d);
 // One line per pressure point in use, e.g. "第1点：最大偏差 0.5（温补点3）".
-QString fitQualityText(const std::array<PointQuality, kPressurePoints> &quality, int pressurePoints);
+QString fitQualityText(const std::array<PointQuality, kPressurePoints> &quality,
+                       int pressurePoints);
 
 // Live values on the page: decimals from the record, held to what a display can use.
 QString decimalsText(float value, int decimals);
