@@ -57,10 +57,12 @@ void logRow(const char *format, int index, const float *v, int count)
                 << QString::fromLatin1(format).arg(index).arg(i).arg(QString::number(v[i]));
 }
 
-// Value at `at` of the least-squares polynomial of the given degree through the points other
-// than `skip`; false when those points cannot determine it.
+// The least-squares polynomial of the given degree through the points other than `skip`,
+// evaluated at `at`, and the leverage of `at` in that fit (how far the point lies outside the
+// others: an end point is extrapolated and may deviate more without being wrong). False when
+// the other points cannot determine the polynomial.
 bool fitWithout(const float *x, const float *y, int n, int skip, int degree, long double at,
-                long double &value)
+                long double &value, long double &leverage)
 {
     long double lo = x[0], hi = x[0];
     for (int i = 1; i < n; ++i) {
@@ -70,18 +72,23 @@ bool fitWithout(const float *x, const float *y, int n, int skip, int degree, lon
     const long double centre = (lo + hi) / 2;
     const long double scale = hi > lo ? (hi - lo) / 2 : 1;
     const int N = degree + 1;
-    long double A[3][4] = {};
+    const long double u0 = (at - centre) / scale;
+    const long double powers0[3] = {1, u0, u0 * u0};
+    // Normal matrix with two right-hand sides: the data, and the point's own powers.
+    long double A[3][5] = {};
     for (int i = 0; i < n; ++i) {
         if (i == skip)
             continue;
         const long double u = (x[i] - centre) / scale;
-        long double pr[5] = {1, u, u * u, u * u * u, u * u * u * u};
+        const long double pr[5] = {1, u, u * u, u * u * u, u * u * u * u};
         for (int r = 0; r < N; ++r) {
             for (int c = 0; c < N; ++c)
                 A[r][c] += pr[r + c];
             A[r][N] += y[i] * pr[r];
         }
     }
+    for (int r = 0; r < N; ++r)
+        A[r][N + 1] = powers0[r];
     for (int i = 0; i < N; ++i) {
         int pivot = i;
         for (int r = i + 1; r < N; ++r) {
@@ -93,22 +100,29 @@ bool fitWithout(const float *x, const float *y, int n, int skip, int degree, lon
             return false;
         for (int r = i + 1; r < N; ++r) {
             const long double f = A[r][i] / A[i][i];
-            for (int c = i; c <= N; ++c)
+            for (int c = i; c <= N + 1; ++c)
                 A[r][c] -= f * A[i][c];
         }
     }
     long double coe[3] = {};
+    long double z[3] = {};
     for (int r = N - 1; r >= 0; --r) {
         long double sum = A[r][N];
-        for (int c = r + 1; c < N; ++c)
+        long double zs = A[r][N + 1];
+        for (int c = r + 1; c < N; ++c) {
             sum -= A[r][c] * coe[c];
+            zs -= A[r][c] * z[c];
+        }
         coe[r] = sum / A[r][r];
+        z[r] = zs / A[r][r];
     }
-    const long double u = (at - centre) / scale;
     value = 0;
-    for (int r = N - 1; r >= 0; --r)
-        value = value * u + coe[r];
-    return std::isfinite(static_cast<double>(value));
+    leverage = 0;
+    for (int r = N - 1; r >= 0; --r) {
+        value = value * u0 + coe[r];
+        leverage += powers0[r] * z[r];
+    }
+    return std::isfinite(static_cast<double>(value)) && leverage >= 0;
 }
 
 } // namespace
@@ -396,13 +410,18 @@ std::array<PointQuality, kPressurePoints> fitQuality(const DeviceData &d)
     for (int j = 0; j < np; ++j) {
         const float *y = d.NonlinearityCorrectionx[j].TempCompensationy;
         PointQuality &q = out[j];
+        long double worstScore = -1;
         for (int k = 0; k < nt; ++k) {
             long double expected = 0;
-            if (!fitWithout(x, y, nt, k, degree, x[k], expected))
+            long double leverage = 0;
+            if (!fitWithout(x, y, nt, k, degree, x[k], expected, leverage))
                 continue;
-            const double deviation = static_cast<double>(std::fabs(expected - y[k]));
-            if (q.worstTempPoint < 0 || deviation > q.maxDeviation) {
-                q.maxDeviation = deviation;
+            const long double deviation = std::fabs(expected - y[k]);
+            // Studentized: an extrapolated end point is allowed its larger scatter.
+            const long double score = deviation / std::sqrt(1 + leverage);
+            if (score > worstScore) {
+                worstScore = score;
+                q.maxDeviation = static_cast<double>(deviation);
                 q.worstTempPoint = k;
             }
         }

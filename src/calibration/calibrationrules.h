@@ -94,12 +94,13 @@ QString userCalibrationProblem(const DeviceData &d);
 
 // How far each collected value of a pressure point lies from a smooth curve (least squares, at
 // most a parabola) through its other temperature points: a mistyped cell stands out, where the
-// interpolating fit itself would pass through it unnoticed.
+// interpolating fit itself would pass through it unnoticed. The point reported is the one that
+// deviates most for its position (end points are extrapolated, so they are allowed more).
 constexpr int kMinQualityPoints = 4;
 struct PointQuality
 {
     bool known = false;
-    double maxDeviation = 0;
+    double maxDeviation = 0; // of the point reported
     int worstTempPoint = -1; // 0-based
 };
 std::array<PointQuality, kPressurePoints> fitQuality(const DeviceData &d);

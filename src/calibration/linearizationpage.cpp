@@ -65,7 +65,8 @@ LinearizationPage::LinearizationPage(PageHost &host, QWidget *parent)
         combo->addItem(QString::fromLatin1(kUnitNotFoundText));
     }
     ui->lineEdit_xianxinghuajiwenbu_user_custom_unit->setEnabled(false);
-    for (QLineEdit *e : {ui->lineEdit_xianxinghuajiwenbu_rangeH, ui->lineEdit_xianxinghuajiwenbu_rangeL})
+    for (QLineEdit *e :
+         {ui->lineEdit_xianxinghuajiwenbu_rangeH, ui->lineEdit_xianxinghuajiwenbu_rangeL})
         e->setValidator(m_host.realValidator());
     m_tempPointRadios[0]->setChecked(true);
     refreshTable();
@@ -100,10 +101,8 @@ void LinearizationPage::buildTable()
     QPushButton *currentCal = button(2, 1, windowTr("电流校准"));
     connect(currentCal, &QPushButton::clicked, this,
             &LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun);
-    QPushButton *divide = button(6, 1, windowTr("按量程均分"));
-    divide->setObjectName(QStringLiteral("pushButton_xianxinghuajiwenbu_junfen"));
-    connect(divide, &QPushButton::clicked, this,
-            &LinearizationPage::on_pushButton_xianxinghuajiwenbu_junfen_clicked);
+    // The form owns this button so that its slot connects by name; the table only places it.
+    table->setCellWidget(6, 1, ui->pushButton_xianxinghuajiwenbu_junfen);
     QPushButton *collectTemp = button(6, 2, windowTr("温补采集→"));
     connect(collectTemp, &QPushButton::clicked, this,
             &LinearizationPage::pushButton_clicked_wenbucaiji);
@@ -125,7 +124,8 @@ void LinearizationPage::buildTable()
         for (int j = 0; j < kPressurePoints; ++j)
             m_pointSignalEdits[j][k] = edit(kRowPoint + j, column);
     }
-    connect(m_radioGroup, &QButtonGroup::idClicked, this, &LinearizationPage::radioButtonSlot_wenbu);
+    connect(m_radioGroup, &QButtonGroup::idClicked, this,
+            &LinearizationPage::radioButtonSlot_wenbu);
 
     for (int j = 0; j < kPressurePoints; ++j) {
         const int row = kRowPoint + j;
@@ -176,8 +176,10 @@ void LinearizationPage::divideRange()
 {
     const float low = pagefmt::parseReal(ui->lineEdit_xianxinghuajiwenbu_rangeL->text());
     const float high = pagefmt::parseReal(ui->lineEdit_xianxinghuajiwenbu_rangeH->text());
-    const unsigned n = pagefmt::parseUnsigned(ui->comboBox_xianxinghuajiwenbu_yalidianshu->currentText());
-    const DivisionRule rule = isTemperatureUnit(ui->comboBox_xianxinghuajiwenbu_fac_unit->currentText())
+    const unsigned n =
+            pagefmt::parseUnsigned(ui->comboBox_xianxinghuajiwenbu_yalidianshu->currentText());
+    const DivisionRule rule =
+            isTemperatureUnit(ui->comboBox_xianxinghuajiwenbu_fac_unit->currentText())
             ? DivisionRule::Pt100Decades
             : DivisionRule::Linear;
     const auto values = equalDivision(low, high, n, rule);
@@ -265,7 +267,8 @@ void LinearizationPage::followUserUnit(const QString &unitText)
 
 void LinearizationPage::pushButton_clicked_wenbucaiji()
 {
-    m_tempSignalEdits[m_selectedTempPoint]->setText(ui->lineEdit_xianxinghuajiwenbu_wenbu_ADC->text());
+    m_tempSignalEdits[m_selectedTempPoint]->setText(
+            ui->lineEdit_xianxinghuajiwenbu_wenbu_ADC->text());
 }
 
 void LinearizationPage::pushButton_clicked_xianxinghuacaiji(int point)
@@ -278,7 +281,9 @@ void LinearizationPage::pushButton_clicked_xianxinghuacaiji(int point)
 
 QString LinearizationPage::collect()
 {
-    auto number = [](const QLineEdit *e) { return pagefmt::parseReal(e->text()); };
+    auto number = [](const QLineEdit *e) {
+        return pagefmt::parseReal(e->text());
+    };
     LinearizationTable t;
     t.pressurePoints = ui->comboBox_xianxinghuajiwenbu_yalidianshu->currentText().toInt();
     t.tempPoints = ui->comboBox_xianxinghuajiwenbu_wenbudianshu->currentText().toInt();
@@ -320,7 +325,8 @@ void LinearizationPage::showFitQuality(const std::array<PointQuality, kPressureP
 {
     const QString text = calrules::fitQualityText(q, pressurePoints);
     ui->label_xianxinghuajiwenbu_nihepiancha->setText(
-            text.isEmpty() ? QString() : windowTr("拟合偏差（与其余温补点的平滑曲线相比）：\n") + text);
+            text.isEmpty() ? QString()
+                           : windowTr("拟合偏差（与其余温补点的平滑曲线相比）：\n") + text);
     QTableWidget *table = ui->tableWidget_xianxinghuajiwenbu;
     for (int j = 0; j < kPressurePoints; ++j) {
         if (QTableWidgetItem *item = table->item(kRowPoint + j, 0))
@@ -393,9 +399,11 @@ void LinearizationPage::showLiveValues()
     ui->lineEdit_xianxinghuajiwenbu_internal_temp->setText(
             QString::asprintf("%.01f", double(temperature)) + QStringLiteral("℃"));
     ui->lineEdit_xianxinghuajiwenbu_sensor_ADC->setText(QString::asprintf("%.06f", double(sensor)));
-    ui->lineEdit_xianxinghuajiwenbu_wenbu_ADC->setText(QString::asprintf("%.06f", double(tempComp)));
+    ui->lineEdit_xianxinghuajiwenbu_wenbu_ADC->setText(
+            QString::asprintf("%.06f", double(tempComp)));
     ui->lineEdit_xianxinghuajiwenbu_PV->setText(decimalsText(pv, decimals));
-    ui->lineEdit_xianxinghuajiwenbu_PVCurrent->setText(QString::asprintf("%.03fmA", double(current)));
+    ui->lineEdit_xianxinghuajiwenbu_PVCurrent->setText(
+            QString::asprintf("%.03fmA", double(current)));
 }
 
 bool LinearizationPage::writeCalibration()
@@ -429,7 +437,8 @@ void LinearizationPage::on_pushButton_gongchangbaocun_clicked()
 {
     if (!m_host.portReady())
         return;
-    m_host.startRequest(QStringLiteral("fac save"), windowTr("正在工厂保存..."), WhileBusy::KeepPage);
+    m_host.startRequest(QStringLiteral("fac save"), windowTr("正在工厂保存..."),
+                        WhileBusy::KeepPage);
 }
 
 void LinearizationPage::on_pushButton_quanbuxieru_clicked()

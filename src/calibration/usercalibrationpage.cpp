@@ -110,6 +110,6 @@ void UserCalibrationPage::on_pushButton_yonghujiaozhun_xieru_clicked()
         m_host.warn(problem);
         return;
     }
-    m_host.startRequest(QStringLiteral("write yonghujiaozhunshuju"), windowTr("正在写入校准数据..."),
-                        WhileBusy::KeepPage);
+    m_host.startRequest(QStringLiteral("write yonghujiaozhunshuju"),
+                        windowTr("正在写入校准数据..."), WhileBusy::KeepPage);
 }
