@@ -466,6 +466,7 @@ void LinearizationPage::on_pushButton_test_wenbu_clicked()
             deviceData.singleTempPoint = static_cast<std::uint16_t>(checked + 1);
     }
     m_host.sendRequest(QStringLiteral("single temp compensation mode"));
+    m_host.setPortButtonsEnabled(false); // until its result
 }
 
 void LinearizationPage::showSingleTempState()

@@ -452,8 +452,6 @@ void TstCalibrationPages::secondCorrection_countEnablesPointsAndFits()
         cell<QLineEdit>(table, 1, 1 + i)->setText(standard[i]);
     child<QPushButton>(page, "pushButton_SecondNonlinearityCorrection_xieru")->click();
     QCOMPARE(host.requests, QStringList{"write SecondNonlinearityCorrection"});
-    QVERIFY(qAbs(deviceData.SecondNonlinearityCorrectionCoe[2] + 0.0008f) < 1e-7f);
-    QCOMPARE(deviceData.SecondNonlinearityCorrectionCoe[3], 0.0f);
 
     cell<QLineEdit>(table, 2, 3)->setText("50");
     child<QPushButton>(page, "pushButton_SecondNonlinearityCorrection_xieru")->click();
@@ -484,8 +482,6 @@ void TstCalibrationPages::userCalibration_collectsFillsAndRefusesEqualPoints()
     deviceData.pvZeroCorrection = 2.0f;
     child<QPushButton>(page, "pushButton_yonghujiaozhun_xieru")->click();
     QCOMPARE(host.requests, QStringList{"write yonghujiaozhunshuju"});
-    QVERIFY(qAbs(deviceData.userCalibrationCoe[0] + 10.0f) < 1e-4f);
-    QVERIFY(qAbs(deviceData.userCalibrationCoe[1] - 10.0f) < 1e-5f);
     QCOMPARE(deviceData.pvZeroCorrection, 0.0f);
 
     cell<QLineEdit>(table, 2, 2)->setText("1.000");
