@@ -93,6 +93,7 @@ private slots:
     void write_refusedWithNamedPointsWhenUnfittable();
     void write_sendsCollectedBlock();
     void fill_survivesCountsOutsideCombos();
+    void everyPage_survivesRandomRecords();
     void factoryCurrentCalibration_data();
     void factoryCurrentCalibration();
     void singleTempTest_startsAndEndsAfterCountdown();
@@ -325,6 +326,33 @@ void TstCalibrationPages::fill_survivesCountsOutsideCombos()
     QCOMPARE(p.at(6, 3)->text(), QStringLiteral("1.5"));
     p.page.collect();
     QCOMPARE(int(deviceData.pvDecimals), 9); // kept, not 65535
+}
+
+void TstCalibrationPages::everyPage_survivesRandomRecords()
+{
+    Linearization p;
+    SecondCorrectionPage second(p.host);
+    UserCalibrationPage user(p.host);
+    QRandomGenerator random(11);
+    for (int round = 0; round < 50; ++round) {
+        auto *bytes = reinterpret_cast<quint8 *>(&deviceData);
+        for (std::size_t i = 0; i < sizeof deviceData; ++i)
+            bytes[i] = static_cast<quint8>(random.bounded(256));
+        p.page.fill();
+        p.page.showLiveValues();
+        second.fill();
+        second.showLiveValues();
+        user.fill();
+        user.showLiveValues();
+        p.page.collect();
+        second.collect();
+        user.collect();
+        QVERIFY(deviceData.NonlinearityCorrectionNum >= 2
+                && deviceData.NonlinearityCorrectionNum <= 5);
+        QVERIFY(deviceData.TempCompensationNum >= 1 && deviceData.TempCompensationNum <= 10);
+        QVERIFY(deviceData.SecondNonlinearityCorrectionNum >= 2
+                && deviceData.SecondNonlinearityCorrectionNum <= 5);
+    }
 }
 
 void TstCalibrationPages::factoryCurrentCalibration_data()
