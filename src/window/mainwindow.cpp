@@ -11,6 +11,7 @@
 #include "factorytestpage.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
+#include "linearizationpage.h"
 #include "meterinfopage.h"
 #include "modbuspage.h"
 #include "moreinfopage.h"
@@ -22,9 +23,11 @@
 #include "rerangepage.h"
 #include "resources.h"
 #include "resulttable.h"
+#include "secondcorrectionpage.h"
 #include "seriallink.h"
 #include "transmitterinfopage.h"
 #include "uintvalidator.h"
+#include "usercalibrationpage.h"
 #include "welcomepage.h"
 #include "windowlog.h"
 
@@ -36,10 +39,8 @@
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
-#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstring>
@@ -98,6 +99,10 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     setWindowTitle(ui->label_mainTitle->text());
 
     createValidators();
+    // The pages reach the record through the worker's lock from their first fill on; the
+    // worker thread itself starts only once the window is built.
+    m_worker = std::make_unique<hartThread>();
+    m_link = std::make_unique<SerialLink>(m_worker->master());
 
     ui->widget_navigation->setHost(*this);
     connect(ui->widget_navigation, &NavigationBox::pageOpened, this, &MainWindow::onPageOpened);
@@ -159,24 +164,16 @@ void MainWindow::createPages()
     pages[pageindex::PvZero] = m_pvZeroPage = new PvZeroPage(*this);
     pages[pageindex::Modbus] = m_modbusPage = new ModbusPage(*this);
     pages[pageindex::FactoryTest] = m_factoryTestPage = new FactoryTestPage(*this);
-    for (int index = pageindex::CurrentTrim; index < pageindex::Count; ++index) {
-        if (pages[index])
-            continue;
-        auto *page = new QWidget;
-        if (index == pageindex::Linearization) {
-            auto *layout = new QVBoxLayout(page);
-            auto *writeAll = new QPushButton(tr("全部写入"), page);
-            writeAll->setObjectName(QStringLiteral("pushButton_quanbuxieru"));
-            auto *save = new QPushButton(tr("工厂保存"), page);
-            save->setObjectName(QStringLiteral("pushButton_gongchangbaocun"));
-            layout->addWidget(writeAll);
-            layout->addWidget(save);
-            layout->addStretch();
-            connect(writeAll, &QPushButton::clicked, this, &MainWindow::writeAllClicked);
-            connect(save, &QPushButton::clicked, this, &MainWindow::factorySaveClicked);
-        }
-        pages[index] = page;
+    pages[pageindex::UserCalibration] = m_userCalibrationPage = new UserCalibrationPage(*this);
+    pages[pageindex::Linearization] = m_linearizationPage = new LinearizationPage(*this);
+    pages[pageindex::SecondCorrection] = m_secondCorrectionPage = new SecondCorrectionPage(*this);
+    for (QWidget *&page : pages) {
+        if (!page)
+            page = new QWidget;
     }
+    connect(m_linearizationPage, &LinearizationPage::writeAllRequested, this,
+            &MainWindow::startWriteAll);
+    m_factoryTestPage->setCalibrationWrite([this] { m_linearizationPage->writeCalibration(); });
     // Placed before the worker exists, so the page-change rules stay quiet.
     for (int index = 0; index < pageindex::Count; ++index) {
         pages[index]->setObjectName(QLatin1String(kPageNames[index]));
@@ -223,8 +220,6 @@ void MainWindow::duqubeifenshujuSlot()
 
 void MainWindow::startWorker()
 {
-    m_worker = std::make_unique<hartThread>();
-    m_link = std::make_unique<SerialLink>(m_worker->master());
     connect(this, &MainWindow::sendMessageToHartThread, m_worker.get(),
             &hartThread::receiveMessageFromMainThread);
     connect(m_worker.get(), &hartThread::sendMessageToMainThread, this,
@@ -233,6 +228,7 @@ void MainWindow::startWorker()
             &SerialLink::writeMySerialPort);
     connect(m_link.get(), &SerialLink::portLost, this, &MainWindow::onPortLost);
     m_worker->start();
+    m_workerStarted = true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -297,8 +293,8 @@ void MainWindow::on_stackedWidget_currentChanged(int)
     const int page = ui->stackedWidget->currentIndex();
     qCDebug(lcWindow).noquote()
             << QStringLiteral("stackedWidget_currentChanged,index=%1").arg(page);
-    if (!m_worker)
-        return; // the form is still being built
+    if (!m_workerStarted)
+        return; // the window is still being built
 
     const bool open = m_link->isOpen();
     if (page == pageindex::UserCalibration || page == pageindex::Linearization
@@ -458,11 +454,7 @@ void MainWindow::tickTimerSlot()
             --m_statusSeconds;
         if (m_statusSeconds == 0)
             ui->label_state->clear();
-        if (m_singleTempSeconds != 0 && --m_singleTempSeconds == 0) {
-            // The test mode ends on the host only; the linearization page shows it.
-            QMutexLocker lock(&m_worker->mutex);
-            deviceData.singleTempPoint = 0;
-        }
+        m_linearizationPage->countdownSecond(); // ends the single-point test on the host
     }
     // The factory test counts its second down before its step, as the tick always has.
     m_factoryTestPage->tick(ui->progressBar->value(),
@@ -569,19 +561,11 @@ void MainWindow::on_pushButton_chaxunyibiao_clicked()
     startRequest(QStringLiteral("search meter"), tr("正在查询仪表..."), WhileBusy::ShowEmptyPage);
 }
 
-void MainWindow::writeAllClicked()
+void MainWindow::startWriteAll()
 {
-    if (!portReady())
-        return;
     // Write all only to a transmitter found just now: search first, write on its success.
     m_writeAllPending = true;
     startRequest(QStringLiteral("search meter"), tr("正在查询仪表..."), WhileBusy::KeepPage);
-}
-
-void MainWindow::factorySaveClicked()
-{
-    if (portReady())
-        startRequest(QStringLiteral("fac save"), tr("正在工厂保存..."), WhileBusy::KeepPage);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -641,8 +625,9 @@ void MainWindow::onSearchSucceeded()
     }
     setPortButtonsEnabled(true);
     if (m_writeAllPending) {
-        collectPagesForWriteAll();
         m_writeAllPending = false;
+        if (!collectPagesForWriteAll())
+            return;
         showStatus(tr("正在写入数据..."));
         sendRequest(QStringLiteral("write all"));
         setPortButtonsEnabled(false);
@@ -667,10 +652,18 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
 {
     using results::Effect;
     if (row.effect == Effect::LiveData)
-        return; // the monitoring and calibration pages take their samples themselves
+        return; // the monitoring page and the factory test take their samples themselves
+    if (row.effect == Effect::AdcValues) {
+        m_linearizationPage->showLiveValues();
+        m_secondCorrectionPage->showLiveValues();
+        m_userCalibrationPage->showLiveValues();
+        return;
+    }
+    if (row.effect == Effect::SecondCorrection)
+        applyEffect(row.effect); // this page is filled before its status text
     if (row.effect == Effect::SingleTempDisplay) {
         setPortButtonsEnabled(true);
-        onSingleTempResult();
+        m_linearizationPage->showSingleTempState();
         return;
     }
     if (row.status)
@@ -681,22 +674,12 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
         warn(tr(row.warning));
         applyEffect(row.effect);
     } else {
-        applyEffect(row.effect);
+        if (row.effect != Effect::SecondCorrection)
+            applyEffect(row.effect);
         if (row.page >= 0)
             showPage(row.page);
     }
     setPortButtonsEnabled(true);
-}
-
-void MainWindow::onSingleTempResult()
-{
-    std::uint16_t point = 0;
-    {
-        QMutexLocker lock(&m_worker->mutex);
-        point = deviceData.singleTempPoint;
-    }
-    // The countdown ends the test mode after two minutes; the linearization page shows it.
-    m_singleTempSeconds = point != 0 ? 120 : 0;
 }
 
 void MainWindow::applyEffect(results::Effect effect)
@@ -713,6 +696,9 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::Display: m_displayPage->fill(); break;
     case Effect::Proprietary: m_proprietaryPage->fill(); break;
     case Effect::ModbusRegisters: m_modbusPage->fill(); break;
+    case Effect::Linearization: m_linearizationPage->fill(); break;
+    case Effect::UserCalibration: m_userCalibrationPage->fill(); break;
+    case Effect::SecondCorrection: m_secondCorrectionPage->fill(); break;
     case Effect::FixedCurrentOn:
     case Effect::FixedCurrentOff: {
         QMutexLocker lock(&m_worker->mutex);
@@ -724,13 +710,20 @@ void MainWindow::applyEffect(results::Effect effect)
         break;
     case Effect::CalibrationWriteFailed:
     case Effect::SingleTempDisplay:
+    case Effect::AdcValues:
     case Effect::LiveData:
     case Effect::None: break;
     }
 }
 
-void MainWindow::collectPagesForWriteAll()
+bool MainWindow::collectPagesForWriteAll()
 {
     for (const std::function<void()> &collect : pageCollectors())
         collect();
+    // The compensation fits were checked when the button was pressed; the table may have
+    // changed while the search ran, and garbage coefficients must never reach the device.
+    if (m_compensationProblem.isEmpty())
+        return true;
+    warn(m_compensationProblem);
+    return false;
 }

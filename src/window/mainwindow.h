@@ -36,6 +36,9 @@ class BackupActions;
 class ModbusPage;
 class DisplayPage;
 class FactoryTestPage;
+class LinearizationPage;
+class SecondCorrectionPage;
+class UserCalibrationPage;
 class MeterInfoPage;
 class MoreInfoPage;
 class OutputPage;
@@ -123,9 +126,7 @@ private:
     void onPortLost();
     void onPageOpened(int index);
 
-    // Write all and factory save, until the linearization page brings its own buttons.
-    void writeAllClicked();
-    void factorySaveClicked();
+    void startWriteAll();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -134,11 +135,11 @@ private:
     void onSearchFailed();
     void handleResultRow(const results::ResultRow &row);
     void applyEffect(results::Effect effect);
-    void onSingleTempResult();
 
     std::vector<std::function<void()>> pageCollectors();
     std::vector<std::function<void()>> pageFillers();
-    void collectPagesForWriteAll();
+    // False, after a warning naming the points, when the compensation cannot be written.
+    bool collectPagesForWriteAll();
 
     std::unique_ptr<Ui::MainWindow> ui;
     Edition m_edition;
@@ -146,12 +147,13 @@ private:
     TitleBarDrag m_drag; // m_pressPos and m_dragging of the title-bar drag
     bool m_maximized = false;
     bool m_writeAllPending = false;
+    bool m_workerStarted = false;
+    QString m_compensationProblem; // why the last collect left the compensation unwritable
 
     QTimer m_tickTimer;
     std::uint16_t m_tickCount = 0;
     std::uint8_t m_statusSeconds = 0;
     std::uint8_t m_progressHideTicks = 0;
-    std::uint8_t m_singleTempSeconds = 0;
     QPropertyAnimation *m_progressAnimation = nullptr;
 
     QRegularExpressionValidator *m_realValidator = nullptr;
@@ -173,6 +175,9 @@ private:
     PvZeroPage *m_pvZeroPage = nullptr;
     ModbusPage *m_modbusPage = nullptr;
     FactoryTestPage *m_factoryTestPage = nullptr;
+    UserCalibrationPage *m_userCalibrationPage = nullptr;
+    LinearizationPage *m_linearizationPage = nullptr;
+    SecondCorrectionPage *m_secondCorrectionPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
 

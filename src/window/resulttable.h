@@ -19,11 +19,15 @@ enum class Effect {
     Display,
     Proprietary,
     ModbusRegisters,
+    Linearization,
+    UserCalibration,
+    SecondCorrection, // filled before its status text
     FixedCurrentOn,
     FixedCurrentOff,
     CalibrationWriteOk,
     CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
     SingleTempDisplay,      // no status text; buttons enabled first
+    AdcValues,              // the three calibration pages' live values; nothing else
     LiveData,               // periodic samples: no status text, buttons untouched
 };
 
