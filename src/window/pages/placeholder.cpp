@@ -1,1 +1,0 @@
-// filled as the pages move out of the window
