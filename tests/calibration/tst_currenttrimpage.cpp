@@ -153,6 +153,7 @@ void tst_CurrentTrimPage::trim()
     sent = rig.run("pushButton_dianliujiaozhun_fasongjiaozhun", trimRequest + " succeed",
                    quint8(trimCommand));
     QCOMPARE(payloadFloat(sent), 4.012f);
+    QCOMPARE(trimCommand == 45 ? rig.host.sim.zeroTrimMa() : rig.host.sim.gainTrimMa(), 4.012f);
     {
         QMutexLocker lock(&rig.host.dataLock());
         QCOMPARE(deviceData.measuredCurrent, 4.012f);
