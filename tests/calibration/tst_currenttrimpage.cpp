@@ -105,6 +105,7 @@ class tst_CurrentTrimPage : public QObject
     Q_OBJECT
 
 private slots:
+    void construction_connectsEverySlotByName();
     void trim_data();
     void trim();
     void test_data();
@@ -324,6 +325,20 @@ void tst_CurrentTrimPage::dialog_closeAndEscapeCancel()
     QVERIFY(!dialog.accepted());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(dialog.value(), 4.0f);
+}
+
+void tst_CurrentTrimPage::construction_connectsEverySlotByName()
+{
+    SlotWarningCatcher catcher;
+    SlotWarningCatcher::complaints().clear();
+    {
+        TestPageHost host;
+        CurrentTrimPage page(host);
+    }
+    {
+        Dialog_Current_cal dialog(nullptr, QStringLiteral("电流校准"), QString());
+    }
+    QCOMPARE(SlotWarningCatcher::complaints(), QStringList());
 }
 
 QTEST_MAIN(tst_CurrentTrimPage)

@@ -53,6 +53,7 @@ class tst_SensorConfigPage : public QObject
     Q_OBJECT
 
 private slots:
+    void construction_connectsEverySlotByName();
     void initTestCase() { initWindowResources(); }
 
     void collect_storesIndexesUnitAndSerial_data();
@@ -334,6 +335,17 @@ void tst_SensorConfigPage::roundTripThroughTheTransmitter()
     QCOMPARE(rig.edit("serial_num")->text(), QStringLiteral("66051"));
     QCOMPARE(rig.label("label_P_ADC_range"), QStringLiteral("±208mV"));
     QVERIFY(rig.host.warnings.isEmpty());
+}
+
+void tst_SensorConfigPage::construction_connectsEverySlotByName()
+{
+    SlotWarningCatcher catcher;
+    SlotWarningCatcher::complaints().clear();
+    {
+        TestPageHost host;
+        SensorConfigPage page(host);
+    }
+    QCOMPARE(SlotWarningCatcher::complaints(), QStringList());
 }
 
 QTEST_MAIN(tst_SensorConfigPage)

@@ -23,6 +23,30 @@
 #include <functional>
 #include <memory>
 
+// Collects Qt's connect-by-name complaints while alive: a renamed widget would otherwise
+// leave its button silently unconnected.
+class SlotWarningCatcher
+{
+public:
+    SlotWarningCatcher() { s_previous = qInstallMessageHandler(&SlotWarningCatcher::handle); }
+    ~SlotWarningCatcher() { qInstallMessageHandler(s_previous); }
+    static QStringList &complaints()
+    {
+        static QStringList list;
+        return list;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (text.contains(QLatin1String("connectSlotsByName")))
+            complaints() << text;
+        if (s_previous)
+            s_previous(type, context, text);
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
 class TestPageHost : public QObject, public PageHost
 {
 public:

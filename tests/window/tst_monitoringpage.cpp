@@ -57,6 +57,7 @@ class tst_MonitoringPage : public QObject
     Q_OBJECT
 
 private slots:
+    void construction_connectsEverySlotByName();
     void axisRange_data();
     void axisRange();
     void buffer_2001stSampleDropsTheFirst();
@@ -254,6 +255,17 @@ void tst_MonitoringPage::openingThePortOnThePage_doesNotStartMonitoring()
     QVERIFY(!rig.host.requests.contains(QStringLiteral("read PV")));
     QVERIFY(rig.host.commands(1).isEmpty());
     QCOMPARE(rig.page.buffer().size(), 0);
+}
+
+void tst_MonitoringPage::construction_connectsEverySlotByName()
+{
+    SlotWarningCatcher catcher;
+    SlotWarningCatcher::complaints().clear();
+    {
+        TestPageHost host;
+        MonitoringPage page(host);
+    }
+    QCOMPARE(SlotWarningCatcher::complaints(), QStringList());
 }
 
 QTEST_MAIN(tst_MonitoringPage)
