@@ -2,7 +2,7 @@
 # Set-up, build, run and test in one place.
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
-#   tools/dev.sh bench  build and print the link benchmark
+#   tools/dev.sh bench  build and print the link, monitoring and start-up benchmarks
 # EDITION=factory builds the factory edition (its own build folder) instead of the user edition.
 set -euo pipefail
 
@@ -70,6 +70,8 @@ bench)
     install_missing
     build
     "$BUILD/tools/bench/linkbench"
+    QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
+    "$BUILD/tools/bench/startupbench"
     ;;
 *)
     echo "usage: $0 run|test|bench" >&2

@@ -590,12 +590,17 @@ private slots:
         QCOMPARE(floatBe(loop, 0), 10.4f); // PV 40 on 0..100
         QCOMPARE(floatBe(loop, 4), 40.0f);
         QCOMPARE(bench.ask(45, be(4.01f)).responseCode(), quint8(9));
+        QCOMPARE(bench.sim.zeroTrimMa(), 0.0f); // a refused trim is not recorded
 
         QCOMPARE(bench.ask(40, be(4.0f)).data(), be(4.0f));
         QCOMPARE(floatBe(bench.ask(2).data(), 0), 4.0f);
         const Answer trim = bench.ask(45, be(4.01f));
         QCOMPARE(trim.responseCode(), quint8(0));
         QCOMPARE(trim.data(), be(4.01f));
+        QCOMPARE(bench.sim.zeroTrimMa(), 4.01f);
+        QCOMPARE(bench.ask(46, be(19.98f)).responseCode(), quint8(0));
+        QCOMPARE(bench.sim.gainTrimMa(), 19.98f);
+        QCOMPARE(bench.sim.zeroTrimMa(), 4.01f);
         QCOMPARE(bench.ask(40, be(25.0f)).responseCode(), quint8(3));
         QVERIFY(bench.sim.currentFixed());
 

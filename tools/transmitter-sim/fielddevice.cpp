@@ -423,6 +423,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         // Trimming only makes sense while the output is held at a known current.
         if (!m_currentFixed)
             return hartrc::wrongCurrentMode;
+        (command == 45 ? m_zeroTrimMa : m_gainTrimMa) = getFloatBE(in);
         m_configChanged = true;
         appendRaw(data, in, 4);
         return 0;

@@ -74,6 +74,9 @@ public:
     bool writeEnabled() const { return m_writeEnabled; }
     bool currentFixed() const { return m_currentFixed; }
     int userSaves() const { return m_userSaves; }
+    // The ammeter readings of the last accepted zero (45) and gain (46) trims; 0 before any.
+    float zeroTrimMa() const { return m_zeroTrimMa; }
+    float gainTrimMa() const { return m_gainTrimMa; }
     int factorySaves() const { return m_factorySaves; }
 
 private:
@@ -121,5 +124,7 @@ private:
     std::uint8_t m_keyBits = 0;
     float m_temperatureSignal = 2500.0f;
     int m_userSaves = 0;
+    float m_zeroTrimMa = 0.0f;
+    float m_gainTrimMa = 0.0f;
     int m_factorySaves = 0;
 };

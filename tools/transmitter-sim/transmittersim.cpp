@@ -492,6 +492,18 @@ bool TransmitterSim::currentFixed() const
     return m_device.currentFixed();
 }
 
+float TransmitterSim::zeroTrimMa() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.zeroTrimMa();
+}
+
+float TransmitterSim::gainTrimMa() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.gainTrimMa();
+}
+
 quint8 TransmitterSim::pollingAddress() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

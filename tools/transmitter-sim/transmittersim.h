@@ -62,6 +62,8 @@ public:
     quint16 registerValue(quint16 reg) const; // last value written by command 136
     bool writeEnabled() const;
     bool currentFixed() const;
+    float zeroTrimMa() const; // ammeter reading of the last accepted command 45
+    float gainTrimMa() const; // and of command 46
     quint8 pollingAddress() const;
     int userSaveCount() const;
     int factorySaveCount() const;
