@@ -6,10 +6,11 @@
 #include "pageformat.h"
 #include "pagehost.h"
 #include "ui_linearizationpage.h"
+
+#include "dialog_current_cal.h"
 #include "units.h"
 
 #include <QButtonGroup>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -505,13 +506,11 @@ std::optional<float> LinearizationPage::askCurrent(const QString &title, const Q
 {
     if (m_askCurrent)
         return m_askCurrent(title, initialText);
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(windowTr("请输入当前电流值："));
-    dialog.setTextValue(initialText);
-    if (m_host.runCentred(dialog) != QDialog::Accepted)
+    Dialog_Current_cal dialog(nullptr, title, initialText);
+    m_host.runCentred(dialog);
+    if (!dialog.accepted())
         return std::nullopt;
-    return pagefmt::parseReal(dialog.textValue());
+    return dialog.value();
 }
 
 void LinearizationPage::leaveFactoryCurrentMode()

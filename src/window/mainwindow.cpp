@@ -5,6 +5,7 @@
 
 #include "addresspage.h"
 #include "backupactions.h"
+#include "currenttrimpage.h"
 #include "dialog_ask.h"
 #include "dialog_warning.h"
 #include "displaypage.h"
@@ -14,6 +15,7 @@
 #include "linearizationpage.h"
 #include "meterinfopage.h"
 #include "modbuspage.h"
+#include "monitoringpage.h"
 #include "moreinfopage.h"
 #include "outputpage.h"
 #include "pageformat.h"
@@ -24,6 +26,7 @@
 #include "resources.h"
 #include "resulttable.h"
 #include "secondcorrectionpage.h"
+#include "sensorconfigpage.h"
 #include "seriallink.h"
 #include "transmitterinfopage.h"
 #include "uintvalidator.h"
@@ -164,6 +167,9 @@ void MainWindow::createPages()
     pages[pageindex::PvZero] = m_pvZeroPage = new PvZeroPage(*this);
     pages[pageindex::Modbus] = m_modbusPage = new ModbusPage(*this);
     pages[pageindex::FactoryTest] = m_factoryTestPage = new FactoryTestPage(*this);
+    pages[pageindex::CurrentTrim] = m_currentTrimPage = new CurrentTrimPage(*this);
+    pages[pageindex::Monitoring] = m_monitoringPage = new MonitoringPage(*this);
+    pages[pageindex::SensorConfig] = m_sensorPage = new SensorConfigPage(*this);
     pages[pageindex::UserCalibration] = m_userCalibrationPage = new UserCalibrationPage(*this);
     pages[pageindex::Linearization] = m_linearizationPage = new LinearizationPage(*this);
     pages[pageindex::SecondCorrection] = m_secondCorrectionPage = new SecondCorrectionPage(*this);
@@ -171,6 +177,8 @@ void MainWindow::createPages()
         if (!page)
             page = new QWidget;
     }
+    connect(m_sensorPage, &SensorConfigPage::sensorUnitChanged, m_linearizationPage,
+            &LinearizationPage::followUserUnit);
     connect(m_linearizationPage, &LinearizationPage::writeAllRequested, this,
             &MainWindow::startWriteAll);
     m_factoryTestPage->setCalibrationWrite([this] { m_linearizationPage->writeCalibration(); });
@@ -279,7 +287,9 @@ void MainWindow::on_pushButton_close_clicked()
 void MainWindow::showPage(int index)
 {
     ui->widget_navigation->markPage(index);
-    // Entering the monitoring page restarts its plot; that page brings its own reset.
+    // Entering the monitoring page starts its curves afresh; staying on it keeps them.
+    if (index == pageindex::Monitoring && ui->stackedWidget->currentIndex() != index)
+        m_monitoringPage->resetMonitoring();
     ui->stackedWidget->setCurrentIndex(index);
 }
 
@@ -593,6 +603,8 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
         showStatus(tr("查询仪表%1...").arg(argument));
     } else if (const results::ResultRow *row = results::findResultRow(Message)) {
         handleResultRow(*row);
+        // After the status, the dialog and the held-current flag: the trim page's buttons.
+        m_currentTrimPage->onTrimResult(Message);
     }
 }
 
@@ -652,7 +664,15 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
 {
     using results::Effect;
     if (row.effect == Effect::LiveData)
-        return; // the monitoring page and the factory test take their samples themselves
+        return; // the factory test polls the record itself
+    if (row.effect == Effect::PvSample) {
+        m_monitoringPage->onPvSample();
+        return;
+    }
+    if (row.effect == Effect::MonitoringHeader) {
+        m_monitoringPage->onMonitoringHeader();
+        return;
+    }
     if (row.effect == Effect::AdcValues) {
         m_linearizationPage->showLiveValues();
         m_secondCorrectionPage->showLiveValues();
@@ -696,6 +716,7 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::Display: m_displayPage->fill(); break;
     case Effect::Proprietary: m_proprietaryPage->fill(); break;
     case Effect::ModbusRegisters: m_modbusPage->fill(); break;
+    case Effect::SensorConfig: m_sensorPage->fill(); break;
     case Effect::Linearization: m_linearizationPage->fill(); break;
     case Effect::UserCalibration: m_userCalibrationPage->fill(); break;
     case Effect::SecondCorrection: m_secondCorrectionPage->fill(); break;
@@ -711,6 +732,8 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::CalibrationWriteFailed:
     case Effect::SingleTempDisplay:
     case Effect::AdcValues:
+    case Effect::PvSample:
+    case Effect::MonitoringHeader:
     case Effect::LiveData:
     case Effect::None: break;
     }

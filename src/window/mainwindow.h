@@ -32,6 +32,9 @@ struct ResultRow;
 } // namespace results
 
 class AddressPage;
+class CurrentTrimPage;
+class MonitoringPage;
+class SensorConfigPage;
 class BackupActions;
 class ModbusPage;
 class DisplayPage;
@@ -175,6 +178,9 @@ private:
     PvZeroPage *m_pvZeroPage = nullptr;
     ModbusPage *m_modbusPage = nullptr;
     FactoryTestPage *m_factoryTestPage = nullptr;
+    CurrentTrimPage *m_currentTrimPage = nullptr;
+    MonitoringPage *m_monitoringPage = nullptr;
+    SensorConfigPage *m_sensorPage = nullptr;
     UserCalibrationPage *m_userCalibrationPage = nullptr;
     LinearizationPage *m_linearizationPage = nullptr;
     SecondCorrectionPage *m_secondCorrectionPage = nullptr;

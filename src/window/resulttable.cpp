@@ -135,7 +135,8 @@ const ResultRow kResultRows[] = {
          QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败"),
          QT_TRANSLATE_NOOP("MainWindow", "写入工厂电流校准数据失败！"), Effect::None, -1},
         {"read chuanganqipeizhishuju succeed",
-         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据成功"), nullptr, Effect::None, 16},
+         QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据成功"), nullptr, Effect::SensorConfig,
+         16},
         {"read chuanganqipeizhishuju failed",
          QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败"),
          QT_TRANSLATE_NOOP("MainWindow", "读取传感器配置数据失败！"), Effect::None, -1},
@@ -190,8 +191,8 @@ const ResultRow kResultRows[] = {
          QT_TRANSLATE_NOOP("MainWindow", "写入modbus组态数据失败！"), Effect::None, -1},
         {"single temp compensation mode succeed", nullptr, nullptr, Effect::SingleTempDisplay, -1},
         {"read ADC succeed", nullptr, nullptr, Effect::AdcValues, -1},
-        {"read PV succeed", nullptr, nullptr, Effect::LiveData, -1},
-        {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::LiveData, -1},
+        {"read PV succeed", nullptr, nullptr, Effect::PvSample, -1},
+        {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::MonitoringHeader, -1},
         {"read chuchang jiance succeed", nullptr, nullptr, Effect::LiveData, -1},
 };
 

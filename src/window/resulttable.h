@@ -19,6 +19,7 @@ enum class Effect {
     Display,
     Proprietary,
     ModbusRegisters,
+    SensorConfig,
     Linearization,
     UserCalibration,
     SecondCorrection, // filled before its status text
@@ -28,6 +29,8 @@ enum class Effect {
     CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
     SingleTempDisplay,      // no status text; buttons enabled first
     AdcValues,              // the three calibration pages' live values; nothing else
+    PvSample,               // a monitoring sample; nothing else
+    MonitoringHeader,       // the monitoring range header; nothing else
     LiveData,               // periodic samples: no status text, buttons untouched
 };
 

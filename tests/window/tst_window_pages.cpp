@@ -44,6 +44,7 @@ private slots:
     void everyEdition_everyPageSlotFindsItsSignal();
     void stackedPages_keepTheirIndicesAndNames();
     void pages_areChildrenOfTheStackNotOfEachOther();
+    void pages_fitTheWindowAtItsFormSize();
     void navigation_byEditionAndIdentity_data();
     void navigation_byEditionAndIdentity();
     void startUp_defaultBackupMissingOrCorrupt_warnsOnceAndKeepsPages_data();
@@ -105,6 +106,16 @@ void TestWindowPages::pages_areChildrenOfTheStackNotOfEachOther()
                 QVERIFY(!stack->widget(i)->isAncestorOf(stack->widget(j)));
         }
     }
+}
+
+void TestWindowPages::pages_fitTheWindowAtItsFormSize()
+{
+    // A page wider or taller than the window's 823 x 631 would stretch the whole window and
+    // push the dialogs off its centre; large pages scroll instead.
+    WindowFixture f;
+    const QSize least = f.window->minimumSizeHint();
+    QVERIFY2(least.width() <= 823 && least.height() <= 631,
+             qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
 }
 
 void TestWindowPages::navigation_byEditionAndIdentity_data()
