@@ -3,6 +3,7 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link benchmark
+#   tools/dev.sh fuzz [seconds]  build the fuzzers with clang and run each (default 60 s)
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -15,7 +16,7 @@ PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqcustom
 
 install_missing() {
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -27,9 +28,49 @@ install_missing() {
     fi
 }
 
+# On a shared machine HART_BUILD_LOCK names a lock file that serialises every build.
+build_in() {
+    if [ -n "${HART_BUILD_LOCK:-}" ]; then
+        flock "$HART_BUILD_LOCK" cmake --build "$@" -j2
+    else
+        cmake --build "$@" -j2
+    fi
+}
+
 build() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$BUILD" -j2
+    build_in "$BUILD"
+}
+
+# Runs every fuzz_* program of build-fuzz for the given seconds, at the lowest priority,
+# on a working corpus seeded from tests/fuzz/corpus/<name>. A finding stops with failure.
+fuzz() {
+    local seconds=${1:-60}
+    local fbuild=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
+    install_missing clang libclang-rt-14-dev
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$fbuild" -DHART_FUZZ=ON \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    build_in "$fbuild" --target fuzzers
+    local status=0
+    for exe in "$fbuild"/tests/fuzz/fuzz_*; do
+        [ -x "$exe" ] && [ -f "$exe" ] || continue
+        local name work log
+        name=$(basename "$exe")
+        work="$fbuild/corpus/$name"
+        log="$fbuild/$name.log"
+        mkdir -p "$work" "$fbuild/findings"
+        [ -d "$ROOT/tests/fuzz/corpus/$name" ] && cp -n "$ROOT/tests/fuzz/corpus/$name"/* "$work"/ 2>/dev/null || true
+        echo "== $name: $seconds s"
+        if (cd "$fbuild/findings" && nice -n 19 "$exe" -max_total_time="$seconds" \
+                -print_final_stats=1 "$work" >"$log" 2>&1); then
+            grep -E "^Done [0-9]+ runs" "$log" || tail -n 3 "$log"
+        else
+            echo "$name found a fault; see $log and $fbuild/findings" >&2
+            tail -n 40 "$log" >&2
+            status=1
+        fi
+    done
+    return $status
 }
 
 case "${1:-}" in
@@ -58,8 +99,11 @@ bench)
     build
     "$BUILD/tools/bench/linkbench"
     ;;
+fuzz)
+    fuzz "${2:-60}"
+    ;;
 *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|fuzz [seconds]" >&2
     exit 2
     ;;
 esac

@@ -37,6 +37,8 @@ public:
     }
     bool tryAcquire(int timeoutMs)
     {
+        if (timeoutMs <= 0)
+            return tryAcquire(); // a zero wait would still sleep in the kernel once
         std::unique_lock<std::mutex> lock(m_lock);
         if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [this] { return m_count > 0; }))
