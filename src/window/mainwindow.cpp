@@ -6,8 +6,8 @@
 #include "dialog_ask.h"
 #include "dialog_warning.h"
 #include "hartthread.h"
-#include "resources.h"
 #include "kvhart_master.h"
+#include "resources.h"
 #include "seriallink.h"
 #include "uintvalidator.h"
 #include "units.h"
@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-
 
 namespace {
 
@@ -496,7 +495,12 @@ void MainWindow::on_stackedWidget_currentChanged(int)
         }
         if (held) {
             emit sendMessageToHartThread(QStringLiteral("exit fix current"));
-            setPortButtonsEnabled(false);
+            // Locked only while the worker will answer: with the port closed (or closing)
+            // or no device found it drops the request, and nothing would unlock them.
+            const bool served = open && !m_worker->isRequestPending(QStringLiteral("close port"))
+                    && m_worker->isPortOpen() && m_worker->isDeviceFound();
+            if (served)
+                setPortButtonsEnabled(false);
         }
     }
 
