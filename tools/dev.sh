@@ -3,6 +3,8 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link benchmark
+#   tools/dev.sh sanitize address|thread  build in build-asan / build-tsan, run the suite;
+#                       any sanitizer report fails
 #   tools/dev.sh fuzz [seconds]  build the fuzzers with clang and run each (default 60 s)
 set -euo pipefail
 
@@ -40,6 +42,26 @@ build_in() {
 build() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     build_in "$BUILD"
+}
+
+# The whole suite under ASan+UBSan or ThreadSanitizer. Reports end the test program with
+# an error, so ctest fails on any of them.
+sanitize() {
+    local kind=${1:-address} dir
+    case "$kind" in
+    address) dir=$ROOT/build-asan ;;
+    thread) dir=$ROOT/build-tsan ;;
+    *) echo "sanitize: address or thread" >&2; return 2 ;;
+    esac
+    install_missing
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$kind" >/dev/null
+    build_in "$dir"
+    cd "$dir"
+    ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/tsan.supp" \
+        ctest --output-on-failure -j2 --timeout 300
 }
 
 # Runs every fuzz_* program of build-fuzz for the given seconds, at the lowest priority,
@@ -99,11 +121,14 @@ bench)
     build
     "$BUILD/tools/bench/linkbench"
     ;;
+sanitize)
+    sanitize "${2:-address}"
+    ;;
 fuzz)
     fuzz "${2:-60}"
     ;;
 *)
-    echo "usage: $0 run|test|bench|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|bench|sanitize address|thread|fuzz [seconds]" >&2
     exit 2
     ;;
 esac
