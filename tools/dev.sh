@@ -3,6 +3,9 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link, monitoring and start-up benchmarks
+#   tools/dev.sh sanitize address|thread  build in build-asan / build-tsan, run the suite;
+#                       any sanitizer report fails
+#   tools/dev.sh fuzz [seconds]  build the fuzzers with clang and run each (default 60 s)
 # EDITION=factory builds the factory edition (its own build folder) instead of the user edition.
 set -euo pipefail
 
@@ -22,7 +25,7 @@ PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqcustom
 
 install_missing() {
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -34,10 +37,70 @@ install_missing() {
     fi
 }
 
+# On a shared machine HART_BUILD_LOCK names a lock file that serialises every build.
+build_in() {
+    if [ -n "${HART_BUILD_LOCK:-}" ]; then
+        flock "$HART_BUILD_LOCK" cmake --build "$@" -j2
+    else
+        cmake --build "$@" -j2
+    fi
+}
+
 build() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DHART_FACTORY_EDITION="$EDITION_FLAG" "$@" >/dev/null
-    cmake --build "$BUILD" -j2
+    build_in "$BUILD"
+}
+
+# The whole suite under ASan+UBSan or ThreadSanitizer. Reports end the test program with
+# an error, so ctest fails on any of them.
+sanitize() {
+    local kind=${1:-address} dir
+    case "$kind" in
+    address) dir=$ROOT/build-asan ;;
+    thread) dir=$ROOT/build-tsan ;;
+    *) echo "sanitize: address or thread" >&2; return 2 ;;
+    esac
+    install_missing
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$kind" >/dev/null
+    build_in "$dir"
+    cd "$dir"
+    ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/tsan.supp" \
+        ctest --output-on-failure -j2 --timeout 300
+}
+
+# Runs every fuzz_* program of build-fuzz for the given seconds, at the lowest priority,
+# on a working corpus seeded from tests/fuzz/corpus/<name>. A finding stops with failure.
+fuzz() {
+    local seconds=${1:-60}
+    local fbuild=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
+    install_missing clang libclang-rt-14-dev
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$fbuild" -DHART_FUZZ=ON \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    build_in "$fbuild" --target fuzzers
+    local status=0
+    for exe in "$fbuild"/tests/fuzz/fuzz_*; do
+        [ -x "$exe" ] && [ -f "$exe" ] || continue
+        local name work log
+        name=$(basename "$exe")
+        work="$fbuild/corpus/$name"
+        log="$fbuild/$name.log"
+        mkdir -p "$work" "$fbuild/findings"
+        [ -d "$ROOT/tests/fuzz/corpus/$name" ] && cp -n "$ROOT/tests/fuzz/corpus/$name"/* "$work"/ 2>/dev/null || true
+        echo "== $name: $seconds s"
+        if (cd "$fbuild/findings" && nice -n 19 "$exe" -max_total_time="$seconds" \
+                -print_final_stats=1 "$work" >"$log" 2>&1); then
+            grep -E "^Done [0-9]+ runs" "$log" || tail -n 3 "$log"
+        else
+            echo "$name found a fault; see $log and $fbuild/findings" >&2
+            tail -n 40 "$log" >&2
+            status=1
+        fi
+    done
+    return $status
 }
 
 case "${1:-}" in
@@ -73,8 +136,14 @@ bench)
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
     "$BUILD/tools/bench/startupbench"
     ;;
+sanitize)
+    sanitize "${2:-address}"
+    ;;
+fuzz)
+    fuzz "${2:-60}"
+    ;;
 *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|sanitize address|thread|fuzz [seconds]" >&2
     exit 2
     ;;
 esac

@@ -35,52 +35,14 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     if (m_aborted.load())
         return 1;
 
-    hart::RequestFrame request;
-    {
-        std::lock_guard<std::mutex> lock(m_rxLock);
-        hart::buildRequest(request, command, data, length, masterBit, pollingAddress, uniqueAddress,
-                           preambleCount);
-        std::memcpy(txFrame, request.frame, sizeof txFrame);
-        std::memcpy(txBuffer, request.tx, sizeof txBuffer);
-        txFrameLength = request.frameLength;
-    }
-    const QByteArray wire(reinterpret_cast<const char *>(request.tx), request.txLength);
-
+    const QByteArray wire = prepareRequest(command, data, length);
     for (int attempt = 0;;) {
         emit SendData(wire);
-        while (m_semaphore.tryAcquire())
-            ;
-        {
-            // Reset under the receiver's lock so it cannot interleave with receiveByte.
-            std::lock_guard<std::mutex> lock(m_rxLock);
-            rxCount = 0;
-            rxFrameLength = 0;
-        }
+        startAttempt();
         if (m_aborted.load())
             return 1;
-        if (m_semaphore.tryAcquire(int(timeoutMs))) {
-            if (m_aborted.load())
-                return 1;
-            std::lock_guard<std::mutex> lock(m_rxLock);
-            const bool isLong = rxFrame[0] & 0x80;
-            const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
-            // The receiver only accepts frames with both status bytes (byte count >= 2).
-            const std::uint8_t dataLength = static_cast<std::uint8_t>(rxFrame[header - 1] - 2);
-            const std::uint8_t *payload = rxFrame + header + 2;
-            responseCode = rxFrame[header];
-            deviceStatus = rxFrame[header + 1];
-            responseDataLength = dataLength;
-            if (response)
-                std::memcpy(response, payload, std::min<std::size_t>(dataLength, responseCapacity));
-            if (!isLong && command == 0 && dataLength >= kCommand0DataLength) {
-                uniqueAddress[0] = payload[1];
-                uniqueAddress[1] = payload[2];
-                uniqueAddress[2] = payload[9];
-                uniqueAddress[3] = payload[10];
-                uniqueAddress[4] = payload[11];
-            }
-            return 0;
-        }
+        if (takeResponse(int(timeoutMs), command, response, responseCapacity))
+            return m_aborted.load() ? 1 : 0;
         if (m_aborted.load())
             return 1;
         ++attempt;
@@ -89,6 +51,69 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         if (attempt >= retryCount)
             return 1;
     }
+}
+
+QByteArray kvhart_master::prepareRequest(std::uint8_t command, const std::uint8_t *data,
+                                         std::uint8_t length)
+{
+    hart::RequestFrame request;
+    std::lock_guard<std::mutex> lock(m_rxLock);
+    hart::buildRequest(request, command, data, length, masterBit, pollingAddress, uniqueAddress,
+                       preambleCount);
+    std::memcpy(txFrame, request.frame, sizeof txFrame);
+    std::memcpy(txBuffer, request.tx, sizeof txBuffer);
+    txFrameLength = request.frameLength;
+    return QByteArray(reinterpret_cast<const char *>(request.tx), request.txLength);
+}
+
+void kvhart_master::startAttempt()
+{
+    // Late answers to an earlier attempt were released already; they are not this one's.
+    while (m_semaphore.tryAcquire())
+        ;
+    // Under the receiver's lock so the reset cannot interleave with receiveByte.
+    std::lock_guard<std::mutex> lock(m_rxLock);
+    rxCount = 0;
+    rxFrameLength = 0;
+}
+
+bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t *response,
+                                 std::size_t responseCapacity)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    std::unique_lock<std::mutex> lock(m_rxLock, std::defer_lock);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+        if (!m_semaphore.tryAcquire(int(std::max<std::int64_t>(0, left.count()))))
+            return false;
+        lock.lock();
+        // A release with nothing in rxFrame came from abort() or from a late answer that
+        // slipped in before the reset; neither is this attempt's answer.
+        if (rxFrameLength != 0)
+            break;
+        lock.unlock();
+        if (m_aborted.load())
+            return false;
+    }
+    const bool isLong = rxFrame[0] & 0x80;
+    const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
+    // rxFrame only ever holds an accepted frame: byte count >= 2 and within the frame.
+    const std::uint8_t dataLength = static_cast<std::uint8_t>(rxFrame[header - 1] - 2);
+    const std::uint8_t *payload = rxFrame + header + 2;
+    responseCode = rxFrame[header];
+    deviceStatus = rxFrame[header + 1];
+    responseDataLength = dataLength;
+    if (response)
+        std::memcpy(response, payload, std::min<std::size_t>(dataLength, responseCapacity));
+    if (!isLong && command == 0 && dataLength >= kCommand0DataLength) {
+        uniqueAddress[0] = payload[1];
+        uniqueAddress[1] = payload[2];
+        uniqueAddress[2] = payload[9];
+        uniqueAddress[3] = payload[10];
+        uniqueAddress[4] = payload[11];
+    }
+    return true;
 }
 
 void kvhart_master::receiveByte(std::uint8_t byte)
@@ -127,42 +152,44 @@ void kvhart_master::receiveByte(std::uint8_t byte)
     if (rxCount != expected)
         return;
 
-    std::memcpy(rxFrame, rxAssembly, rxCount);
-    rxFrameLength = rxCount;
+    const std::uint8_t length = rxCount;
     rxCount = 0;
-    validateFrame();
+    // Judged where it was assembled: a rejected frame must never reach rxFrame, which
+    // may still hold the accepted answer the worker has not taken yet.
+    if (!isAcceptable(length))
+        return;
+    std::memcpy(rxFrame, rxAssembly, length);
+    rxFrameLength = length;
+    m_semaphore.release();
 }
 
-void kvhart_master::validateFrame()
+bool kvhart_master::isAcceptable(std::uint8_t length) const
 {
-    const std::uint8_t length = rxFrameLength;
-    const std::uint8_t sum = length > 1 ? xorChecksum(rxFrame, length - 1u) : 0;
-    if (sum != rxFrame[length - 1]) {
+    const std::uint8_t *frame = rxAssembly;
+    const std::uint8_t sum = length > 1 ? xorChecksum(frame, length - 1u) : 0;
+    if (sum != frame[length - 1]) {
         qCDebug(lcLink, "checkXor error");
         for (std::uint8_t i = 0; i < length; ++i)
-            qCDebug(lcLink, "%s", qPrintable(QString::asprintf("0x%02X", rxFrame[i])));
-        return;
+            qCDebug(lcLink, "%s", qPrintable(QString::asprintf("0x%02X", frame[i])));
+        return false;
     }
-    if ((rxFrame[0] & 7) != 6) {
+    if ((frame[0] & 7) != 6) {
         qCDebug(lcLink, "byte0 error");
-        return;
+        return false;
     }
-    const bool isLong = rxFrame[0] & 0x80;
+    const bool isLong = frame[0] & 0x80;
     const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
     // Without the two status bytes there is nothing to hand over; taking "count - 2"
     // data bytes would wrap.
-    if (rxFrame[header - 1] < 2) {
+    if (frame[header - 1] < 2) {
         qCDebug(lcLink, "byte count error");
-        return;
+        return false;
     }
-    bool anyMatch = false;
     if (isLong) {
         for (int i = 1; i <= 6; ++i)
-            anyMatch = anyMatch || rxFrame[i] == txFrame[i];
-    } else {
-        anyMatch = rxFrame[1] == txFrame[1] || rxFrame[2] == txFrame[2];
+            if (frame[i] == txFrame[i])
+                return true;
+        return false;
     }
-    if (!anyMatch)
-        return;
-    m_semaphore.release();
+    return frame[1] == txFrame[1] || frame[2] == txFrame[2];
 }

@@ -37,6 +37,8 @@ public:
     }
     bool tryAcquire(int timeoutMs)
     {
+        if (timeoutMs <= 0)
+            return tryAcquire(); // a zero wait would still sleep in the kernel once
         std::unique_lock<std::mutex> lock(m_lock);
         if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [this] { return m_count > 0; }))
@@ -80,6 +82,14 @@ public:
 
     // Called for every received byte, in arrival order, on the thread that reads the port.
     void receiveByte(std::uint8_t byte);
+
+    // The steps of one transaction, for callers that interleave them with received bytes
+    // themselves (the fuzzer): build the frame and return the bytes to send; forget what
+    // earlier attempts received; wait up to waitMs for an accepted answer and take it.
+    QByteArray prepareRequest(std::uint8_t command, const std::uint8_t *data, std::uint8_t length);
+    void startAttempt();
+    bool takeResponse(int waitMs, std::uint8_t command, std::uint8_t *response,
+                      std::size_t responseCapacity);
 
     // Makes a waiting and every later transaction fail at once; used at shutdown so
     // the worker never sits out the retry budget.
@@ -214,7 +224,7 @@ signals:
     void SendData(const QByteArray &data);
 
 private:
-    void validateFrame();
+    bool isAcceptable(std::uint8_t length) const;
 
     FrameSemaphore m_semaphore;
     mutable std::mutex m_rxLock;

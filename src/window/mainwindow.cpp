@@ -330,7 +330,12 @@ void MainWindow::on_stackedWidget_currentChanged(int)
         }
         if (held) {
             sendRequest(QStringLiteral("exit fix current"));
-            setPortButtonsEnabled(false);
+            // Locked only while the worker will answer: with the port closed (or closing)
+            // or no device found it drops the request, and nothing would unlock them.
+            const bool served = open && !m_worker->isRequestPending(QStringLiteral("close port"))
+                    && m_worker->isPortOpen() && m_worker->isDeviceFound();
+            if (served)
+                setPortButtonsEnabled(false);
         }
     }
 

@@ -468,6 +468,12 @@ void hartThread::writeAll()
 
 void hartThread::factoryTestPoll()
 {
+    // Command 137 means something else on every other model; and one that never answers
+    // would cost a whole retry budget on every pass.
+    if (!isSupportedDevice()) {
+        clearBit(FactoryTest);
+        return;
+    }
     std::uint8_t request[20] = {};
     {
         QMutexLocker lock(&mutex);
@@ -489,7 +495,8 @@ void hartThread::factoryTestPoll()
 void hartThread::stopFactoryTest()
 {
     std::uint8_t request[20] = {};
-    if (!command(137, request, sizeof request))
+    // Sent on every page change: only the maker's own transmitter gets it.
+    if (isSupportedDevice() && !command(137, request, sizeof request))
         return; // repeated on the next pass until the device acknowledges
     {
         QMutexLocker lock(&mutex);

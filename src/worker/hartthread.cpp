@@ -186,7 +186,12 @@ bool hartThread::isRequestPending(const QString &request) const
 void hartThread::receiveMessageFromMainThread(QString Message)
 {
     if (Message == QLatin1String("open port")) {
+        // A close still pending belongs to the port before this one (a vanished modem
+        // reopened at once); served later, it would shut the port just opened.
+        std::lock_guard<std::mutex> lock(m_portLock);
         m_portOpen.store(true);
+        clearBit(ClosePort);
+        m_opens.fetch_add(1);
     } else if (Message == QLatin1String("read PV")) {
         // First read pending, periodic reading off, as one atomic step.
         std::uint8_t expected = m_flags[ReadPvFirst / 8].load();
@@ -237,11 +242,8 @@ void hartThread::run()
     while (!isInterruptionRequested()) {
         if (!pause(20))
             break;
-        if (testBit(ClosePort)) {
-            clearBit(ClosePort);
-            m_portOpen.store(false);
-            send(QStringLiteral("close port succeed"));
-        }
+        if (testBit(ClosePort))
+            serveClosePort();
         if (!m_portOpen.load()) {
             clearAllExcept({SearchMeter});
             continue;
@@ -260,6 +262,29 @@ void hartThread::run()
             serve(b);
         }
     }
+}
+
+void hartThread::serveClosePort()
+{
+    std::uint32_t opens;
+    {
+        std::lock_guard<std::mutex> lock(m_portLock);
+        if (!testBit(ClosePort))
+            return; // an "open port" overtook it
+        // Closed before the bit goes: whoever sees no close pending then sees it closed.
+        m_portOpen.store(false);
+        clearBit(ClosePort);
+        opens = m_opens.load();
+    }
+    // Answered from this object's thread, queued behind the results sent so far: an open
+    // that reaches the worker before the answer is handled makes the answer stale.
+    QMetaObject::invokeMethod(
+            this,
+            [this, opens] {
+                if (m_opens.load() == opens)
+                    send(QStringLiteral("close port succeed"));
+            },
+            Qt::QueuedConnection);
 }
 
 void hartThread::serve(Bit b)

@@ -120,6 +120,7 @@ private:
     void clearBit(Bit b);
     void clearAllExcept(std::initializer_list<Bit> keep);
     void serve(Bit b);
+    void serveClosePort();
 
     // Operation helpers (worker thread only).
     void send(const QString &message);
@@ -196,6 +197,10 @@ private:
     DeviceStatusReporter m_status;
     std::array<std::atomic<std::uint8_t>, 7> m_flags{};
     std::atomic<bool> m_portOpen{false};
+    // Orders "open port" against the serving of "close port": a close the user has
+    // overtaken by reopening must neither close the new port nor answer.
+    std::mutex m_portLock;
+    std::atomic<std::uint32_t> m_opens{0};
     std::atomic<bool> m_deviceFound{false};
     std::atomic<std::uint32_t> m_tickCount{0};
 

@@ -119,6 +119,8 @@ private slots:
     void receiver_badChecksumIsTracedAndDropped();
     void receiver_overlongFrameIsAbandonedAndRecovers();
     void receiver_dropsFramesWithoutStatusBytes();
+    void rejectedFrame_neverReplacesAcceptedAnswer_data();
+    void rejectedFrame_neverReplacesAcceptedAnswer();
 
     void silentDevice_retriesRetryCountTimesThenFails();
     void staleRelease_isDrainedBeforeWaiting();
@@ -271,6 +273,56 @@ void TestMaster::receiver_dropsFramesWithoutStatusBytes()
         dev.feed(kPreambles + f);
         QCOMPARE(m.pendingFrames(), 0);
     }
+}
+
+void TestMaster::rejectedFrame_neverReplacesAcceptedAnswer_data()
+{
+    // The request goes to 80 00 00 00 00 with command 1; each row is a frame that arrives
+    // in the same read chunk right behind the valid answer, before the worker takes it.
+    QTest::addColumn<QByteArray>("follower");
+    const QByteArray addr = QByteArray::fromHex("8000000000");
+    QByteArray badCheck = longResponse(addr, 1, 0, 0, "other");
+    badCheck[badCheck.size() - 1] = char(badCheck.at(badCheck.size() - 1) ^ 0x5A);
+    QTest::newRow("bad check byte") << badCheck;
+    for (int count : {0, 1}) {
+        QByteArray f = QByteArray::fromHex("868000000000") + char(1) + char(count)
+                + QByteArray(count, '\x40');
+        f.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(f.constData()),
+                                  std::size_t(f.size()))));
+        QTest::newRow(count ? "byte count 1" : "byte count 0") << f;
+    }
+    QTest::newRow("another device")
+            << longResponse(QByteArray::fromHex("0102030405"), 2, 0, 0, "other");
+}
+
+void TestMaster::rejectedFrame_neverReplacesAcceptedAnswer()
+{
+    QFETCH(QByteArray, follower);
+    const QByteArray valid =
+            longResponse(QByteArray::fromHex("8000000000"), 1, 0x00, 0x10, "valid");
+
+    // The receiver alone: rxFrame keeps the accepted answer.
+    {
+        kvhart_master m;
+        primeTx(m, 1);
+        FakeDevice dev(&m);
+        dev.feed(kPreambles + valid + kPreambles + follower);
+        QCOMPARE(m.pendingFrames(), 1);
+        QCOMPARE(int(m.rxFrameLength), valid.size());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(m.rxFrame), valid.size()), valid);
+    }
+    // A whole transaction returns the valid answer's data and status.
+    kvhart_master m;
+    m.timeoutMs = 500;
+    FakeDevice dev(&m);
+    dev.script = [&](int, const QByteArray &) {
+        return kPreambles + valid + kPreambles + follower;
+    };
+    const Result r = runTransaction(m, 1);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(int(m.responseDataLength), 5);
+    QCOMPARE(int(m.deviceStatus), 0x10);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(r.data.data()), 6), QByteArray("valid\xAA"));
 }
 
 void TestMaster::silentDevice_retriesRetryCountTimesThenFails()

@@ -290,7 +290,8 @@ void TestWindowShell::pageChange_leavingTrimPageReleasesHeldCurrent()
     f.requests.clear();
     f.window->showPage(to);
     QCOMPARE(f.requests.contains(QStringLiteral("exit fix current")), released);
-    QCOMPARE(f.portButtonsEnabled(), !released);
+    // No port is open here: nothing would answer, so nothing may lock the buttons.
+    QVERIFY(f.portButtonsEnabled());
     QMutexLocker lock(&f.window->worker()->mutex);
     QCOMPARE(deviceData.fixedCurrent, released ? 0.0f : 12.0f);
 }

@@ -25,6 +25,8 @@ private slots:
     void searchAtAddress0_readsIdentity();
     void searchFallback_findsDeviceAtAddress3();
     void requestsBeforeSearch_areDiscardedAndSearchWaitsForPort();
+    void closeOvertakenByOpen_neitherClosesNorAnswers_data();
+    void closeOvertakenByOpen_neitherClosesNorAnswers();
     void everyRequest_sendsItsExactStrings_data();
     void everyRequest_sendsItsExactStrings();
     void writeChuanganqipeizhi_savesAfterPause();
@@ -101,6 +103,36 @@ void TestWorker::requestsBeforeSearch_areDiscardedAndSearchWaitsForPort()
     QCOMPARE(f.runUntil("close port succeed"), QStringList{"close port succeed"});
     f.request("read more info");
     QCOMPARE(f.drain(300), QStringList());
+}
+
+void TestWorker::closeOvertakenByOpen_neitherClosesNorAnswers_data()
+{
+    QTest::addColumn<bool>("servedBeforeOpen");
+    QTest::newRow("open before the worker's next pass") << false;
+    QTest::newRow("open before the answer is handled") << true;
+}
+
+void TestWorker::closeOvertakenByOpen_neitherClosesNorAnswers()
+{
+    // A vanished modem sends "close port"; the user reopens before it is done with.
+    QFETCH(bool, servedBeforeOpen);
+    WorkerFixture f;
+    QVERIFY(f.openAndSearch());
+    f.drain(200);
+    f.request("close port");
+    if (servedBeforeOpen) {
+        // No event processing here: the answer stays queued to this thread.
+        QElapsedTimer clock;
+        clock.start();
+        while (f.worker.isPortOpen() && clock.elapsed() < 3000)
+            QThread::msleep(2);
+        QVERIFY(!f.worker.isPortOpen());
+    }
+    f.request("open port");
+    QVERIFY(!f.drain(300).contains("close port succeed"));
+    QVERIFY(f.worker.isPortOpen());
+    f.request("read more info");
+    QCOMPARE(f.runUntil(P(100)), QStringList({P(10), ok("read more info"), P(100)}));
 }
 
 void TestWorker::everyRequest_sendsItsExactStrings_data()
