@@ -11,7 +11,6 @@
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
-#include <QVector>
 
 #include <array>
 #include <cstdint>
@@ -162,8 +161,6 @@ private:
     QRegularExpressionValidator *m_realValidator = nullptr;
     UIntValidator *m_u16Validator = nullptr;
     UIntValidator *m_u24Validator = nullptr;
-
-    QVector<double> m_timeSeries, m_pvSeries, m_currentSeries;
 
     // The pages, owned by the stacked widget.
     TransmitterInfoPage *m_transmitterInfoPage = nullptr;

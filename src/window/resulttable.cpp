@@ -6,8 +6,7 @@ namespace results {
 
 namespace {
 
-// Every exact result string the window reacts to. Rows of the calibration, monitoring,
-// Modbus and factory-test pages only report here until those pages fill themselves.
+// Every exact result string the window reacts to.
 const ResultRow kResultRows[] = {
         {"search meter 1-15 failed", QT_TRANSLATE_NOOP("MainWindow", "查询仪表失败"),
          QT_TRANSLATE_NOOP("MainWindow", "查询仪表1-15失败！"), Effect::None, -1},
