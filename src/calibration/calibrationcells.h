@@ -36,4 +36,19 @@ inline QPushButton *button(QTableWidget *table, int row, int column, const QStri
     return b;
 }
 
+// The write buttons of the calibration pages: the port check, then the page's collect; true
+// only when the collect found the data writable, otherwise its warning is shown.
+template<typename Collect>
+bool collectForWrite(PageHost &host, Collect collect)
+{
+    if (!host.portReady())
+        return false;
+    const QString problem = collect();
+    if (!problem.isEmpty()) {
+        host.warn(problem);
+        return false;
+    }
+    return true;
+}
+
 } // namespace calcells

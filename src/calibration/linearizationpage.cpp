@@ -409,13 +409,8 @@ void LinearizationPage::showLiveValues()
 
 bool LinearizationPage::writeCalibration()
 {
-    if (!m_host.portReady())
+    if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return false;
-    const QString problem = collect();
-    if (!problem.isEmpty()) {
-        m_host.warn(problem);
-        return false;
-    }
     m_host.startRequest(QStringLiteral("write jiaozhunshuju"), windowTr("正在写入校准数据..."),
                         WhileBusy::KeepPage);
     return true;
@@ -444,14 +439,9 @@ void LinearizationPage::on_pushButton_gongchangbaocun_clicked()
 
 void LinearizationPage::on_pushButton_quanbuxieru_clicked()
 {
-    if (!m_host.portReady())
-        return;
     // Refused before the search when this page alone already makes the block unwritable.
-    const QString problem = collect();
-    if (!problem.isEmpty()) {
-        m_host.warn(problem);
+    if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return;
-    }
     emit writeAllRequested();
 }
 

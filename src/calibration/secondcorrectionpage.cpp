@@ -110,13 +110,8 @@ void SecondCorrectionPage::on_pushButton_SecondNonlinearityCorrection_duqu_click
 
 void SecondCorrectionPage::on_pushButton_SecondNonlinearityCorrection_xieru_clicked()
 {
-    if (!m_host.portReady())
+    if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return;
-    const QString problem = collect();
-    if (!problem.isEmpty()) {
-        m_host.warn(problem);
-        return;
-    }
     m_host.startRequest(QStringLiteral("write SecondNonlinearityCorrection"),
                         windowTr("正在写入二次非线性修正数据..."), WhileBusy::KeepPage);
 }

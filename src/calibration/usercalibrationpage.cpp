@@ -103,13 +103,8 @@ void UserCalibrationPage::on_pushButton_yonghujiaozhun_duqu_clicked()
 
 void UserCalibrationPage::on_pushButton_yonghujiaozhun_xieru_clicked()
 {
-    if (!m_host.portReady())
+    if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return;
-    const QString problem = collect();
-    if (!problem.isEmpty()) {
-        m_host.warn(problem);
-        return;
-    }
     m_host.startRequest(QStringLiteral("write yonghujiaozhunshuju"),
                         windowTr("正在写入校准数据..."), WhileBusy::KeepPage);
 }
