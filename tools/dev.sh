@@ -112,10 +112,17 @@ run)
     RUN_DIR=$BUILD/run
     mkdir -p "$RUN_DIR"
     "$BUILD/tools/make-default-backup/make-default-backup" "$RUN_DIR/kt-310-default.vqmbk"
-    "$BUILD/tools/transmitter-sim/transmitter-sim" --link "$SIM_LINK" &
+    # A job started with & reads /dev/null; hand the simulator the terminal instead, so
+    # that bench control lines (transmitter-sim --help) typed here reach it.
+    if [ -t 0 ]; then
+        "$BUILD/tools/transmitter-sim/transmitter-sim" --link "$SIM_LINK" <&0 &
+    else
+        "$BUILD/tools/transmitter-sim/transmitter-sim" --link "$SIM_LINK" &
+    fi
     sim=$!
     trap 'kill $sim 2>/dev/null || true' EXIT
     echo "Simulated transmitter on $SIM_LINK: choose it, press 打开端口, then 查询仪表."
+    [ -t 0 ] && echo "Bench lines for the simulator (keys 7, t vminus, pv zero, help) go here."
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting under Xvfb."
         (cd "$RUN_DIR" && xvfb-run -a "$BUILD/src/hartconfig")

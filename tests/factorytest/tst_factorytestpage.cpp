@@ -1,5 +1,6 @@
 // Page 19 behind a small host: its buttons, the coloured log, the closed port, the test record
-// and a failing record write; then one whole run against the simulated transmitter.
+// and a failing record write; then whole runs against the simulated transmitter and its bench.
+#include "benchcontrol.h"
 #include "factorytestpage.h"
 #include "pageformat.h"
 #include "pagehost.h"
@@ -126,6 +127,7 @@ private slots:
     void recordWriteFailure_isWarnedNotSwallowed();
     void staleReadings_doNotPassTheFirstChecks();
     void endToEnd_fullRunAgainstSimulator_passesAndIsRecorded();
+    void endToEnd_benchLinesOnly_passAgainstAWrittenRange();
 };
 
 void TestFactoryTestPage::buttons_reachTheirSlotsByName()
@@ -237,64 +239,92 @@ void TestFactoryTestPage::staleReadings_doNotPassTheFirstChecks()
     QCOMPARE(b.page.procedure().step(), 8);
 }
 
-void TestFactoryTestPage::endToEnd_fullRunAgainstSimulator_passesAndIsRecorded()
+// Page 19 wired to a worker that talks to the simulated transmitter, ticked by a real timer.
+struct SimulatedRun
 {
     WorkerFixture f;
-    QVERIFY(f.openAndSearch());
-    f.sim.setFixedPv(0.0f);
-    f.sim.setTemperatureSignal(2500.0f);
-
     PageBench b;
-    b.host.lock = &f.worker.mutex;
-    b.host.forward = [&f](const QString &r) {
-        f.request(r);
-    };
-    b.host.address = [&f] {
-        return f.worker.master()->addressing();
-    };
-    // The linearization page's write: its collection stores the range copies first.
-    b.page.setCalibrationWrite([&] {
-        {
-            QMutexLocker lock(&f.worker.mutex);
-            deviceData.lowerRangeValueCopy = 0.0f;
-            deviceData.upperRangeValueCopy = 100.0f;
-        }
-        b.host.sendRequest("write jiaozhunshuju");
-    });
     int progress = 0;
-    connect(&f.worker, &hartThread::sendMessageToMainThread, &b.page, [&](const QString &m) {
-        if (m.startsWith("set progressBar:"))
-            progress = m.mid(16).toInt();
-        else if (m == "write jiaozhunshuju succeed")
-            b.page.calibrationWriteFinished(CalibrationWrite::Succeeded);
-        else if (m == "write jiaozhunshuju failed")
-            b.page.calibrationWriteFinished(CalibrationWrite::Failed);
-    });
     QTimer tick;
-    connect(&tick, &QTimer::timeout, &b.page, [&] {
-        b.page.tick(progress, ++b.ticks % 10 == 0 ? SecondMark::Elapsed : SecondMark::No);
-    });
-    tick.start(100);
 
-    auto until = [](const std::function<bool()> &done) {
+    // The linearization page's write: its collection stores the range and its copies first.
+    SimulatedRun(float low, float high)
+    {
+        b.host.lock = &f.worker.mutex;
+        b.host.forward = [this](const QString &r) {
+            f.request(r);
+        };
+        b.host.address = [this] {
+            return f.worker.master()->addressing();
+        };
+        b.page.setCalibrationWrite([this, low, high] {
+            {
+                QMutexLocker lock(&f.worker.mutex);
+                deviceData.lowerRangeValue = deviceData.lowerRangeValueCopy = low;
+                deviceData.upperRangeValue = deviceData.upperRangeValueCopy = high;
+            }
+            b.host.sendRequest("write jiaozhunshuju");
+        });
+        QObject::connect(&f.worker, &hartThread::sendMessageToMainThread, &b.page,
+                         [this](const QString &m) {
+                             if (m.startsWith("set progressBar:"))
+                                 progress = m.mid(16).toInt();
+                             else if (m == "write jiaozhunshuju succeed")
+                                 b.page.calibrationWriteFinished(CalibrationWrite::Succeeded);
+                             else if (m == "write jiaozhunshuju failed")
+                                 b.page.calibrationWriteFinished(CalibrationWrite::Failed);
+                         });
+        QObject::connect(&tick, &QTimer::timeout, &b.page, [this] {
+            b.page.tick(progress, ++b.ticks % 10 == 0 ? SecondMark::Elapsed : SecondMark::No);
+        });
+    }
+
+    static bool until(const std::function<bool()> &done)
+    {
         QElapsedTimer clock;
         clock.start();
         while (!done() && clock.elapsed() < 25000)
             QTest::qWait(20);
         return done();
-    };
+    }
     // Steps only move forward, and a step that waits for the bench cannot be passed over.
-    auto reach = [&](int step) {
+    bool reach(int step)
+    {
         return until([&] {
             const int now = b.page.procedure().step();
             return step == 0 ? now == 0 : now >= step;
         });
-    };
-    // What the bench does on reaching each step so that the step passes.
+    }
+    // Starts the test and, on reaching each of steps 3..17, does what makes that step pass.
+    void runSteps(const std::function<void()> (&bench)[15])
+    {
+        tick.start(100);
+        b.click("pushButton_chuchangjiance_start");
+        for (int step = 3; step <= 17; ++step) {
+            QVERIFY2(reach(step),
+                     qPrintable(QStringLiteral("stuck at step %1: %2")
+                                        .arg(b.page.procedure().step())
+                                        .arg(b.log()->toPlainText())));
+            bench[step - 3]();
+        }
+        QVERIFY(reach(0));
+        QCOMPARE(lastLineWords(b.log()), (QStringList{"出厂检测完成  @0,0,0", "passed@0,200,0"}));
+    }
+    void yes() { b.click("pushButton_chuchangjiance_yes"); }
+};
+
+void TestFactoryTestPage::endToEnd_fullRunAgainstSimulator_passesAndIsRecorded()
+{
+    SimulatedRun run(0.0f, 100.0f);
+    WorkerFixture &f = run.f;
+    QVERIFY(f.openAndSearch());
+    f.sim.setFixedPv(0.0f);
+    f.sim.setTemperatureSignal(2500.0f);
+
     const std::function<void()> bench[] = {[] {},
-                                           [&] { b.click("pushButton_chuchangjiance_yes"); },
+                                           [&] { run.yes(); },
                                            [&] { f.sim.setFixedPv(100.0f); },
-                                           [&] { b.click("pushButton_chuchangjiance_yes"); },
+                                           [&] { run.yes(); },
                                            [] {},
                                            [&] { f.sim.setTemperatureSignal(0.0f); },
                                            [&] { f.sim.setTemperatureSignal(4000.0f); },
@@ -304,25 +334,18 @@ void TestFactoryTestPage::endToEnd_fullRunAgainstSimulator_passesAndIsRecorded()
                                            [&] { f.sim.setKeyBits(0); },
                                            [&] { f.sim.setKeyBits(4); },
                                            [&] { f.sim.setKeyBits(0); },
-                                           [&] { b.click("pushButton_chuchangjiance_yes"); },
+                                           [&] { run.yes(); },
                                            [&] {
-                                               b.click("pushButton_chuchangjiance_yes");
+                                               run.yes();
                                            }};
-    b.click("pushButton_chuchangjiance_start");
-    for (int step = 3; step <= 17; ++step) {
-        QVERIFY2(reach(step),
-                 qPrintable(QStringLiteral("stuck at step %1: %2")
-                                    .arg(b.page.procedure().step())
-                                    .arg(b.log()->toPlainText())));
-        bench[step - 3]();
-    }
-    QVERIFY(reach(0));
-    QCOMPARE(lastLineWords(b.log()), (QStringList{"出厂检测完成  @0,0,0", "passed@0,200,0"}));
+    run.runSteps(bench);
+    if (QTest::currentTestFailed())
+        return;
 
     // The selector the poll carried, and the stop poll once the keys were done.
     QSet<int> selectors;
     quint8 lastSelector = 0xFF;
-    QVERIFY(until([&] {
+    QVERIFY(SimulatedRun::until([&] {
         selectors.clear();
         for (const SimRequest &r : f.sim.requests())
             if (r.command == 137 && !r.data.isEmpty())
@@ -331,10 +354,53 @@ void TestFactoryTestPage::endToEnd_fullRunAgainstSimulator_passesAndIsRecorded()
     }));
     QCOMPARE(selectors, (QSet<int>{0, 1, 2}));
 
-    const QStringList lines = b.records();
+    const QStringList lines = run.b.records();
     QCOMPARE(lines.size(), 3);
     QVERIFY2(lines[1].contains(QRegularExpression(",[0-9A-F]{4}123456,")), qPrintable(lines[1]));
     QVERIFY2(lines[1].endsWith(",17,passed,,0,100,2500,0,4000"), qPrintable(lines[1]));
+}
+
+// The same run as an operator does it: the lines typed to the simulator's bench, a range
+// other than the simulator's own, which reaches it with the calibration write.
+void TestFactoryTestPage::endToEnd_benchLinesOnly_passAgainstAWrittenRange()
+{
+    SimulatedRun run(-20.0f, 250.0f);
+    WorkerFixture &f = run.f;
+    QVERIFY(f.openAndSearch());
+    BenchControl control(f.sim);
+    QStringList answers;
+    auto type = [&](const char *line) {
+        return [&answers, &control, line] {
+            answers << control.handleLine(QString::fromLatin1(line));
+        };
+    };
+    const std::function<void()> bench[] = {type("pv zero"),
+                                           [&] { run.yes(); },
+                                           type("pv full"),
+                                           [&] { run.yes(); },
+                                           type("t open"),
+                                           type("t vminus"),
+                                           type("t vplus"),
+                                           type("keys 1"),
+                                           type("keys 0"),
+                                           type("keys 2"),
+                                           type("keys 0"),
+                                           type("keys 4"),
+                                           type("keys 0"),
+                                           [&] { run.yes(); },
+                                           [&] {
+                                               run.yes();
+                                           }};
+    run.runSteps(bench);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(answers.mid(0, 2), (QStringList{"pv zero (-20)", "pv full (250)"}));
+    for (const QString &a : answers)
+        QVERIFY2(!a.startsWith("error"), qPrintable(a));
+
+    const QStringList lines = run.b.records();
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[1].endsWith(",17,passed,,-20,250,2500,0,4000"), qPrintable(lines[1]));
 }
 
 QTEST_MAIN(TestFactoryTestPage)

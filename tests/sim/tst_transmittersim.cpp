@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -637,6 +638,121 @@ private slots:
         QCOMPARE(floatBe(signals0, 21), 25.0f);  // internal temperature
         QCOMPARE(bench.ask(132, QByteArray(1, '\x01')).data(), QByteArray(1, '\x01') + be(40.0f));
         QCOMPARE(bench.ask(132, QByteArray(1, '\x02')).responseCode(), quint8(2));
+    }
+
+    void factoryBench_pollAndRawSignalsFollowTheWiring_data()
+    {
+        QTest::addColumn<int>("wiring");
+        QTest::addColumn<int>("selector");
+        QTest::addColumn<float>("signal");
+        QTest::newRow("open, temperature channel") << int(BenchWiring::Open) << 1 << 2500.0f;
+        QTest::newRow("V- to T, test channel") << int(BenchWiring::VMinusToT) << 2 << 0.0f;
+        QTest::newRow("V+ to T, test channel") << int(BenchWiring::VPlusToT) << 2 << 4000.0f;
+        QTest::newRow("V+ to T, temperature channel") << int(BenchWiring::VPlusToT) << 1 << 4000.0f;
+        QTest::newRow("stop poll") << int(BenchWiring::VMinusToT) << 0 << 0.0f;
+    }
+    void factoryBench_pollAndRawSignalsFollowTheWiring()
+    {
+        QFETCH(int, wiring);
+        QFETCH(int, selector);
+        QFETCH(float, signal);
+        Bench bench;
+        QVERIFY(bench.up());
+        QVERIFY(bench.unlock());
+        bench.sim.setKeyBits(0x06);
+        bench.sim.setBenchWiring(BenchWiring(wiring));
+        const Answer poll = bench.ask(137, QByteArray(1, char(selector)) + QByteArray(19, '\0'));
+        QCOMPARE(poll.responseCode(), quint8(0));
+        QCOMPARE(poll.data(), QByteArray(1, '\x06') + be(signal));
+        // What "read ADC" shows on the linearization page is the same signal.
+        const QByteArray raw = bench.ask(132, QByteArray(1, '\0')).data();
+        QCOMPARE(raw.size(), 25);
+        QCOMPARE(floatBe(raw, 5), signal);
+        // No poll, the stop included, changes the bench.
+        QCOMPARE(bench.sim.keyBits(), quint8(0x06));
+        QCOMPARE(int(bench.sim.benchWiring()), wiring);
+
+        bench.sim.setBenchWiring(BenchWiring::Open);
+        QCOMPARE(
+                floatBe(bench.ask(137, QByteArray(1, char(selector)) + QByteArray(19, '\0')).data(),
+                        1),
+                2500.0f);
+    }
+
+    void factoryBench_pvPointsAreTheRangeCopies()
+    {
+        Bench bench;
+        QVERIFY(bench.up());
+        QVERIFY(bench.unlockForWrites());
+        auto pv = [&] {
+            const QByteArray d = bench.ask(1).data();
+            return d.size() == 5 ? floatBe(d, 1) : -1.0f;
+        };
+        bench.sim.setBenchPv(BenchPv::Zero);
+        QCOMPARE(pv(), 0.0f);
+        bench.sim.setBenchPv(BenchPv::FullScale);
+        QCOMPARE(pv(), 100.0f);
+
+        // The calibration write sends the range with the calibration configuration.
+        QByteArray config = bytesOf({2, 1, 12, 12, 2}) + be(-20.0f) + be(250.0f);
+        config += QByteArray(9, ' ');
+        QCOMPARE(bench.ask(131, config).responseCode(), quint8(0));
+        QCOMPARE(pv(), 250.0f);
+        bench.sim.setBenchPv(BenchPv::Zero);
+        QCOMPARE(pv(), -20.0f);
+        // A zero correction left from earlier does not move the bench point.
+        QByteArray correction(4, '\0');
+        const float shift = 3.0f;
+        std::memcpy(correction.data(), &shift, 4);
+        bench.sim.setMemory(0x0360, correction);
+        QCOMPARE(pv(), -20.0f);
+        // The copies written as memory ("write all") count as well.
+        QByteArray lowCopy(4, '\0');
+        const float low = 5.5f;
+        std::memcpy(lowCopy.data(), &low, 4);
+        bench.sim.setMemory(0x00F8, lowCopy);
+        QCOMPARE(pv(), 5.5f);
+
+        bench.sim.setBenchPv(BenchPv::Live);
+        QCOMPARE(pv(), 40.0f - shift); // the fixed PV of these tests, corrected again
+    }
+
+    void program_benchLinesOnStdin_answeredWhileServing_endOfInputChangesNothing()
+    {
+        QProcess program;
+        program.start(QStringLiteral(SIM_PROGRAM), {QStringLiteral("--pv"), QStringLiteral("40")});
+        QVERIFY(program.waitForStarted());
+        auto nextLine = [&program] {
+            QElapsedTimer clock;
+            clock.start();
+            while (!program.canReadLine() && clock.elapsed() < 5000)
+                program.waitForReadyRead(100);
+            return QString::fromUtf8(program.readLine()).trimmed();
+        };
+        const QString port = nextLine();
+        LineClient line;
+        QVERIFY2(line.open(port), qPrintable(port));
+        // An idle stdin holds nothing up.
+        line.send(shortRequest(0x80));
+        QVERIFY(line.readAnswer(1000).complete);
+
+        program.write("keys 3\nt vplus\r\nvolts 5\n");
+        QCOMPARE(nextLine(), QString("keys 3 (M S pressed)"));
+        QCOMPARE(nextLine(), QString("t vplus (signal 4000)"));
+        QVERIFY(nextLine().startsWith("error: "));
+
+        program.closeWriteChannel();
+        QTest::qWait(kQuietMs);
+        QCOMPARE(program.state(), QProcess::Running);
+        line.send(longRequest(136, be16(6) + be16(0x00C5)));
+        QCOMPARE(line.readAnswer(1000).responseCode(), quint8(0));
+        line.send(longRequest(137, QByteArray(1, '\x02') + QByteArray(19, '\0')));
+        QCOMPARE(line.readAnswer(1000).data(), QByteArray(1, '\x03') + be(4000.0f));
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
     }
 
     void lineGarbage_isIgnoredAndNextFrameAnswered_data()

@@ -155,8 +155,23 @@ std::uint16_t FieldDevice::registerValue(std::uint16_t reg) const
     return it == m_registers.end() ? 0 : it->second;
 }
 
+float FieldDevice::temperatureSignal() const
+{
+    switch (m_wiring) {
+    case BenchWiring::VMinusToT: return kBenchVMinusSignal;
+    case BenchWiring::VPlusToT: return kBenchVPlusSignal;
+    case BenchWiring::Open: break;
+    }
+    return m_temperatureSignal;
+}
+
 float FieldDevice::rawPv(qint64 nowMs) const
 {
+    // Read at every request, so a later write of the copies moves the bench points with it.
+    if (m_benchPv == BenchPv::Zero)
+        return m_memory.f32(memaddr::lowerRangeValueCopy);
+    if (m_benchPv == BenchPv::FullScale)
+        return m_memory.f32(memaddr::upperRangeValueCopy);
     if (!std::isnan(m_fixedPv))
         return m_fixedPv;
     const float phase = 2.0f * kPi * static_cast<float>(nowMs % kPvPeriodMs) / kPvPeriodMs;
@@ -165,6 +180,10 @@ float FieldDevice::rawPv(qint64 nowMs) const
 
 float FieldDevice::presentPv(qint64 nowMs) const
 {
+    // At a bench point the device stands for a calibrated one: it reports the point itself,
+    // whatever zero correction an earlier session left behind.
+    if (m_benchPv != BenchPv::Live)
+        return rawPv(nowMs);
     return rawPv(nowMs) - m_memory.f32(memaddr::pvZeroCorrection);
 }
 
@@ -196,10 +215,11 @@ void FieldDevice::refreshLiveValues(qint64 nowMs)
     m.setF32(loopCurrent, current);
     m.setF32(internalTemperature, 25.0f);
     m.setF32(sensorSignal, 1000.0f + 10.0f * raw);
-    m.setF32(tempCompSignal, m_temperatureSignal);
+    const float temperature = temperatureSignal();
+    m.setF32(tempCompSignal, temperature);
     m.setF32(secondNonlinearitySignal, pvValue);
     m.setF32(auxSignal1, raw);
-    m.setF32(auxSignal2, m_temperatureSignal);
+    m.setF32(auxSignal2, temperature);
     m.setF32(userCalibrationSignal, pvValue);
     m.setU8(fixedCurrentActive, m_currentFixed ? 1 : 0);
 }
@@ -489,6 +509,10 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req,
         m.setU16(pvDecimals, in[4]);
         m.setF32(lowerRangeValue, getFloatBE(in + 5));
         m.setF32(upperRangeValue, getFloatBE(in + 9));
+        // The calibration configuration carries the calibrated range; the device keeps it
+        // in the copies as well, which the factory test's PV points refer to.
+        m.setF32(lowerRangeValueCopy, getFloatBE(in + 5));
+        m.setF32(upperRangeValueCopy, getFloatBE(in + 9));
         m.write(customUnitText, in + 13, customUnitTextLength);
         m_configChanged = true;
         appendRaw(data, in, 22);
@@ -522,8 +546,10 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req,
     case 137:
         if (req.length < 20)
             return hartrc::tooFewDataBytes;
+        // Selector 0 ends the host's polling; it is answered like any other poll and
+        // changes nothing here.
         appendU8(data, m_keyBits);
-        appendF32(data, m_temperatureSignal);
+        appendF32(data, temperatureSignal());
         return 0;
     default: return hartrc::notImplemented;
     }

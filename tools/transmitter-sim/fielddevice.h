@@ -69,6 +69,13 @@ public:
     void setKeyBits(std::uint8_t bits) { m_keyBits = bits; }
     void setTemperatureSignal(float value) { m_temperatureSignal = value; }
     void setUnlockTimeoutMs(int ms) { m_unlockTimeoutMs = ms; }
+    void setBenchWiring(BenchWiring wiring) { m_wiring = wiring; }
+    void setBenchPv(BenchPv pv) { m_benchPv = pv; }
+    BenchWiring benchWiring() const { return m_wiring; }
+    BenchPv benchPv() const { return m_benchPv; }
+    std::uint8_t keyBits() const { return m_keyBits; }
+    // What the T input reads under the present wiring.
+    float temperatureSignal() const;
 
     std::uint16_t registerValue(std::uint16_t reg) const;
     bool writeEnabled() const { return m_writeEnabled; }
@@ -123,6 +130,8 @@ private:
     bool m_configChanged = false;
     std::uint8_t m_keyBits = 0;
     float m_temperatureSignal = 2500.0f;
+    BenchWiring m_wiring = BenchWiring::Open;
+    BenchPv m_benchPv = BenchPv::Live;
     int m_userSaves = 0;
     float m_zeroTrimMa = 0.0f;
     float m_gainTrimMa = 0.0f;

@@ -1,15 +1,21 @@
 // transmitter-sim: runs one simulated HART transmitter on a pseudo-terminal until
 // SIGINT or SIGTERM, printing the port path first so scripts can pick it up.
+#include "benchcontrol.h"
 #include "transmittersim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <poll.h>
 #include <pthread.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +63,42 @@ float floatOption(const QCommandLineParser &parser, const QString &name, float f
     return value;
 }
 
+void printLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+// Bench control lines from stdin, on a thread of their own so that neither the serving
+// thread nor the signal wait ever waits for the operator. Ends at end of input (which
+// leaves the bench as it is) or when stopFd becomes readable.
+void readControlLines(TransmitterSim &sim, int stopFd)
+{
+    BenchControl control(sim);
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    char buffer[512];
+    for (;;) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents)
+            return;
+        if (!fds[0].revents)
+            continue;
+        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            printLines(control.finish());
+            return;
+        }
+        printLines(control.feed(buffer, int(n)));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -68,17 +110,22 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Answers to control lines must not kill the device when nobody reads stdout any more.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("transmitter-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Simulated HART pressure transmitter on a pseudo-terminal.\n"
-            "Prints the port path (/dev/pts/N) on the first line of stdout, then serves\n"
-            "requests until SIGINT or SIGTERM. Numbers are decimal or 0x-prefixed hex.\n"
-            "Device-specific commands 128..135 and 137 answer only after control\n"
-            "register 6 was written with 0x00C5 (command 136) within the unlock timeout."));
+    parser.setApplicationDescription(
+            QStringLiteral(
+                    "Simulated HART pressure transmitter on a pseudo-terminal.\n"
+                    "Prints the port path (/dev/pts/N) on the first line of stdout, then serves\n"
+                    "requests until SIGINT or SIGTERM. Numbers are decimal or 0x-prefixed hex.\n"
+                    "Device-specific commands 128..135 and 137 answer only after control\n"
+                    "register 6 was written with 0x00C5 (command 136) within the unlock "
+                    "timeout.\n\n")
+            + BenchControl::helpText().join(QLatin1Char('\n')));
     parser.addHelpOption();
 
     const SimConfig defaults;
@@ -247,8 +294,22 @@ int main(int argc, char *argv[])
     std::printf("%s\n", qPrintable(sim.portPath()));
     std::fflush(stdout);
 
+    int stopPipe[2] = {-1, -1};
+    std::thread control;
+    if (pipe(stopPipe) == 0)
+        control = std::thread(readControlLines, std::ref(sim), stopPipe[0]);
+    else
+        std::fprintf(stderr, "transmitter-sim: no bench control: %s\n", std::strerror(errno));
+
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    if (control.joinable()) {
+        const char stop = 1;
+        (void)!write(stopPipe[1], &stop, 1);
+        control.join();
+        close(stopPipe[0]);
+        close(stopPipe[1]);
+    }
     sim.stop();
     return 0;
 }

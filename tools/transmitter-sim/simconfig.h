@@ -25,6 +25,21 @@ struct SimFaults
     bool noise = false;                   // random non-0xFF bytes around every answer
 };
 
+// What the factory test bench has done to the transmitter's terminals.
+enum class BenchWiring : std::uint8_t {
+    Open,      // nothing connected to T: the temperature signal is the sensor's own
+    VMinusToT, // V- shorted to T
+    VPlusToT,  // V+ shorted to T
+};
+
+// The sensor simulator in front of the input: the moving (or fixed) PV, or one of the two
+// points the factory test checks, taken from the range copies in the device memory.
+enum class BenchPv : std::uint8_t { Live, Zero, FullScale };
+
+// The temperature signal the T input reads with a rail shorted to it.
+constexpr float kBenchVMinusSignal = 0.0f;
+constexpr float kBenchVPlusSignal = 4000.0f;
+
 struct SimConfig
 {
     quint8 manufacturerId = makerManufacturerId;

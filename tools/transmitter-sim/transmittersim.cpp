@@ -428,6 +428,42 @@ void TransmitterSim::setTemperatureSignal(float value)
     m_device.setTemperatureSignal(value);
 }
 
+void TransmitterSim::setBenchWiring(BenchWiring wiring)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setBenchWiring(wiring);
+}
+
+void TransmitterSim::setBenchPv(BenchPv pv)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setBenchPv(pv);
+}
+
+BenchWiring TransmitterSim::benchWiring() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.benchWiring();
+}
+
+BenchPv TransmitterSim::benchPv() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.benchPv();
+}
+
+quint8 TransmitterSim::keyBits() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.keyBits();
+}
+
+float TransmitterSim::temperatureSignal() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.temperatureSignal();
+}
+
 void TransmitterSim::setPace(bool on)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -51,7 +51,14 @@ public:
     Faults faults() const;
     void setFixedPv(float value); // NaN: moving PV
     void setKeyBits(quint8 bits); // command 137 status byte: bit 0 M, bit 1 S, bit 2 Z pressed
-    void setTemperatureSignal(float value);
+    void setTemperatureSignal(float value); // with nothing shorted to T
+    // The factory test bench: what is shorted to T, and where the sensor simulator stands.
+    void setBenchWiring(BenchWiring wiring);
+    void setBenchPv(BenchPv pv);
+    BenchWiring benchWiring() const;
+    BenchPv benchPv() const;
+    quint8 keyBits() const;
+    float temperatureSignal() const; // as the T input reads it now
     void setPace(bool on);
     void setUnlockTimeoutMs(int ms);
     // One line per request and per answer, in hex. "-" = stderr, empty = off.
