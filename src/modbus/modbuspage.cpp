@@ -50,19 +50,22 @@ void ModbusPage::buildRows()
     QStringList catalogue;
     for (const char *entry : modbusfmt::kCatalogue)
         catalogue << windowTr(entry);
+    // Born in the viewport and styled once placed: each reparenting or restyling of a cell
+    // widget re-resolves the application's style sheet for it.
+    QWidget *viewport = table->viewport();
     for (int i = 0; i < modbusfmt::kRows; ++i) {
-        auto *content = new QComboBox(table);
+        auto *content = new QComboBox(viewport);
         content->addItems(catalogue);
-        content->setStyleSheet(QLatin1String(kContentBoxStyle));
         content->installEventFilter(&m_wheelFilter);
-        auto *address = new QLineEdit(table);
+        auto *address = new QLineEdit(viewport);
         address->setValidator(m_host.u16Validator());
-        address->setStyleSheet(QLatin1String(kCellEditorStyle));
-        auto *data = new QLineEdit(table);
-        data->setStyleSheet(QLatin1String(kCellEditorStyle));
+        auto *data = new QLineEdit(viewport);
         table->setCellWidget(i + 1, 0, content);
         table->setCellWidget(i + 1, 1, address);
         table->setCellWidget(i + 1, 2, data);
+        content->setStyleSheet(QLatin1String(kContentBoxStyle));
+        address->setStyleSheet(QLatin1String(kCellEditorStyle));
+        data->setStyleSheet(QLatin1String(kCellEditorStyle));
         m_content[i] = content;
         m_address[i] = address;
         m_data[i] = data;
