@@ -53,7 +53,8 @@ build() {
 }
 
 # The whole suite under ASan+UBSan or ThreadSanitizer. Reports end the test program with
-# an error, so ctest fails on any of them.
+# an error, so ctest fails on any of them. One test at a time: instrumented, the end-to-end
+# tests are slow enough that two at once on two cores starve the simulators' line timing.
 sanitize() {
     local kind=${1:-address} dir
     case "$kind" in
@@ -69,7 +70,7 @@ sanitize() {
     LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/tsan.supp" \
-        ctest --output-on-failure -j2 --timeout 300
+        ctest --output-on-failure -j1 --timeout 300
 }
 
 # Runs every fuzz_* program of build-fuzz for the given seconds, at the lowest priority,
