@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
@@ -134,6 +135,14 @@ void SerialLink::readMySerialPort()
         QMetaObject::invokeMethod(this, &SerialLink::readMySerialPort, Qt::QueuedConnection);
 }
 
+bool SerialLink::hungUp() const
+{
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return true;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // A vanished device shows as a resource error on a real port and as endless read
@@ -143,6 +152,13 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
         return;
     if (!m_port.isOpen())
         return;
+    // A read notification whose input the request's flush has just discarded reads
+    // nothing (EAGAIN), and Qt reports that as a read error too. Only a port that has hung
+    // up, or that the system no longer knows, is gone.
+    if (error != QSerialPort::ResourceError && !hungUp()) {
+        m_port.clearError();
+        return;
+    }
     qCDebug(lcSerial, "port %s lost", qPrintable(m_portName));
     close();
     emit portLost();

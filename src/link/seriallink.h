@@ -55,6 +55,7 @@ public slots:
 private:
     bool setRts(bool on);
     void onError(QSerialPort::SerialPortError error);
+    bool hungUp() const;
 
     kvhart_master *m_master;
     QSerialPort m_port;
