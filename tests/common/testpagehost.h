@@ -5,6 +5,8 @@
 // handed to the page method the shell would call. Dialogs never block.
 #pragma once
 
+#include "waitfor.h"
+
 #include "devicedata.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
@@ -115,14 +117,7 @@ public:
     template<typename Pred>
     static bool waitFor(Pred done, int timeoutMs)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            QTest::qWait(5);
-        }
-        return true;
+        return waitUntil(done, timeoutMs);
     }
 
     // Requests of one HART command as the simulator received them.

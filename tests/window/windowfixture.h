@@ -3,6 +3,8 @@
 // dialogs so no test ever blocks on one.
 #pragma once
 
+#include "waitfor.h"
+
 #include "devicedata.h"
 #include "dialog_ask.h"
 #include "dialog_warning.h"
@@ -176,14 +178,7 @@ public:
     template<typename Pred>
     static bool waitFor(Pred done, int timeoutMs)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            QTest::qWait(5);
-        }
-        return true;
+        return waitUntil(done, timeoutMs);
     }
 
     TransmitterSim sim;
