@@ -20,7 +20,7 @@ esac
 BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
-PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
+PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
           xvfb xauth fonts-wqy-microhei)
 
 install_missing() {
@@ -46,8 +46,13 @@ build_in() {
     fi
 }
 
+# ccache keyed on paths below /work's parent, so work trees of one checkout share their objects.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$ROOT")}
+LAUNCHER=()
+command -v ccache >/dev/null 2>&1 && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 build() {
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}" \
         -DHART_FACTORY_EDITION="$EDITION_FLAG" "$@" >/dev/null
     build_in "$BUILD"
 }
@@ -126,9 +131,9 @@ run)
     [ -t 0 ] && echo "Bench lines for the simulator (keys 7, t vminus, pv zero, help) go here."
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found: starting under Xvfb."
-        (cd "$RUN_DIR" && xvfb-run -a "$BUILD/src/hartconfig")
+        (cd "$RUN_DIR" && xvfb-run -a "$BUILD/src/app/hartconfig")
     else
-        (cd "$RUN_DIR" && "$BUILD/src/hartconfig")
+        (cd "$RUN_DIR" && "$BUILD/src/app/hartconfig")
     fi
     ;;
 test)

@@ -42,6 +42,7 @@
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
 
@@ -258,6 +259,21 @@ void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         m_drag.release();
+}
+
+QPushButton *MainWindow::addTitleButton(const QString &objectName, const QString &text,
+                                        const QString &toolTip)
+{
+    auto *button = new QPushButton(text, ui->widget_title);
+    button->setObjectName(objectName);
+    button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFixedHeight(25);
+    button->setProperty("titleTool", true);
+    auto *layout = ui->horizontalLayout_title;
+    layout->insertWidget(layout->indexOf(ui->pushButton_min), button);
+    return button;
 }
 
 void MainWindow::on_pushButton_min_clicked()

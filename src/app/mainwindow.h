@@ -20,6 +20,7 @@
 
 class QDialog;
 class QPropertyAnimation;
+class QPushButton;
 class QRegularExpressionValidator;
 class SerialLink;
 class UIntValidator;
@@ -71,6 +72,12 @@ public:
     SerialLink *serialLink() const { return m_link.get(); }
 
     void refreshPortList();
+
+    // A text button of the title bar, before the minimise button, for a window of its own
+    // (history, loop check, traffic monitor). Named, with an accessible name, tool tip and the
+    // title bar's style; the caller connects it.
+    QPushButton *addTitleButton(const QString &objectName, const QString &text,
+                                const QString &toolTip);
 
     // PageHost
     bool isPortOpen() const override;
