@@ -25,6 +25,8 @@ class QRegularExpressionValidator;
 class SerialLink;
 class UIntValidator;
 class hartThread;
+class HistoryRecorder;
+class HistoryStore;
 
 namespace results {
 enum class Effect;
@@ -70,6 +72,8 @@ public:
 
     hartThread *worker() const { return m_worker.get(); }
     SerialLink *serialLink() const { return m_link.get(); }
+    HistoryStore *historyStore() const { return m_history.get(); }
+    BackupActions *backupActions() const { return m_backup.get(); }
 
     void refreshPortList();
 
@@ -131,6 +135,7 @@ private:
     void createValidators();
     void createPages();
     void createBackup();
+    void createHistory();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -190,6 +195,10 @@ private:
     SecondCorrectionPage *m_secondCorrectionPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
+
+    // The store flushes its queue when destroyed, after the recorder that feeds it.
+    std::unique_ptr<HistoryStore> m_history;
+    std::unique_ptr<HistoryRecorder> m_recorder;
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;
