@@ -284,6 +284,8 @@ private:
     bool stillConnected()
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (!db.isOpen())
+            return false;
         QSqlQuery q(db);
         return q.exec(QStringLiteral("SELECT 1"));
     }
