@@ -13,6 +13,7 @@
 #include "hartthread.h"
 #include "historyrecorder.h"
 #include "historystore.h"
+#include "historywindow.h"
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "meterinfopage.h"
@@ -246,6 +247,18 @@ void MainWindow::createHistory()
                 m_recorder->factoryTestEnded(run, who);
             });
     m_history->start();
+    connect(addTitleButton(QStringLiteral("pushButton_history"), tr("档案"),
+                           tr("设备档案：每台变送器的记录与改动")),
+            &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+}
+
+void MainWindow::openHistoryWindow()
+{
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(m_history->location(), this);
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void MainWindow::beifenshujuSlot()

@@ -27,6 +27,7 @@ class UIntValidator;
 class hartThread;
 class HistoryRecorder;
 class HistoryStore;
+class HistoryWindow;
 
 namespace results {
 enum class Effect;
@@ -136,6 +137,7 @@ private:
     void createPages();
     void createBackup();
     void createHistory();
+    void openHistoryWindow();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -199,6 +201,7 @@ private:
     // The store flushes its queue when destroyed, after the recorder that feeds it.
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<HistoryRecorder> m_recorder;
+    HistoryWindow *m_historyWindow = nullptr; // owned by this window, made on first open
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;

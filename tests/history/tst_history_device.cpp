@@ -6,6 +6,7 @@
 #include "backupactions.h"
 #include "historydb.h"
 #include "historystore.h"
+#include "historywindow.h"
 
 #include <QTemporaryDir>
 
@@ -74,6 +75,18 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
         QCOMPARE(f.status(), QStringLiteral("备份数据完成"));
         f.window->duqubeifenshujuSlot();
         QCOMPARE(f.status(), QStringLiteral("读取备份数据完成"));
+
+        // The title bar's "档案" opens the history on the transmitter just worked on.
+        QVERIFY(f.window->historyStore()->flush(5000));
+        QPushButton *history = f.button("pushButton_history");
+        QCOMPARE(history->text(), QStringLiteral("档案"));
+        history->click();
+        auto *browser = f.window->findChild<HistoryWindow *>();
+        QVERIFY(browser && browser->isVisible());
+        QTRY_COMPARE(browser->devices()->rowCount(), 1);
+        QCOMPARE(browser->devices()->row(0).mid(0, 2), (QStringList{"9A-10-123456", "PT-101"}));
+        QTRY_VERIFY(browser->events()->rowCount() > 10);
+        QCOMPARE(browser->events()->row(0).value(1), QStringLiteral("读取备份数据"));
         // Leaving the window flushes the store's queue.
     }
     qunsetenv("HART_HISTORY");
