@@ -19,7 +19,9 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <algorithm>
 #include <deque>
+#include <iterator>
 
 Q_LOGGING_CATEGORY(lcHistory, "hart.history")
 
@@ -73,10 +75,12 @@ public:
         return true;
     }
 
-    void requestStop()
+    // abandon: give up on what is still queued once the batch in hand is written.
+    void requestStop(bool abandon)
     {
         QMutexLocker lock(&m_lock);
         m_stopping = true;
+        m_abandon = abandon;
         m_wake.wakeAll();
     }
 
@@ -104,7 +108,17 @@ protected:
                     }
                     m_wake.wait(&m_lock);
                 }
-                batch.swap(m_queue);
+                if (m_abandon) {
+                    if (!m_queue.empty())
+                        qCWarning(lcHistory) << "history events not written at exit:"
+                                             << m_queue.size();
+                    m_queue.clear();
+                    break;
+                }
+                // Bounded batches: a stop never waits for more than one of them.
+                const std::size_t take = std::min<std::size_t>(m_queue.size(), kBatch);
+                std::move(m_queue.begin(), m_queue.begin() + long(take), std::back_inserter(batch));
+                m_queue.erase(m_queue.begin(), m_queue.begin() + long(take));
                 m_busy = !batch.empty();
                 if (batch.empty() && m_stopping)
                     break;
@@ -500,6 +514,8 @@ private:
     std::deque<HistoryEvent> m_queue;
     bool m_busy = false;
     bool m_stopping = false;
+    bool m_abandon = false;
+    static constexpr std::size_t kBatch = 500;
 
     Primary m_primary = Primary::Unknown;
     bool m_primaryUp = false;
@@ -627,10 +643,10 @@ void HistoryStore::stop(int timeoutMs)
 {
     if (!m_writer->isRunning())
         return;
-    flush(timeoutMs);
-    m_writer->requestStop();
-    if (!m_writer->wait(static_cast<unsigned long>(std::max(timeoutMs, 1000))))
-        qCWarning(lcHistory) << "history writer did not stop in time";
+    const bool flushed = flush(timeoutMs);
+    m_writer->requestStop(!flushed);
+    // The batch in hand is finished either way: a running thread must not be destroyed.
+    m_writer->wait();
 }
 
 int HistoryStore::spooled() const
