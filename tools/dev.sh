@@ -148,6 +148,14 @@ bench)
     "$BUILD/tools/bench/linkbench"
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
     "$BUILD/tools/bench/startupbench"
+    # The history store against SQLite and a throwaway PostgreSQL cluster.
+    pg_state=$BUILD/bench-pgcluster.state
+    if bash "$ROOT/tests/history/pgcluster.sh" start "$pg_state"; then
+        QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench" "$(cat "$pg_state.url")" || true
+        bash "$ROOT/tests/history/pgcluster.sh" stop "$pg_state"
+    else
+        QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench"
+    fi
     ;;
 sanitize)
     sanitize "${2:-address}"
