@@ -8,6 +8,7 @@
 #include "backupfile.h"
 #include "hartcodec.h"
 #include "linearizationpage.h"
+#include "monitoringpage.h"
 #include "pageformat.h"
 
 #include <QRadioButton>
@@ -94,6 +95,7 @@ private slots:
     void factoryTest_refusedCalibrationWriteFailsStepTwo();
     void heldCurrent_releasedWhenItsPageIsLeftOrTheWindowCloses();
     void factoryCurrentCalibration_failedStepEndsItWithOneWarning();
+    void monitoring_startsOnEntryOnlyAndAfreshEachTime();
 };
 
 void TestShellTruth::backupRestoreAndWriteAll_takeTheSevenPagesInOrder()
@@ -378,6 +380,27 @@ void TestShellTruth::factoryCurrentCalibration_failedStepEndsItWithOneWarning()
     QCOMPARE(countOf(warnings, QStringLiteral("进入工厂电流校准模式失败！")), 1);
     QVERIFY(warnings.size() <= 2); // and at most the failed exit from the silent device
     QCOMPARE(f.requests.count(QStringLiteral("gongchangdianliujiaozhun")), 2); // enter, leave
+}
+
+void TestShellTruth::monitoring_startsOnEntryOnlyAndAfreshEachTime()
+{
+    WindowFixture f;
+    auto *page = f.window->findChild<MonitoringPage *>();
+    // On the page with the port closed: nothing to poll, and opening the port starts nothing.
+    f.window->showPage(pageindex::Monitoring);
+    QVERIFY(f.openPort());
+    QTest::qWait(800);
+    QVERIFY(!f.requests.contains(QStringLiteral("read PV")));
+    QVERIFY(f.sim.requests().isEmpty());
+
+    QVERIFY(f.search());
+    f.button("pushButton_guochengjiankong")->click();
+    QVERIFY(f.waitFor([&] { return page->buffer().size() >= 2; }, 8000));
+    f.button("pushButton_dizhishezhi")->click();
+    QCOMPARE(f.requests.count(QStringLiteral("stop read PV")) > 0, true);
+    f.button("pushButton_guochengjiankong")->click();
+    QCOMPARE(page->buffer().size(), 0);
+    QVERIFY(f.waitFor([&] { return page->buffer().size() >= 1; }, 8000));
 }
 
 QTEST_MAIN(TestShellTruth)
