@@ -75,7 +75,6 @@ public:
     BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
     HistoryStore *historyStore() const { return m_history.get(); }
-    BackupActions *backupActions() const { return m_backup.get(); }
 
     void refreshPortList();
 

@@ -36,7 +36,7 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
     {
         WindowFixture f;
         QCOMPARE(f.window->historyStore()->location(), store);
-        f.window->backupActions()->setFileChooser(
+        f.window->backupActions().setFileChooser(
                 [&](BackupActions::FileDialog, const QString &) { return backupPath; });
         QVERIFY(f.openPort());
         QVERIFY(f.search());
@@ -51,16 +51,15 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
         f.w<QLineEdit>("lineEdit_liangchengshezhi_rangeL")->setText(QStringLiteral("-20"));
         QVERIFY(f.run("pushButton_set_range", QStringLiteral("写入量程信息成功")));
 
-        // The next range write fails; the worker reports the refusal just before, as it does
-        // for a device that answers with a response code.
+        // The device refuses the next range write (7: in write-protect mode).
         SimFaults faults;
-        faults.silentCommands.insert(35);
+        faults.responseCodeFor.insert(35, 7);
         f.sim.setFaults(faults);
         f.w<QLineEdit>("lineEdit_liangchengshezhi_rangeH")->setText(QStringLiteral("300"));
-        emit f.window->worker()->commandRefused(35, 7);
         QVERIFY(f.run("pushButton_set_range", QStringLiteral("写入量程信息失败")));
         f.sim.setFaults(SimFaults());
 
+        f.button("pushButton_dianliuweitiao")->click();
         f.button("pushButton_dianliujiaozhun_jinrujiaozhun")->click();
         QVERIFY(f.waitFor([&] { return f.status() == QStringLiteral("进入电流校准模式"); }, 5000));
         f.w<QLineEdit>("lineEdit_dianliujiaozhun_shijidianliu")->setText(QStringLiteral("4.012"));
