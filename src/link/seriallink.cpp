@@ -106,6 +106,10 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
     m_rtsFd.store(int(m_port.handle()));
     m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
     m_rtsTimer.start(period);
+    // Recorded once the release is timed, so capturing cannot stretch the RTS window.
+    if (LinkCaptureSink *sink = m_master->capture())
+        sink->requestWritten(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                             std::size_t(data.size()));
 }
 
 void SerialLink::hartRTSTimerTimerout()
