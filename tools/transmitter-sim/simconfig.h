@@ -23,6 +23,9 @@ struct SimFaults
     bool wrongAddress = false;            // answer with altered polling and unique address bytes
     QMap<quint8, quint8> responseCodeFor; // command -> code; the command is not executed
     bool noise = false;                   // random non-0xFF bytes around every answer
+    // Ahead of every answer, another device's answer (other address and command); every
+    // second one is for the other master.
+    bool foreignFrames = false;
 };
 
 // What the factory test bench has done to the transmitter's terminals.
