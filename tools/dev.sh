@@ -3,6 +3,8 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link, monitoring and start-up benchmarks
+#   tools/dev.sh soak [length]  the window against a misbehaving simulator for a long run
+#                       (default 1h; 10m, 90s also do): memory, descriptors, growth per hour
 #   tools/dev.sh sanitize address|thread  build in build-asan / build-tsan, run the suite;
 #                       any sanitizer report fails
 #   tools/dev.sh fuzz [seconds]  build the fuzzers with clang and run each (default 60 s)
@@ -21,7 +23,7 @@ BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-          xvfb xauth fonts-wqy-microhei)
+          xvfb xauth fonts-wqy-microhei tshark)
 
 install_missing() {
     local missing=()
@@ -148,6 +150,11 @@ bench)
     "$BUILD/tools/bench/linkbench"
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
     "$BUILD/tools/bench/startupbench"
+    ;;
+soak)
+    install_missing
+    build
+    QT_QPA_PLATFORM=offscreen nice "$BUILD/tools/bench/soakrun" "${2:-1h}"
     ;;
 sanitize)
     sanitize "${2:-address}"

@@ -28,6 +28,8 @@
 #include "secondcorrectionpage.h"
 #include "sensorconfigpage.h"
 #include "seriallink.h"
+#include "trafficcapture.h"
+#include "trafficwindow.h"
 #include "transmitterinfopage.h"
 #include "uintvalidator.h"
 #include "usercalibrationpage.h"
@@ -107,6 +109,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     // worker thread itself starts only once the window is built.
     m_worker = std::make_unique<hartThread>();
     m_link = std::make_unique<SerialLink>(m_worker->master());
+    createTrafficCapture();
 
     ui->widget_navigation->setHost(*this);
     connect(ui->widget_navigation, &NavigationBox::pageOpened, this, &MainWindow::onPageOpened);
@@ -215,6 +218,29 @@ void MainWindow::createBackup()
     m_backup->installMenu(ui->pushButton_mainIcon, this, &MainWindow::duqubeifenshujuSlot,
                           &MainWindow::beifenshujuSlot);
     m_backup->loadDefault();
+}
+
+// Every frame of the run is recorded from the start, so the monitor opened after a failure
+// still shows what led to it. HART_CAPTURE=FILE (or --capture FILE) also writes it to FILE.
+void MainWindow::createTrafficCapture()
+{
+    m_traffic = std::make_unique<traffic::TrafficCapture>();
+    m_worker->master()->setCapture(m_traffic.get());
+    const QString file = qEnvironmentVariable("HART_CAPTURE");
+    if (!file.isEmpty())
+        m_traffic->startFile(file);
+    QPushButton *button = addTitleButton(QStringLiteral("pushButton_traffic"), tr("通信监视"),
+                                         tr("通信监视：每一帧报文、链路计数和导出"));
+    connect(button, &QPushButton::clicked, this, &MainWindow::openTrafficMonitor);
+}
+
+void MainWindow::openTrafficMonitor()
+{
+    if (!m_trafficWindow)
+        m_trafficWindow = std::make_unique<traffic::TrafficWindow>(*m_traffic);
+    m_trafficWindow->show();
+    m_trafficWindow->raise();
+    m_trafficWindow->activateWindow();
 }
 
 void MainWindow::beifenshujuSlot()

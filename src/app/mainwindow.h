@@ -55,6 +55,11 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace traffic {
+class TrafficCapture;
+class TrafficWindow;
+} // namespace traffic
+
 class MainWindow : public QMainWindow, public PageHost
 {
     Q_OBJECT
@@ -70,6 +75,10 @@ public:
 
     hartThread *worker() const { return m_worker.get(); }
     SerialLink *serialLink() const { return m_link.get(); }
+    traffic::TrafficCapture *trafficCapture() const { return m_traffic.get(); }
+    // The traffic monitor once it has been opened, else null.
+    traffic::TrafficWindow *trafficWindow() const { return m_trafficWindow.get(); }
+    void openTrafficMonitor();
 
     void refreshPortList();
 
@@ -131,6 +140,7 @@ private:
     void createValidators();
     void createPages();
     void createBackup();
+    void createTrafficCapture();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -190,6 +200,10 @@ private:
     SecondCorrectionPage *m_secondCorrectionPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
+
+    // Declared before the worker and the link: both report into the capture to the end.
+    std::unique_ptr<traffic::TrafficCapture> m_traffic;
+    std::unique_ptr<traffic::TrafficWindow> m_trafficWindow;
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;
