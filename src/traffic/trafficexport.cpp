@@ -44,7 +44,7 @@ QString verdictText(const Record &r)
     switch (r.kind) {
     case Kind::Request: return r.attempt > 1 ? tr("↻ 重发") : tr("→ 已发送");
     case Kind::Timeout:
-        return r.verdict == Verdict::Failed ? tr("⏱ 超时，放弃") : tr("⏱ 超时");
+        return r.verdict == Verdict::Failed ? tr("◷ 超时，放弃") : tr("◷ 超时");
     case Kind::Retry: return tr("↻ 重试");
     case Kind::Response: break;
     }

@@ -184,8 +184,8 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
         return QVariant();
     static const char *const names[ColumnCount] = {
             QT_TR_NOOP("时间"),     QT_TR_NOOP("间隔 ms"), QT_TR_NOOP("方向"),
-            QT_TR_NOOP("事务/次"),  QT_TR_NOOP("结果"),    QT_TR_NOOP("地址"),
-            QT_TR_NOOP("命令"),     QT_TR_NOOP("字节"),    QT_TR_NOOP("响应码"),
+            QT_TR_NOOP("事务/次"),  QT_TR_NOOP("结果"),    QT_TR_NOOP("命令"),
+            QT_TR_NOOP("地址"),     QT_TR_NOOP("字节"),    QT_TR_NOOP("响应码"),
             QT_TR_NOOP("设备状态"), QT_TR_NOOP("数据"),    QT_TR_NOOP("解码")};
     return section >= 0 && section < ColumnCount ? tr(names[section]) : QVariant();
 }

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,9 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace traffic {
 
@@ -84,7 +88,7 @@ TrafficWindow::TrafficWindow(TrafficCapture &capture, QWidget *parent)
     m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_view->horizontalHeader()->setStretchLastSection(true);
     const int ch = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[TrafficModel::ColumnCount] = {17, 8, 8, 8, 17, 20, 20, 6, 16, 16, 40, 60};
+    const int widths[TrafficModel::ColumnCount] = {15, 7, 7, 7, 17, 18, 18, 6, 16, 16, 40, 60};
     for (int c = 0; c < TrafficModel::ColumnCount; ++c)
         m_view->setColumnWidth(c, widths[c] * ch + 8);
 
@@ -138,6 +142,8 @@ TrafficWindow::~TrafficWindow()
 
 void TrafficWindow::pull()
 {
+    QElapsedTimer clock;
+    clock.start();
     if (!m_pause->isChecked()) {
         std::vector<Record> batch;
         m_nextSeq = m_capture.copySince(m_nextSeq, batch, kBatch);
@@ -148,6 +154,12 @@ void TrafficWindow::pull()
         }
     }
     m_counters->setText(countersText());
+    m_worstPullUs = std::max(m_worstPullUs, clock.nsecsElapsed() / 1000);
+}
+
+qint64 TrafficWindow::takeWorstPullUs()
+{
+    return std::exchange(m_worstPullUs, 0);
 }
 
 QString TrafficWindow::countersText() const

@@ -36,6 +36,8 @@ public:
 
     // Take what the capture holds now (the tick does the same).
     void pull();
+    // The longest pull since the last call, in microseconds (for the soak run).
+    qint64 takeWorstPullUs();
     // Start an export of everything the capture holds; exportFinished reports the end.
     void exportPcapng(const QString &path);
     void exportCsv(const QString &path);
@@ -66,6 +68,7 @@ private:
     QLabel *m_note;
     QTimer m_tick;
     quint64 m_nextSeq = 0;
+    qint64 m_worstPullUs = 0;
     QThreadPool m_exports;
 };
 

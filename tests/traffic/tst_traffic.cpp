@@ -272,8 +272,8 @@ void TstTraffic::capture_verdictsAndCounters()
     for (const Record &r : records)
         verdicts << verdictText(r);
     QCOMPARE(verdicts, (QStringList{"→ 已发送", "✔ 已接受", "⚠ 迟到", "→ 已发送", "✖ 校验错",
-                                    "⏱ 超时", "↻ 重试", "↻ 重发", "✔ 已接受", "→ 已发送",
-                                    "⏱ 超时，放弃", "⚠ 迟到", "→ 已发送", "✔ 已接受",
+                                    "◷ 超时", "↻ 重试", "↻ 重发", "✔ 已接受", "→ 已发送",
+                                    "◷ 超时，放弃", "⚠ 迟到", "→ 已发送", "✔ 已接受",
                                     "✖ 非本机地址", "✖ 主站不符"}));
     // The retry belongs to the same transaction, as its second attempt.
     QCOMPARE(records[6].transaction, records[3].transaction);

@@ -182,8 +182,16 @@ void TstTrafficWindow::faultyLine_everyFrameCapturedWithItsVerdict()
     for (int row = 0; row < int(records.size()); ++row)
         verdicts << column(row, TrafficModel::Verdict);
     for (const char *expected : {"✖ 校验错", "✖ 非本机地址", "✖ 主站不符", "⚠ 已接受，地址不符",
-                                 "⏱ 超时", "⏱ 超时，放弃", "↻ 重试", "✔ 已接受"})
+                                 "◷ 超时", "◷ 超时，放弃", "↻ 重试", "✔ 已接受"})
         QVERIFY2(verdicts.contains(QString::fromUtf8(expected)), expected);
+
+    const QString shots = qEnvironmentVariable("WINDOW_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        monitor->resize(823, 631);
+        QTest::qWait(300);
+        monitor->grab().save(shots + QStringLiteral("/traffic-monitor.png"));
+        f.window->grab().save(shots + QStringLiteral("/traffic-titlebar.png"));
+    }
 
     monitor->findChild<QCheckBox *>(QStringLiteral("checkBox_trafficErrors"))->setChecked(true);
     QVERIFY(model->rowCount() > 0 && model->rowCount() < int(records.size()));
