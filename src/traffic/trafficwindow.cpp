@@ -42,6 +42,9 @@ TrafficWindow::TrafficWindow(TrafficCapture &capture, QWidget *parent)
 
     m_command = new QComboBox;
     m_command->setObjectName(QStringLiteral("comboBox_trafficCommand"));
+    m_command->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_command->setMinimumContentsLength(8);
+    m_command->setToolTip(tr("只看一个命令"));
     m_command->addItem(tr("全部命令"), -1);
     for (int c : kCommands)
         m_command->addItem(QStringLiteral("%1 %2").arg(c).arg(commandName(c)), c);
@@ -66,7 +69,6 @@ TrafficWindow::TrafficWindow(TrafficCapture &capture, QWidget *parent)
     m_exportCsv->setObjectName(QStringLiteral("pushButton_trafficCsv"));
 
     auto *tools = new QHBoxLayout;
-    tools->addWidget(new QLabel(tr("命令")));
     tools->addWidget(m_command, 1);
     tools->addWidget(m_errorsOnly);
     tools->addWidget(m_transaction);
@@ -172,7 +174,7 @@ QString TrafficWindow::countersText() const
         return us < 0 ? QStringLiteral("-") : QString::number(double(us) / 1000.0, 'f', 0);
     };
     return tr("事务 %1  尝试 %2  重试 %3  超时 %4  失败 %5  校验错 %6  他址 %7  主站不符 %8  "
-              "畸形 %9  迟到 %10  忙 %11  拒绝 %12  应答时间 中位 %13 ms 最长 %14 ms")
+              "畸形 %9\n迟到 %10  忙 %11  拒绝 %12  应答时间 中位 %13 ms 最长 %14 ms")
             .arg(c.transactions)
             .arg(c.attempts)
             .arg(c.retries)

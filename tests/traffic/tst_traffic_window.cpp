@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -191,6 +192,11 @@ void TstTrafficWindow::faultyLine_everyFrameCapturedWithItsVerdict()
         QTest::qWait(300);
         monitor->grab().save(shots + QStringLiteral("/traffic-monitor.png"));
         f.window->grab().save(shots + QStringLiteral("/traffic-titlebar.png"));
+        monitor->view()->scrollTo(model->index(0, TrafficModel::Response));
+        monitor->view()->horizontalScrollBar()->setValue(
+                monitor->view()->horizontalScrollBar()->value() + 300);
+        QTest::qWait(100);
+        monitor->grab().save(shots + QStringLiteral("/traffic-monitor-right.png"));
     }
 
     monitor->findChild<QCheckBox *>(QStringLiteral("checkBox_trafficErrors"))->setChecked(true);
