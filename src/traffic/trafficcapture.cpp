@@ -196,7 +196,10 @@ void TrafficCapture::frameReceived(const std::uint8_t *frame, std::size_t length
     ++m_counters.responses;
     switch (verdict) {
     case RxVerdict::Accepted: {
-        const bool inTime = m_waiting && now - m_attemptStartUs <= m_timeoutUs;
+        // Before this attempt's request went out (both happen on this thread, in order),
+        // an answer can only belong to an earlier one; the master discards it.
+        const bool inTime =
+                m_waiting && m_requestUs >= 0 && now - m_attemptStartUs <= m_timeoutUs;
         r.verdict = inTime ? Verdict::Accepted : Verdict::Late;
         r.addressMismatch = !sameAddress(r.bytes.data(), length, m_lastRequest.data(),
                                          m_lastRequestLength);

@@ -248,23 +248,27 @@ void TstTraffic::capture_verdictsAndCounters()
     receive(refused, RxVerdict::Accepted);
     receive(good, RxVerdict::OtherAddress);
     receive(good, RxVerdict::WrongMaster);
+    capture.attemptStarted(1, 0, 1000);
+    receive(good, RxVerdict::Accepted); // before the request is out: an earlier one's answer
+    capture.requestWritten(u8(wire), std::size_t(wire.size()));
+    receive(good, RxVerdict::Accepted);
 
     const Counters c = capture.counters();
-    QCOMPARE(c.transactions, 4u);
-    QCOMPARE(c.attempts, 5u);
+    QCOMPARE(c.transactions, 5u);
+    QCOMPARE(c.attempts, 6u);
     QCOMPARE(c.retries, 1u);
     QCOMPARE(c.timeouts, 2u);
     QCOMPARE(c.failedTransactions, 1u);
-    QCOMPARE(c.requests, 5u);
-    QCOMPARE(c.accepted, 3u);
-    QCOMPARE(c.late, 2u);
+    QCOMPARE(c.requests, 6u);
+    QCOMPARE(c.accepted, 4u);
+    QCOMPARE(c.late, 3u);
     QCOMPARE(c.badChecksums, 1u);
     QCOMPARE(c.otherAddresses, 2u);
     QCOMPARE(c.wrongMaster, 1u);
     QCOMPARE(c.busy, 1u);
     QCOMPARE(c.refusals.value(32), 1u);
     QCOMPARE(c.refusals.value(16), 1u);
-    QCOMPARE(c.answerSamples, 3u);
+    QCOMPARE(c.answerSamples, 4u);
     QVERIFY(c.medianAnswerUs >= 0 && c.medianAnswerUs <= c.worstAnswerUs);
 
     const std::vector<Record> records = capture.snapshot();
@@ -274,7 +278,8 @@ void TstTraffic::capture_verdictsAndCounters()
     QCOMPARE(verdicts, (QStringList{"→ 已发送", "✔ 已接受", "⚠ 迟到", "→ 已发送", "✖ 校验错",
                                     "◷ 超时", "↻ 重试", "↻ 重发", "✔ 已接受", "→ 已发送",
                                     "◷ 超时，放弃", "⚠ 迟到", "→ 已发送", "✔ 已接受",
-                                    "✖ 非本机地址", "✖ 主站不符"}));
+                                    "✖ 非本机地址", "✖ 主站不符", "⚠ 迟到", "→ 已发送",
+                                    "✔ 已接受"}));
     // The retry belongs to the same transaction, as its second attempt.
     QCOMPARE(records[6].transaction, records[3].transaction);
     QCOMPARE(int(records[7].attempt), 2);

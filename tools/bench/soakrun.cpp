@@ -79,7 +79,7 @@ bool waitUntil(Pred done, int timeoutMs)
     while (!done()) {
         if (clock.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -163,7 +163,7 @@ int main(int argc, char **argv)
     bool silent = false;
     qint64 nextSampleS = kSampleS;
     while (clock.elapsed() / 1000 < lengthS) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const qint64 s = clock.elapsed() / 1000;
         const bool wantSilent = (s % kSilentEveryS) >= kSilentAtS
                 && (s % kSilentEveryS) < kSilentAtS + kSilentForS;
