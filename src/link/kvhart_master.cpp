@@ -38,7 +38,7 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     const QByteArray wire = prepareRequest(command, data, length);
     for (int attempt = 0;;) {
         if (LinkCaptureSink *sink = m_capture.load())
-            sink->attemptStarted(command, attempt, timeoutMs);
+            sink->attemptStarted(command, attempt);
         emit SendData(wire);
         startAttempt();
         if (m_aborted.load())

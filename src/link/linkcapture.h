@@ -22,7 +22,7 @@ class LinkCaptureSink
 public:
     virtual ~LinkCaptureSink() = default;
     // Worker thread, before the attempt's frame is queued; attempt 0 opens a transaction.
-    virtual void attemptStarted(std::uint8_t command, int attempt, int timeoutMs) = 0;
+    virtual void attemptStarted(std::uint8_t command, int attempt) = 0;
     // Worker thread: no acceptable answer in time. failedAttempts is the count of the
     // "retry count" line; retrying says whether another attempt follows.
     virtual void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) = 0;

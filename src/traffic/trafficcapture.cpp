@@ -109,7 +109,7 @@ void TrafficCapture::push(Record &r)
     }
 }
 
-void TrafficCapture::attemptStarted(std::uint8_t command, int attempt, int timeoutMs)
+void TrafficCapture::attemptStarted(std::uint8_t command, int attempt)
 {
     const qint64 now = nowUs();
     std::lock_guard<std::mutex> lock(m_lock);
@@ -131,9 +131,7 @@ void TrafficCapture::attemptStarted(std::uint8_t command, int attempt, int timeo
     m_attempt = quint8(std::min(attempt + 1, 255));
     m_command = command;
     m_waiting = true;
-    m_attemptStartUs = now;
     m_requestUs = -1;
-    m_timeoutUs = qint64(std::max(0, timeoutMs)) * 1000;
 }
 
 void TrafficCapture::attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying)
@@ -196,10 +194,11 @@ void TrafficCapture::frameReceived(const std::uint8_t *frame, std::size_t length
     ++m_counters.responses;
     switch (verdict) {
     case RxVerdict::Accepted: {
-        // Before this attempt's request went out (both happen on this thread, in order),
-        // an answer can only belong to an earlier one; the master discards it.
-        const bool inTime =
-                m_waiting && m_requestUs >= 0 && now - m_attemptStartUs <= m_timeoutUs;
+        // Late is the master's own judgement: after it reported the attempt's time-out, or
+        // once the attempt has its answer. Before this attempt's request went out (both
+        // happen on this thread, in order) an answer can only belong to an earlier one.
+        // Not the clock: the master's wait starts a little after the attempt is announced.
+        const bool inTime = m_waiting && m_requestUs >= 0;
         r.verdict = inTime ? Verdict::Accepted : Verdict::Late;
         r.addressMismatch = !sameAddress(r.bytes.data(), length, m_lastRequest.data(),
                                          m_lastRequestLength);

@@ -53,7 +53,7 @@ public:
     TrafficCapture &operator=(const TrafficCapture &) = delete;
 
     // LinkCaptureSink
-    void attemptStarted(std::uint8_t command, int attempt, int timeoutMs) override;
+    void attemptStarted(std::uint8_t command, int attempt) override;
     void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) override;
     void requestWritten(const std::uint8_t *bytes, std::size_t length) override;
     void frameReceived(const std::uint8_t *frame, std::size_t length, RxVerdict verdict) override;
@@ -101,9 +101,7 @@ private:
     quint8 m_attempt = 0;
     quint8 m_command = 0;
     bool m_waiting = false;
-    qint64 m_attemptStartUs = 0;
     qint64 m_requestUs = -1;
-    qint64 m_timeoutUs = 0;
     qint64 m_lastFrameUs = -1;
     std::array<quint8, kMaxFrameBytes> m_lastRequest{};
     quint8 m_lastRequestLength = 0;

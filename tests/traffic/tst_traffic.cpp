@@ -226,7 +226,7 @@ void TstTraffic::capture_verdictsAndCounters()
     const QByteArray busy = response(1, {}, 32);
     const QByteArray refused = response(1, {}, 16);
     auto send = [&](int attempt) {
-        capture.attemptStarted(1, attempt, 1000);
+        capture.attemptStarted(1, attempt);
         capture.requestWritten(u8(wire), std::size_t(wire.size()));
     };
     auto receive = [&](const QByteArray &f, RxVerdict v) {
@@ -248,7 +248,7 @@ void TstTraffic::capture_verdictsAndCounters()
     receive(refused, RxVerdict::Accepted);
     receive(good, RxVerdict::OtherAddress);
     receive(good, RxVerdict::WrongMaster);
-    capture.attemptStarted(1, 0, 1000);
+    capture.attemptStarted(1, 0);
     receive(good, RxVerdict::Accepted); // before the request is out: an earlier one's answer
     capture.requestWritten(u8(wire), std::size_t(wire.size()));
     receive(good, RxVerdict::Accepted);
@@ -323,7 +323,7 @@ void TstTraffic::pcapng_readBackByTshark()
     const QByteArray wire = QByteArray(7, char(0xFF)) + request(134, hex("011414"));
     const QByteArray frames[] = {response(134, hex("0114020102")), response(15, {}, 0x88, 0),
                                  response(48, hex("00"), 32, 0x40)};
-    capture.attemptStarted(134, 0, 1000);
+    capture.attemptStarted(134, 0);
     capture.requestWritten(u8(wire), std::size_t(wire.size()));
     for (const QByteArray &f : frames)
         capture.frameReceived(u8(f), std::size_t(f.size()), RxVerdict::Accepted);

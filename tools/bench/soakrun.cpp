@@ -93,7 +93,7 @@ void fillCapture(traffic::TrafficCapture &capture)
                              0x00, 0x0C, 0x42, 0x48, 0x00, 0x00, 0x00};
     answer[sizeof answer - 1] = xorChecksum(answer, sizeof answer - 1);
     while (capture.size() < capture.capacity()) {
-        capture.attemptStarted(1, 0, 1000);
+        capture.attemptStarted(1, 0);
         capture.requestWritten(request, sizeof request);
         capture.frameReceived(answer, sizeof answer, RxVerdict::Accepted);
     }
