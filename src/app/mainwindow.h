@@ -74,6 +74,7 @@ public:
     Edition edition() const { return m_edition; }
 
     hartThread *worker() const { return m_worker.get(); }
+    BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
     traffic::TrafficCapture *trafficCapture() const { return m_traffic.get(); }
     // The traffic monitor once it has been opened, else null.
@@ -119,6 +120,7 @@ public slots:
     void duqubeifenshujuSlot();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -144,6 +146,9 @@ private:
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
+    // Sends "exit fix current" when the loop is held; true when the worker will answer it.
+    bool releaseHeldCurrent();
+    void releaseLoopBeforeClosing();
 
     void startWriteAll();
 

@@ -24,7 +24,8 @@ public:
     // Worker thread, before the attempt's frame is queued; attempt 0 opens a transaction.
     virtual void attemptStarted(std::uint8_t command, int attempt) = 0;
     // Worker thread: no acceptable answer in time. failedAttempts is the count of the
-    // "retry count" line; retrying says whether another attempt follows.
+    // "retry count" line; retrying says whether another attempt follows. An attempt
+    // answered busy or garbled is retried without this: its answer is in the capture.
     virtual void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) = 0;
     // Window thread: one preamble-plus-frame buffer handed to the port.
     virtual void requestWritten(const std::uint8_t *bytes, std::size_t length) = 0;

@@ -26,6 +26,10 @@ struct SimFaults
     // Ahead of every answer, another device's answer (other address and command); every
     // second one is for the other master.
     bool foreignFrames = false;
+    // The first N answers carry this first status byte and no data, the command not executed:
+    // 32 for busy, or bit 7 set for a communication-error summary (0x88: checksum error).
+    int transientAnswers = 0;
+    quint8 transientCode = 0;
 };
 
 // What the factory test bench has done to the transmitter's terminals.
