@@ -135,6 +135,12 @@ void TstTrafficWindow::faultyLine_everyFrameCapturedWithItsVerdict()
     wrong.wrongAddress = true;
     f.sim.setFaults(wrong);
     QVERIFY(f.run("pushButton_gengduoxinxi", QStringLiteral("读取更多信息成功")));
+    // A busy answer: asked again at once, no time-out.
+    SimFaults busy;
+    busy.transientAnswers = 1;
+    busy.transientCode = kBusyCode;
+    f.sim.setFaults(busy);
+    QVERIFY(f.run("pushButton_gengduoxinxi", QStringLiteral("读取更多信息成功")));
     // A silent device: the failed search, time-out after time-out.
     SimFaults silent;
     silent.silent = true;
@@ -162,9 +168,11 @@ void TstTrafficWindow::faultyLine_everyFrameCapturedWithItsVerdict()
     QCOMPARE(int(c.otherAddresses), log.foreignSameMaster + log.foreignOtherMaster + log.mismatched);
     QCOMPARE(int(c.responses), log.frames);
     QCOMPARE(int(c.timeouts), log.corrupt + log.muted);
-    QCOMPARE(c.retries + c.failedTransactions, c.timeouts);
+    QCOMPARE(c.retries + c.failedTransactions, c.timeouts + c.busy); // busy is asked again
     QCOMPARE(c.attempts, c.transactions + c.retries);
     QCOMPARE(int(c.late), 0);
+    QCOMPARE(int(c.busy), 1);
+    QCOMPARE(int(c.refusals.value(kBusyCode)), 1);
     QVERIFY(c.failedTransactions >= 1);
     QVERIFY(c.medianAnswerUs >= 0 && c.worstAnswerUs >= c.medianAnswerUs);
 
