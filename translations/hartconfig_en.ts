@@ -1137,19 +1137,19 @@
     </message>
     <message>
         <source>电流温补：</source>
-        <translation>Current comp.:</translation>
+        <translation>I comp.:</translation>
     </message>
     <message>
         <source>电流校准1：</source>
-        <translation>Current trim 1:</translation>
+        <translation>I trim 1:</translation>
     </message>
     <message>
         <source>电流校准2：</source>
-        <translation>Current trim 2:</translation>
+        <translation>I trim 2:</translation>
     </message>
     <message>
         <source>电流校准3：</source>
-        <translation>Current trim 3:</translation>
+        <translation>I trim 3:</translation>
     </message>
     <message>
         <source>标准值↓</source>
@@ -1165,11 +1165,11 @@
     </message>
     <message>
         <source>温补采集→</source>
-        <translation>Collect temp.→</translation>
+        <translation>Collect T→</translation>
     </message>
     <message>
         <source>温补点%1</source>
-        <translation>Temp. point %1</translation>
+        <translation>Temp %1</translation>
     </message>
     <message>
         <source>第%1点</source>
@@ -1535,6 +1535,34 @@
         <source>说明：V0.9版本之前的板卡请使用本公司提供的转接板，按照图示接入。V0.9版本及之后的板卡不用使用转接板，直接短接板卡上CJ1和CJ2两个短接点，并按照板卡上的图示接入传感器</source>
         <translation>Note: boards before V0.9 need our adapter board, wired as shown. From V0.9 on no adapter is needed: short the CJ1 and CJ2 points on the board and wire the sensor as printed on the board.</translation>
     </message>
+    <message>
+        <source>VQM</source>
+        <translation>VQM</translation>
+    </message>
+    <message>
+        <source>开方</source>
+        <translation>Square root</translation>
+    </message>
+    <message>
+        <source>线性</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>输出最小电流</source>
+        <translation>Minimum current</translation>
+    </message>
+    <message>
+        <source>输出最大电流</source>
+        <translation>Maximum current</translation>
+    </message>
+    <message>
+        <source>已写保护</source>
+        <translation>Protected</translation>
+    </message>
+    <message>
+        <source>未写保护</source>
+        <translation>Not protected</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -1684,7 +1712,7 @@
     <name>NavigationBox</name>
     <message>
         <source>仪表信息</source>
-        <translation>Device info</translation>
+        <translation>Device</translation>
     </message>
     <message>
         <source>变送器信息</source>
@@ -1696,7 +1724,7 @@
     </message>
     <message>
         <source>仪表组态</source>
-        <translation>Configuration</translation>
+        <translation>Setup</translation>
     </message>
     <message>
         <source>地址设置</source>
@@ -1736,15 +1764,15 @@
     </message>
     <message>
         <source>过程监控</source>
-        <translation>Monitoring</translation>
+        <translation>Monitor</translation>
     </message>
     <message>
         <source>用户校准</source>
-        <translation>User calibration</translation>
+        <translation>User cal.</translation>
     </message>
     <message>
         <source>工厂校准</source>
-        <translation>Factory calibration</translation>
+        <translation>Factory</translation>
     </message>
     <message>
         <source>传感器配置</source>
@@ -1756,7 +1784,7 @@
     </message>
     <message>
         <source>二次非线性修正</source>
-        <translation>Second correction</translation>
+        <translation>2nd correction</translation>
     </message>
     <message>
         <source>Modbus组态</source>
@@ -1764,7 +1792,7 @@
     </message>
     <message>
         <source>出厂检测</source>
-        <translation>Factory test</translation>
+        <translation>Final test</translation>
     </message>
 </context>
 <context>

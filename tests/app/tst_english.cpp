@@ -60,6 +60,55 @@ QStringList placeholders(const QString &text)
 const QRegularExpression
         kChinese(QStringLiteral("[\\x{4e00}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}]"));
 
+// Every page of the window shown in turn: what is still Chinese, and what does not fit.
+void sweepPages(WindowFixture &f)
+{
+    auto *pages = f.w<QStackedWidget>("stackedWidget");
+    QStringList chinese, clipped;
+    for (int p = 0; p < pages->count(); ++p) {
+        f.window->showPage(p);
+        QCoreApplication::processEvents();
+        for (QWidget *w : f.window->findChildren<QWidget *>()) {
+            if (!w->isVisible())
+                continue;
+            QString text;
+            if (auto *label = qobject_cast<QLabel *>(w))
+                text = label->text();
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                text = button->text();
+            else if (auto *box = qobject_cast<QGroupBox *>(w))
+                text = box->title();
+            else if (auto *combo = qobject_cast<QComboBox *>(w))
+                for (int i = 0; i < combo->count(); ++i)
+                    if (combo->itemText(i) != QStringLiteral("简体中文"))
+                        text += combo->itemText(i);
+            const QString where =
+                    QStringLiteral("page %1 %2 \"%3\"").arg(p).arg(w->objectName(), text);
+            if (text.contains(kChinese))
+                chinese << where;
+            auto *label = qobject_cast<QLabel *>(w);
+            const bool measurable =
+                    (label && !label->wordWrap() && label->pixmap(Qt::ReturnByValue).isNull())
+                    || qobject_cast<QAbstractButton *>(w);
+            if (measurable && !text.isEmpty()
+                && w->fontMetrics().horizontalAdvance(text) > w->contentsRect().width())
+                clipped << where;
+            // A tool box title is drawn bold, once open, in what the style sheet's padding and the
+        // style's margins leave of its tab (seen clipping beyond 52 pixels less).
+            if (qobject_cast<QToolBox *>(w->parentWidget()) && !text.isEmpty()) {
+                QFont bold = w->font();
+                bold.setBold(true);
+                if (QFontMetrics(bold).horizontalAdvance(text) > w->width() - 52)
+                    clipped << where;
+            }
+        }
+    }
+    chinese.removeDuplicates();
+    clipped.removeDuplicates();
+    QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+}
+
 } // namespace
 
 class tst_english : public QObject
@@ -126,59 +175,26 @@ private slots:
         QCOMPARE(f.button("pushButton_chaxunyibiao")->text(), QStringLiteral("Search"));
         QCOMPARE(f.w<QLabel>("label_connect")->text(), QStringLiteral("Not connected"));
         QCOMPARE(f.button("pushButton_close")->toolTip(), QStringLiteral("Close"));
-
-        auto *pages = f.w<QStackedWidget>("stackedWidget");
-        QStringList chinese, clipped;
-        for (int p = 0; p < pages->count(); ++p) {
-            f.window->showPage(p);
-            QCoreApplication::processEvents();
-            for (QWidget *w : f.window->findChildren<QWidget *>()) {
-                if (!w->isVisible())
-                    continue;
-                QString text;
-                if (auto *label = qobject_cast<QLabel *>(w))
-                    text = label->text();
-                else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                    text = button->text();
-                else if (auto *box = qobject_cast<QGroupBox *>(w))
-                    text = box->title();
-                else if (auto *combo = qobject_cast<QComboBox *>(w))
-                    for (int i = 0; i < combo->count(); ++i)
-                        if (combo->itemText(i) != QStringLiteral("简体中文"))
-                            text += combo->itemText(i);
-                const QString where =
-                        QStringLiteral("page %1 %2 \"%3\"").arg(p).arg(w->objectName(), text);
-                if (text.contains(kChinese))
-                    chinese << where;
-                auto *label = qobject_cast<QLabel *>(w);
-                const bool measurable = (label && !label->wordWrap() && label->pixmap() == nullptr)
-                        || qobject_cast<QAbstractButton *>(w);
-                if (measurable && !text.isEmpty()
-                    && w->fontMetrics().horizontalAdvance(text) > w->contentsRect().width())
-                    clipped << where;
-            }
-        }
-        chinese.removeDuplicates();
-        clipped.removeDuplicates();
-        QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
-        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+        sweepPages(f);
     }
 
+    // Found, the transmitter fills the pages and every group of the factory edition is offered.
     void theEnglishWindowTalksToTheTransmitter()
     {
-        WindowFixture f;
+        WindowFixture f(SimConfig(), Edition::Factory);
         QVERIFY(f.sim.start());
         f.window->openPortAtStart(f.sim.portPath());
         QVERIFY(f.window->serialLink()->isOpen());
         QCOMPARE(f.w<QLabel>("label_connect")->text(),
                  QStringLiteral("Connected: %1").arg(f.sim.portPath()));
         QVERIFY(f.search());
-        QCOMPARE(f.w<QToolBox>("toolBox")->itemText(0), QStringLiteral("Device info"));
+        QCOMPARE(f.w<QToolBox>("toolBox")->itemText(0), QStringLiteral("Device"));
         QVERIFY(f.run("pushButton_gengduoxinxi", QStringLiteral("More info read")));
         // Requests and results between the threads stay as they are in every language.
         QCOMPARE(f.requests.value(0), QStringLiteral("open port"));
         QCOMPARE(f.requests.count(QStringLiteral("search meter")), 1);
         QVERIFY(f.requests.contains(QStringLiteral("read more info")));
+        sweepPages(f);
     }
 };
 
