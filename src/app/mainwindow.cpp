@@ -19,6 +19,8 @@
 #include "moreinfopage.h"
 #include "outputpage.h"
 #include "pageformat.h"
+#include "portaccess.h"
+#include "portlist.h"
 #include "proprietarypage.h"
 #include "pvzeropage.h"
 #include "rangepage.h"
@@ -459,39 +461,30 @@ void MainWindow::onPageOpened(int index)
 
 void MainWindow::refreshPortList()
 {
+    fillPortSelector(ui->comboBox_duankouhao, listPorts());
+}
+
+void MainWindow::openPortAtStart(const QString &name)
+{
     QComboBox *combo = ui->comboBox_duankouhao;
-    combo->clear();
-    QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    // The demo's simulated transmitter: a link to its pseudo-terminal, unseen by the
-    // platform's port enumeration.
-    const QDir tmp(QStringLiteral("/tmp"));
-    const QStringList links =
-            tmp.entryList({QStringLiteral("ttyHARTSIM*")},
-                          QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : links) {
-        const QString path = tmp.filePath(name);
-        if (QFileInfo::exists(path))
-            names << path;
-    }
-    // The combo stays narrow; its list opens as wide as the longest name, and every name is
-    // its own tooltip, so long paths stay readable.
-    const QFontMetrics metrics(combo->view()->font());
-    int widest = combo->width();
-    for (const QString &name : names) {
+    int row = combo->findText(name);
+    if (row < 0) {
+        // A port the enumeration does not show (a by-id name, a link): tried all the same.
         combo->addItem(name);
-        combo->setItemData(combo->count() - 1, name, Qt::ToolTipRole);
-        widest = std::max(widest, metrics.horizontalAdvance(name) + 32);
+        row = combo->count() - 1;
+        combo->setItemData(row, name, Qt::ToolTipRole);
     }
-    combo->view()->setMinimumWidth(widest);
-    combo->setToolTip(combo->currentText());
+    combo->setCurrentIndex(row);
+    if (ui->pushButton_dakaiduankou->text() == tr("打开端口"))
+        on_pushButton_dakaiduankou_clicked();
 }
 
 void MainWindow::on_comboBox_duankouhao_currentTextChanged(const QString &text)
 {
-    ui->comboBox_duankouhao->setToolTip(text);
+    // The full name: the selector is too narrow for a path.
+    QComboBox *combo = ui->comboBox_duankouhao;
+    const QString full = combo->itemData(combo->currentIndex(), Qt::ToolTipRole).toString();
+    combo->setToolTip(full.isEmpty() ? text : full);
 }
 
 void MainWindow::on_pushButton_chazhaoduankou_clicked()
@@ -513,7 +506,8 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
             m_link->close();
             ui->label_connect->setText(tr("未连接"));
             showStatus(tr("端口打开失败"));
-            warn(tr("端口打开失败，请检查端口号是否正确或端口是否占用！"));
+            warn(portOpenFailureText(m_link->lastOpenError(),
+                                     checkPortAccess(portDevicePath(name))));
             return;
         }
         ui->label_connect->setText(tr("当前连接：%1").arg(name));

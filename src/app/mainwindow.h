@@ -82,6 +82,8 @@ public:
     void openTrafficMonitor();
 
     void refreshPortList();
+    // Selects the port (listed or not) and opens it, as the user would with "打开端口".
+    void openPortAtStart(const QString &name);
 
     // A text button of the title bar, before the minimise button, for a window of its own
     // (history, loop check, traffic monitor). Named, with an accessible name, tool tip and the

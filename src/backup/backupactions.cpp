@@ -33,8 +33,8 @@ QString BackupActions::chooseFile(FileDialog kind)
     }
     if (m_chooser)
         return m_chooser(kind, startDir);
-    const QString caption = windowTr("选择文件");
-    const QString filter = windowTr("vqmbk文件(*.vqmbk)");
+    const QString caption = windowTr(QT_TRANSLATE_NOOP("MainWindow", "选择文件"));
+    const QString filter = windowTr(QT_TRANSLATE_NOOP("MainWindow", "vqmbk文件(*.vqmbk)"));
     return kind == FileDialog::Save
             ? QFileDialog::getSaveFileName(m_dialogParent, caption, startDir, filter)
             : QFileDialog::getOpenFileName(m_dialogParent, caption, startDir, filter);
@@ -62,14 +62,14 @@ void BackupActions::backup()
     const BackupFile::SaveResult result = BackupFile::save(path, snapshot);
     if (result == BackupFile::SaveResult::OpenFailed) {
         qCDebug(lcBackup) << "文件打开失败";
-        m_host.showStatus(windowTr("备份数据失败"));
+        m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败")));
     } else {
         qCDebug(lcBackup) << "文件打开成功";
         if (result == BackupFile::SaveResult::Ok) {
-            m_host.showStatus(windowTr("备份数据完成"));
+            m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据完成")));
         } else {
-            m_host.showStatus(windowTr("备份数据失败"));
-            m_host.warn(windowTr("备份数据失败！"));
+            m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败")));
+            m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败！")));
         }
     }
     rememberDirectory(path);
@@ -84,7 +84,7 @@ void BackupActions::applyImage(const BackupFile::Image &image)
     // Each filler takes the lock itself.
     for (const PageStep &fill : m_fillers)
         fill();
-    m_host.showStatus(windowTr("读取备份数据完成"));
+    m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "读取备份数据完成")));
 }
 
 void BackupActions::restore()
@@ -92,10 +92,12 @@ void BackupActions::restore()
     const QString path = chooseFile(FileDialog::Open);
     BackupFile::Image image;
     switch (BackupFile::load(path, image)) {
-    case BackupFile::LoadResult::OpenFailed: m_host.warn(windowTr("数据备份文件打开失败！")); break;
+    case BackupFile::LoadResult::OpenFailed:
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "数据备份文件打开失败！")));
+        break;
     case BackupFile::LoadResult::Corrupt:
         qCDebug(lcBackup) << "文件打开成功";
-        m_host.warn(windowTr("备份数据已经被损坏！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据已经被损坏！")));
         break;
     case BackupFile::LoadResult::Ok:
         qCDebug(lcBackup) << "文件打开成功";
@@ -110,10 +112,10 @@ bool BackupActions::loadDefault()
     BackupFile::Image image;
     switch (BackupFile::load(QLatin1String(kDefaultBackupPath), image)) {
     case BackupFile::LoadResult::OpenFailed:
-        m_host.warn(windowTr("默认数据备份文件打开失败！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "默认数据备份文件打开失败！")));
         return false;
     case BackupFile::LoadResult::Corrupt:
-        m_host.warn(windowTr("默认备份数据已经被损坏！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "默认备份数据已经被损坏！")));
         return false;
     case BackupFile::LoadResult::Ok: applyImage(image); return true;
     }

@@ -49,6 +49,7 @@ bool SerialLink::open(const QString &portName)
     m_portName = portName;
     m_port.setPortName(portName);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lastOpenError = m_port.error();
         m_port.close();
         return false;
     }
@@ -59,6 +60,7 @@ bool SerialLink::open(const QString &portName)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_rtsFailureReported = false;
     m_txBytes = m_rxBytes = 0;
+    m_lastOpenError = QSerialPort::NoError;
     return true;
 }
 
