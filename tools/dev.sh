@@ -3,9 +3,15 @@
 #   tools/dev.sh run    install what is missing, build, start the program with the simulator
 #   tools/dev.sh test   install what is missing, build, run the whole test suite
 #   tools/dev.sh bench  build and print the link, monitoring and start-up benchmarks
+#   tools/dev.sh soak [length]  the window against a misbehaving simulator for a long run
+#                       (default 1h; 10m, 90s also do): memory, descriptors, growth per hour
 #   tools/dev.sh sanitize address|thread  build in build-asan / build-tsan, run the suite;
 #                       any sanitizer report fails
 #   tools/dev.sh fuzz [seconds]  build the fuzzers with clang and run each (default 60 s)
+#   tools/dev.sh translations  refresh translations/hartconfig_en.ts from the sources, keeping
+#                       every translation made; new texts come in unfinished for Qt Linguist
+#   tools/dev.sh package  build the .deb, install it, start the installed program with
+#                       --version, remove it again
 # EDITION=factory builds the factory edition (its own build folder) instead of the user edition.
 set -euo pipefail
 
@@ -21,7 +27,8 @@ BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-          xvfb xauth fonts-wqy-microhei libqt5sql5-sqlite libqt5sql5-psql postgresql)
+          xvfb xauth fonts-wqy-microhei qttools5-dev qttools5-dev-tools desktop-file-utils appstream
+          dpkg-dev file tshark libqt5sql5-sqlite libqt5sql5-psql postgresql)
 
 install_missing() {
     local missing=()
@@ -109,6 +116,37 @@ fuzz() {
     return $status
 }
 
+translations() {
+    install_missing
+    lupdate -no-obsolete -locations none -source-language zh_CN -target-language en \
+        "$ROOT/src" -ts "$ROOT/translations/hartconfig_en.ts"
+}
+
+# The Debian package end to end, as a user installs it: dpkg -i, the dependencies apt-get
+# finds for it, the installed program started headless, and the package removed again.
+package() {
+    install_missing
+    build
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    (cd "$BUILD" && rm -f hartconfig_*.deb && cpack -G DEB >/dev/null)
+    local deb
+    deb=$(ls "$BUILD"/hartconfig_*.deb)
+    echo "Built $deb"
+    dpkg-deb --field "$deb" Package Version Depends
+    if ! $sudo dpkg -i "$deb"; then
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -f -y -qq --no-install-recommends
+    fi
+    local status=0 version
+    version=$(cd / && QT_QPA_PLATFORM=offscreen /usr/bin/hartconfig --version) || status=1
+    echo "Installed: $version"
+    [ "$version" = "hartconfig $(dpkg-deb --field "$deb" Version)" ] || status=1
+    [ -x /usr/bin/hart-transmitter-sim ] || status=1
+    desktop-file-validate /usr/share/applications/io.github.hartconfig.HartConfig.desktop || status=1
+    $sudo dpkg -r hartconfig
+    return $status
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -157,14 +195,25 @@ bench)
         QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench"
     fi
     ;;
+soak)
+    install_missing
+    build
+    QT_QPA_PLATFORM=offscreen nice "$BUILD/tools/bench/soakrun" "${2:-1h}"
+    ;;
 sanitize)
     sanitize "${2:-address}"
     ;;
 fuzz)
     fuzz "${2:-60}"
     ;;
+translations)
+    translations
+    ;;
+package)
+    package
+    ;;
 *)
-    echo "usage: $0 run|test|bench|sanitize address|thread|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|bench|sanitize address|thread|fuzz [seconds]|translations|package" >&2
     exit 2
     ;;
 esac

@@ -1,13 +1,43 @@
-// Program entry: the input-method variable, the application object and the main window.
+// Program entry: the command line, the input-method variable, the application object, the
+// language and the main window.
+#include "commandline.h"
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("hartconfig"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HART_VERSION));
+
+    // Read before the window's application object, so --help and a bad option need no display.
+    CommandLine command;
+    {
+        const QCoreApplication reader(argc, argv);
+        command = parseCommandLine(QCoreApplication::arguments());
+    }
+    if (command.exitStatus >= 0) {
+        std::fputs(command.output.toLocal8Bit().constData(),
+                   command.outputIsError ? stderr : stdout);
+        return command.exitStatus;
+    }
+    exportStartOptions(command.options);
+
     qputenv("QT_IM_MODULE", QByteArray("qtvirtualkeyboard"));
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(HART_APP_ID));
+    if (chosenLanguage(command.options, qgetenv("HART_LANG")) == Language::English)
+        installEnglish();
+
     MainWindow window;
     window.show();
+    if (!command.options.port.isEmpty()) {
+        // Once the window is up, so a warning about the port has a window to sit on.
+        const QString port = command.options.port;
+        QTimer::singleShot(0, &window, [&window, port] { window.openPortAtStart(port); });
+    }
     return application.exec();
 }

@@ -22,6 +22,8 @@
 #include "moreinfopage.h"
 #include "outputpage.h"
 #include "pageformat.h"
+#include "portaccess.h"
+#include "portlist.h"
 #include "proprietarypage.h"
 #include "pvzeropage.h"
 #include "rangepage.h"
@@ -31,6 +33,8 @@
 #include "secondcorrectionpage.h"
 #include "sensorconfigpage.h"
 #include "seriallink.h"
+#include "trafficcapture.h"
+#include "trafficwindow.h"
 #include "transmitterinfopage.h"
 #include "uintvalidator.h"
 #include "usercalibrationpage.h"
@@ -114,6 +118,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     // worker thread itself starts only once the window is built.
     m_worker = std::make_unique<hartThread>();
     m_link = std::make_unique<SerialLink>(m_worker->master());
+    createTrafficCapture();
 
     ui->widget_navigation->setHost(*this);
     connect(ui->widget_navigation, &NavigationBox::pageOpened, this, &MainWindow::onPageOpened);
@@ -270,6 +275,29 @@ void MainWindow::openHistoryWindow()
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();
+}
+
+// Every frame of the run is recorded from the start, so the monitor opened after a failure
+// still shows what led to it. HART_CAPTURE=FILE (or --capture FILE) also writes it to FILE.
+void MainWindow::createTrafficCapture()
+{
+    m_traffic = std::make_unique<traffic::TrafficCapture>();
+    m_worker->master()->setCapture(m_traffic.get());
+    const QString file = qEnvironmentVariable("HART_CAPTURE");
+    if (!file.isEmpty())
+        m_traffic->startFile(file);
+    QPushButton *button = addTitleButton(QStringLiteral("pushButton_traffic"), tr("通信监视"),
+                                         tr("通信监视：每一帧报文、链路计数和导出"));
+    connect(button, &QPushButton::clicked, this, &MainWindow::openTrafficMonitor);
+}
+
+void MainWindow::openTrafficMonitor()
+{
+    if (!m_trafficWindow)
+        m_trafficWindow = std::make_unique<traffic::TrafficWindow>(*m_traffic);
+    m_trafficWindow->show();
+    m_trafficWindow->raise();
+    m_trafficWindow->activateWindow();
 }
 
 void MainWindow::beifenshujuSlot()
@@ -477,39 +505,30 @@ void MainWindow::onPageOpened(int index)
 
 void MainWindow::refreshPortList()
 {
+    fillPortSelector(ui->comboBox_duankouhao, listPorts());
+}
+
+void MainWindow::openPortAtStart(const QString &name)
+{
     QComboBox *combo = ui->comboBox_duankouhao;
-    combo->clear();
-    QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    // The demo's simulated transmitter: a link to its pseudo-terminal, unseen by the
-    // platform's port enumeration.
-    const QDir tmp(QStringLiteral("/tmp"));
-    const QStringList links =
-            tmp.entryList({QStringLiteral("ttyHARTSIM*")},
-                          QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : links) {
-        const QString path = tmp.filePath(name);
-        if (QFileInfo::exists(path))
-            names << path;
-    }
-    // The combo stays narrow; its list opens as wide as the longest name, and every name is
-    // its own tooltip, so long paths stay readable.
-    const QFontMetrics metrics(combo->view()->font());
-    int widest = combo->width();
-    for (const QString &name : names) {
+    int row = combo->findText(name);
+    if (row < 0) {
+        // A port the enumeration does not show (a by-id name, a link): tried all the same.
         combo->addItem(name);
-        combo->setItemData(combo->count() - 1, name, Qt::ToolTipRole);
-        widest = std::max(widest, metrics.horizontalAdvance(name) + 32);
+        row = combo->count() - 1;
+        combo->setItemData(row, name, Qt::ToolTipRole);
     }
-    combo->view()->setMinimumWidth(widest);
-    combo->setToolTip(combo->currentText());
+    combo->setCurrentIndex(row);
+    if (ui->pushButton_dakaiduankou->text() == tr("打开端口"))
+        on_pushButton_dakaiduankou_clicked();
 }
 
 void MainWindow::on_comboBox_duankouhao_currentTextChanged(const QString &text)
 {
-    ui->comboBox_duankouhao->setToolTip(text);
+    // The full name: the selector is too narrow for a path.
+    QComboBox *combo = ui->comboBox_duankouhao;
+    const QString full = combo->itemData(combo->currentIndex(), Qt::ToolTipRole).toString();
+    combo->setToolTip(full.isEmpty() ? text : full);
 }
 
 void MainWindow::on_pushButton_chazhaoduankou_clicked()
@@ -531,7 +550,8 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
             m_link->close();
             ui->label_connect->setText(tr("未连接"));
             showStatus(tr("端口打开失败"));
-            warn(tr("端口打开失败，请检查端口号是否正确或端口是否占用！"));
+            warn(portOpenFailureText(m_link->lastOpenError(),
+                                     checkPortAccess(portDevicePath(name))));
             return;
         }
         ui->label_connect->setText(tr("当前连接：%1").arg(name));

@@ -58,6 +58,11 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace traffic {
+class TrafficCapture;
+class TrafficWindow;
+} // namespace traffic
+
 class MainWindow : public QMainWindow, public PageHost
 {
     Q_OBJECT
@@ -75,8 +80,14 @@ public:
     BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
     HistoryStore *historyStore() const { return m_history.get(); }
+    traffic::TrafficCapture *trafficCapture() const { return m_traffic.get(); }
+    // The traffic monitor once it has been opened, else null.
+    traffic::TrafficWindow *trafficWindow() const { return m_trafficWindow.get(); }
+    void openTrafficMonitor();
 
     void refreshPortList();
+    // Selects the port (listed or not) and opens it, as the user would with "打开端口".
+    void openPortAtStart(const QString &name);
 
     // A text button of the title bar, before the minimise button, for a window of its own
     // (history, loop check, traffic monitor). Named, with an accessible name, tool tip and the
@@ -139,6 +150,7 @@ private:
     void createBackup();
     void createHistory();
     void openHistoryWindow();
+    void createTrafficCapture();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -206,6 +218,9 @@ private:
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<HistoryRecorder> m_recorder;
     HistoryWindow *m_historyWindow = nullptr; // owned by this window, made on first open
+    // Declared before the worker and the link: both report into the capture to the end.
+    std::unique_ptr<traffic::TrafficCapture> m_traffic;
+    std::unique_ptr<traffic::TrafficWindow> m_trafficWindow;
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;

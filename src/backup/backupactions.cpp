@@ -33,8 +33,8 @@ QString BackupActions::chooseFile(FileDialog kind)
     }
     if (m_chooser)
         return m_chooser(kind, startDir);
-    const QString caption = windowTr("选择文件");
-    const QString filter = windowTr("vqmbk文件(*.vqmbk)");
+    const QString caption = windowTr(QT_TRANSLATE_NOOP("MainWindow", "选择文件"));
+    const QString filter = windowTr(QT_TRANSLATE_NOOP("MainWindow", "vqmbk文件(*.vqmbk)"));
     return kind == FileDialog::Save
             ? QFileDialog::getSaveFileName(m_dialogParent, caption, startDir, filter)
             : QFileDialog::getOpenFileName(m_dialogParent, caption, startDir, filter);
@@ -62,18 +62,18 @@ void BackupActions::backup()
     const BackupFile::SaveResult result = BackupFile::save(path, snapshot);
     if (result == BackupFile::SaveResult::OpenFailed) {
         qCDebug(lcBackup) << "文件打开失败";
-        m_host.showStatus(windowTr("备份数据失败"));
+        m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败")));
     } else {
         qCDebug(lcBackup) << "文件打开成功";
         if (result == BackupFile::SaveResult::Ok) {
-            m_host.showStatus(windowTr("备份数据完成"));
+            m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据完成")));
             emit backupSaved(path,
                              QByteArray(reinterpret_cast<const char *>(snapshot.image.data()),
                                         int(snapshot.image.size())),
                              snapshot.crc);
         } else {
-            m_host.showStatus(windowTr("备份数据失败"));
-            m_host.warn(windowTr("备份数据失败！"));
+            m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败")));
+            m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据失败！")));
         }
     }
     rememberDirectory(path);
@@ -88,7 +88,7 @@ void BackupActions::applyImage(const BackupFile::Image &image)
     // Each filler takes the lock itself.
     for (const PageStep &fill : m_fillers)
         fill();
-    m_host.showStatus(windowTr("读取备份数据完成"));
+    m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "读取备份数据完成")));
 }
 
 void BackupActions::restore()
@@ -96,10 +96,12 @@ void BackupActions::restore()
     const QString path = chooseFile(FileDialog::Open);
     BackupFile::Image image;
     switch (BackupFile::load(path, image)) {
-    case BackupFile::LoadResult::OpenFailed: m_host.warn(windowTr("数据备份文件打开失败！")); break;
+    case BackupFile::LoadResult::OpenFailed:
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "数据备份文件打开失败！")));
+        break;
     case BackupFile::LoadResult::Corrupt:
         qCDebug(lcBackup) << "文件打开成功";
-        m_host.warn(windowTr("备份数据已经被损坏！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据已经被损坏！")));
         break;
     case BackupFile::LoadResult::Ok:
         qCDebug(lcBackup) << "文件打开成功";
@@ -118,10 +120,10 @@ bool BackupActions::loadDefault()
     BackupFile::Image image;
     switch (BackupFile::load(QLatin1String(kDefaultBackupPath), image)) {
     case BackupFile::LoadResult::OpenFailed:
-        m_host.warn(windowTr("默认数据备份文件打开失败！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "默认数据备份文件打开失败！")));
         return false;
     case BackupFile::LoadResult::Corrupt:
-        m_host.warn(windowTr("默认备份数据已经被损坏！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "默认备份数据已经被损坏！")));
         return false;
     case BackupFile::LoadResult::Ok: applyImage(image); return true;
     }

@@ -45,8 +45,10 @@ public:
                        void (Shell::*backupSlot)())
     {
         auto *menu = new QMenu(button);
-        QAction *restore = menu->addAction(windowTr("读取备份数据"));
-        QAction *backup = menu->addAction(windowTr("备份数据到电脑"));
+        QAction *restore =
+                menu->addAction(windowTr(QT_TRANSLATE_NOOP("MainWindow", "读取备份数据")));
+        QAction *backup =
+                menu->addAction(windowTr(QT_TRANSLATE_NOOP("MainWindow", "备份数据到电脑")));
         connect(restore, &QAction::triggered, shell, restoreSlot);
         connect(backup, &QAction::triggered, shell, backupSlot);
         button->setMenu(menu);

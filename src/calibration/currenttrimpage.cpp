@@ -117,7 +117,8 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_jinrujiaozhun_clicked()
         return;
     holdCurrent(
             currenttrim::trimPointMa(ui->comboBox_dianliujiaozhun_lilundianliu->currentIndex()));
-    request(QStringLiteral("enter dianliujiaozhun"), windowTr("正在进入电流校准模式..."));
+    request(QStringLiteral("enter dianliujiaozhun"),
+            windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在进入电流校准模式...")));
     ui->pushButton_dianliujiaozhun_jinruceshi->setEnabled(false);
 }
 
@@ -162,7 +163,8 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_jinruceshi_clicked()
         return;
     // Raised to 3.8 mA by the worker when lower.
     holdCurrent(pagefmt::parseReal(ui->lineEdit_dianliujiaozhun_ceshidianliu->text()));
-    request(QStringLiteral("enter dianliuceshi"), windowTr("正在进入电流测试模式..."));
+    request(QStringLiteral("enter dianliuceshi"),
+            windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在进入电流测试模式...")));
     ui->pushButton_dianliujiaozhun_jinrujiaozhun->setEnabled(false);
 }
 

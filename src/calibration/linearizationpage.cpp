@@ -32,8 +32,8 @@ constexpr int kRowCurrentCal = 3;
 constexpr int kRowTempSignal = 6;
 constexpr int kRowPoint = 7;
 
-const char *const kEnterTestText = "进入单温补点测试模式";
-const char *const kLeaveTestText = "退出单温补点测试模式";
+const char *const kEnterTestText = QT_TRANSLATE_NOOP("MainWindow", "进入单温补点测试模式");
+const char *const kLeaveTestText = QT_TRANSLATE_NOOP("MainWindow", "退出单温补点测试模式");
 constexpr int kSingleTempSeconds = 120;
 
 struct DacPoint
@@ -103,21 +103,21 @@ void LinearizationPage::buildTable()
         return calcells::button(table, row, column, t);
     };
 
-    text(0, 2, windowTr("温补→"));
-    text(1, 2, windowTr("温度值(℃)："));
-    text(2, 2, windowTr("电流温补："));
-    text(3, 2, windowTr("电流校准1："));
-    text(4, 2, windowTr("电流校准2："));
-    text(5, 2, windowTr("电流校准3："));
-    text(5, 1, windowTr("标准值↓"));
-    text(6, 0, windowTr("线性化↓"));
+    text(0, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "温补→")));
+    text(1, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "温度值(℃)：")));
+    text(2, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流温补：")));
+    text(3, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准1：")));
+    text(4, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准2：")));
+    text(5, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准3：")));
+    text(5, 1, windowTr(QT_TRANSLATE_NOOP("MainWindow", "标准值↓")));
+    text(6, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "线性化↓")));
 
-    QPushButton *currentCal = button(2, 1, windowTr("电流校准"));
+    QPushButton *currentCal = button(2, 1, windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准")));
     connect(currentCal, &QPushButton::clicked, this,
             &LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun);
     // The form owns this button so that its slot connects by name; the table only places it.
     table->setCellWidget(6, 1, ui->pushButton_xianxinghuajiwenbu_junfen);
-    QPushButton *collectTemp = button(6, 2, windowTr("温补采集→"));
+    QPushButton *collectTemp = button(6, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "温补采集→")));
     connect(collectTemp, &QPushButton::clicked, this,
             &LinearizationPage::pushButton_clicked_wenbucaiji);
 
@@ -125,7 +125,8 @@ void LinearizationPage::buildTable()
     m_radioGroup = new QButtonGroup(this);
     for (int k = 0; k < kTempPoints; ++k) {
         const int column = 3 + k;
-        auto *radio = new QRadioButton(windowTr("温补点%1").arg(k + 1));
+        auto *radio =
+                new QRadioButton(windowTr(QT_TRANSLATE_NOOP("MainWindow", "温补点%1")).arg(k + 1));
         radio->setStyleSheet(QStringLiteral("QRadioButton{margin-left: 6px;}"));
         table->setCellWidget(0, column, radio);
         m_radioGroup->addButton(radio, k);
@@ -143,11 +144,12 @@ void LinearizationPage::buildTable()
 
     for (int j = 0; j < kPressurePoints; ++j) {
         const int row = kRowPoint + j;
-        text(row, 0, windowTr("第%1点").arg(j + 1));
+        text(row, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "第%1点")).arg(j + 1));
         m_standardValueEdits[j] = edit(row, 1);
         connect(m_standardValueEdits[j], &QLineEdit::textChanged, this,
                 &LinearizationPage::set_xianxinghua_biaozhunzhi_toolTip);
-        m_pointCollectButtons[j] = button(row, 2, windowTr("采集%1→").arg(j + 1));
+        m_pointCollectButtons[j] =
+                button(row, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "采集%1→")).arg(j + 1));
         connect(m_pointCollectButtons[j], &QPushButton::clicked, this,
                 [this, j] { pushButton_clicked_xianxinghuacaiji(j); });
     }
@@ -340,15 +342,18 @@ void LinearizationPage::showFitQuality(const std::array<PointQuality, kPressureP
     const QString text = calrules::fitQualityText(q, pressurePoints);
     ui->label_xianxinghuajiwenbu_nihepiancha->setText(
             text.isEmpty() ? QString()
-                           : windowTr("拟合偏差（与其余温补点的平滑曲线相比）：\n") + text);
+                           : windowTr(QT_TRANSLATE_NOOP(
+                                     "MainWindow", "拟合偏差（与其余温补点的平滑曲线相比）：\n"))
+                            + text);
     QTableWidget *table = ui->tableWidget_xianxinghuajiwenbu;
     for (int j = 0; j < kPressurePoints; ++j) {
         if (QTableWidgetItem *item = table->item(kRowPoint + j, 0))
-            item->setToolTip(j < pressurePoints && q[j].known
-                                     ? windowTr("最大偏差 %1（温补点%2）")
-                                               .arg(QString::number(q[j].maxDeviation, 'g', 6))
-                                               .arg(q[j].worstTempPoint + 1)
-                                     : QString());
+            item->setToolTip(
+                    j < pressurePoints && q[j].known
+                            ? windowTr(QT_TRANSLATE_NOOP("MainWindow", "最大偏差 %1（温补点%2）"))
+                                      .arg(QString::number(q[j].maxDeviation, 'g', 6))
+                                      .arg(q[j].worstTempPoint + 1)
+                            : QString());
     }
 }
 
@@ -424,7 +429,8 @@ bool LinearizationPage::writeCalibration()
 {
     if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return false;
-    m_host.startRequest(QStringLiteral("write jiaozhunshuju"), windowTr("正在写入校准数据..."),
+    m_host.startRequest(QStringLiteral("write jiaozhunshuju"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入校准数据...")),
                         WhileBusy::KeepPage);
     return true;
 }
@@ -433,7 +439,8 @@ void LinearizationPage::on_pushButton_xianxinghuajiwenbu_duqu_clicked()
 {
     if (!m_host.portReady())
         return;
-    m_host.startRequest(QStringLiteral("read jiaozhunshuju"), windowTr("正在读取校准数据..."),
+    m_host.startRequest(QStringLiteral("read jiaozhunshuju"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在读取校准数据...")),
                         WhileBusy::KeepPage);
 }
 
@@ -446,7 +453,8 @@ void LinearizationPage::on_pushButton_gongchangbaocun_clicked()
 {
     if (!m_host.portReady())
         return;
-    m_host.startRequest(QStringLiteral("fac save"), windowTr("正在工厂保存..."),
+    m_host.startRequest(QStringLiteral("fac save"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在工厂保存...")),
                         WhileBusy::KeepPage);
 }
 
@@ -483,7 +491,8 @@ void LinearizationPage::showSingleTempState()
     if (point != 0) {
         m_singleTempSeconds = kSingleTempSeconds;
         ui->pushButton_test_wenbu->setText(windowTr(kLeaveTestText));
-        ui->label_dangqianwenbuceshidian->setText(windowTr("当前在温补点%1测试模式").arg(point));
+        ui->label_dangqianwenbuceshidian->setText(
+                windowTr(QT_TRANSLATE_NOOP("MainWindow", "当前在温补点%1测试模式")).arg(point));
     } else {
         m_singleTempSeconds = 0;
         ui->pushButton_test_wenbu->setText(windowTr(kEnterTestText));
@@ -536,7 +545,7 @@ void LinearizationPage::leaveFactoryCurrentMode()
         deviceData.factoryCurrentMode = 0;
         deviceData.factoryCurrentDacCode = 0;
     }
-    m_host.showStatus(windowTr("正在退出工厂电流校准模式..."));
+    m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在退出工厂电流校准模式...")));
     m_host.sendRequest(QStringLiteral("gongchangdianliujiaozhun"));
     m_host.setPortButtonsEnabled(false);
 }
@@ -568,14 +577,16 @@ void LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun()
                         static_cast<std::uint16_t>(deviceData.currentDacPoints[p]);
             }
             if (p == 0)
-                m_host.showStatus(windowTr("正在进入工厂电流校准模式..."));
+                m_host.showStatus(
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在进入工厂电流校准模式...")));
             m_host.sendRequest(QStringLiteral("gongchangdianliujiaozhun"));
             m_host.setPortButtonsEnabled(false);
         } else {
             m_host.portReady();
         }
         const std::optional<float> value =
-                askCurrent(windowTr("电流校准"), QString::fromLatin1(kDacPoints[p].nominal));
+                askCurrent(windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准")),
+                           QString::fromLatin1(kDacPoints[p].nominal));
         if (!value || m_currentStepFailed)
             break;
         const QString text = real(*value);

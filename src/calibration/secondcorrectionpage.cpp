@@ -19,15 +19,18 @@ SecondCorrectionPage::SecondCorrectionPage(PageHost &host, QWidget *parent)
     QTableWidget *table = ui->tableWidget_SecondNonlinearityCorrection;
     table->setRowCount(4);
     table->setColumnCount(1 + kSecondPoints);
-    const char *const names[kSecondPoints] = {"第一点", "第二点", "第三点", "第四点", "第五点"};
-    calcells::fixedText(table, 1, 0, windowTr("标准值"));
-    calcells::fixedText(table, 2, 0, windowTr("采集值"));
+    const char *const names[kSecondPoints] = {
+            QT_TRANSLATE_NOOP("MainWindow", "第一点"), QT_TRANSLATE_NOOP("MainWindow", "第二点"),
+            QT_TRANSLATE_NOOP("MainWindow", "第三点"), QT_TRANSLATE_NOOP("MainWindow", "第四点"),
+            QT_TRANSLATE_NOOP("MainWindow", "第五点")};
+    calcells::fixedText(table, 1, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "标准值")));
+    calcells::fixedText(table, 2, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "采集值")));
     for (int i = 0; i < kSecondPoints; ++i) {
         calcells::fixedText(table, 0, 1 + i, windowTr(names[i]));
         m_secondStdEdits[i] = calcells::realEditor(m_host, table, 1, 1 + i);
         m_secondMeasEdits[i] = calcells::realEditor(m_host, table, 2, 1 + i);
-        m_secondCollectButtons[i] =
-                calcells::button(table, 3, 1 + i, windowTr("↑采集%1").arg(i + 1));
+        m_secondCollectButtons[i] = calcells::button(
+                table, 3, 1 + i, windowTr(QT_TRANSLATE_NOOP("MainWindow", "↑采集%1")).arg(i + 1));
         connect(m_secondCollectButtons[i], &QPushButton::clicked, this,
                 &SecondCorrectionPage::pushButton_clicked_SecondNonlinearityCorrection_caiji_slot);
     }
@@ -105,7 +108,8 @@ void SecondCorrectionPage::on_pushButton_SecondNonlinearityCorrection_duqu_click
     if (!m_host.portReady())
         return;
     m_host.startRequest(QStringLiteral("read SecondNonlinearityCorrection"),
-                        windowTr("正在读取二次非线性修正数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在读取二次非线性修正数据...")),
+                        WhileBusy::KeepPage);
 }
 
 void SecondCorrectionPage::on_pushButton_SecondNonlinearityCorrection_xieru_clicked()
@@ -113,5 +117,6 @@ void SecondCorrectionPage::on_pushButton_SecondNonlinearityCorrection_xieru_clic
     if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return;
     m_host.startRequest(QStringLiteral("write SecondNonlinearityCorrection"),
-                        windowTr("正在写入二次非线性修正数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入二次非线性修正数据...")),
+                        WhileBusy::KeepPage);
 }

@@ -4,15 +4,23 @@
 #include "pageformat.h"
 #include "units.h"
 
+#include <QCoreApplication>
+
 namespace sensorcfg {
 
 namespace {
 
-QStringList fromUtf8(std::initializer_list<const char *> texts)
+// The names and notes a page shows belong to the window's translation context.
+QString shown(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+QStringList shown(std::initializer_list<const char *> texts)
 {
     QStringList out;
     for (const char *t : texts)
-        out << QString::fromUtf8(t);
+        out << shown(t);
     return out;
 }
 
@@ -32,14 +40,21 @@ void storeIndex(T &field, int index, int offset = 0)
 
 QStringList sensorTypes()
 {
-    return fromUtf8({"扩散硅压力传感器", "单晶硅压力传感器", "陶瓷电容压力传感器", "陶瓷压力传感器",
-                     "干簧管液位计", "霍尔开关液位计", "Pt100(四线制)", "Pt1000(四线制)",
-                     "Pt100(三线制)"});
+    return shown({QT_TRANSLATE_NOOP("MainWindow", "扩散硅压力传感器"),
+                  QT_TRANSLATE_NOOP("MainWindow", "单晶硅压力传感器"),
+                  QT_TRANSLATE_NOOP("MainWindow", "陶瓷电容压力传感器"),
+                  QT_TRANSLATE_NOOP("MainWindow", "陶瓷压力传感器"),
+                  QT_TRANSLATE_NOOP("MainWindow", "干簧管液位计"),
+                  QT_TRANSLATE_NOOP("MainWindow", "霍尔开关液位计"),
+                  QT_TRANSLATE_NOOP("MainWindow", "Pt100(四线制)"),
+                  QT_TRANSLATE_NOOP("MainWindow", "Pt1000(四线制)"),
+                  QT_TRANSLATE_NOOP("MainWindow", "Pt100(三线制)")});
 }
 
 QStringList compensationSources()
 {
-    return fromUtf8({"传感器桥压", "传感器内部温度传感器"});
+    return shown({QT_TRANSLATE_NOOP("MainWindow", "传感器桥压"),
+                  QT_TRANSLATE_NOOP("MainWindow", "传感器内部温度传感器")});
 }
 
 QStringList currentSources()
@@ -131,7 +146,7 @@ Ranges converterRanges(int voltageIndex, const QString &pressureGain,
 
 Wiring wiringFor(int sensorType, int compensation)
 {
-    const QString none = QString::fromUtf8("说明：");
+    const QString none = shown(QT_TRANSLATE_NOOP("MainWindow", "说明："));
     const bool internal = compensation == kInternalSensor;
     switch (sensorType) {
     case 0:
@@ -143,20 +158,23 @@ Wiring wiringFor(int sensorType, int compensation)
         return {QString::fromUtf8(":/icon/单晶硅内部温度传感器温补.png"), none};
     case 2:
         return {QString::fromUtf8(":/icon/陶瓷电容.png"),
-                QString::fromUtf8("说明：请将放大倍数设置为1")};
+                shown(QT_TRANSLATE_NOOP("MainWindow", "说明：请将放大倍数设置为1"))};
     case 3: return {QString::fromUtf8(":/icon/陶瓷压阻.png"), none};
     case 4: return {QString::fromUtf8(":/icon/干簧管液位计.png"), none};
     case 5:
         return {QString::fromUtf8(":/icon/霍尔开关液位计.png"),
-                QString::fromUtf8("说明：请将放大倍数设置为1")};
+                shown(QT_TRANSLATE_NOOP("MainWindow", "说明：请将放大倍数设置为1"))};
     case 6:
-        return {QString::fromUtf8(":/icon/铂电阻.png"), QString::fromUtf8("说明：推荐放大倍数12")};
+        return {QString::fromUtf8(":/icon/铂电阻.png"),
+                shown(QT_TRANSLATE_NOOP("MainWindow", "说明：推荐放大倍数12"))};
     case 7: return {QString::fromUtf8(":/icon/铂电阻.png"), none};
     case 8:
         return {QString::fromUtf8(":/icon/铂电阻三线制.png"),
-                QString::fromUtf8("说明：V0.9版本之前的板卡请使用本公司提供的转接板，按照图示接入。"
-                                  "V0.9版本及之后的板卡不用使用转接板，直接短接板卡上CJ1和CJ2两个"
-                                  "短接点，并按照板卡上的图示接入传感器")};
+                shown(QT_TRANSLATE_NOOP(
+                        "MainWindow",
+                        "说明：V0.9版本之前的板卡请使用本公司提供的转接板，按照图示接入。"
+                        "V0.9版本及之后的板卡不用使用转接板，直接短接板卡上CJ1和CJ2两个"
+                        "短接点，并按照板卡上的图示接入传感器"))};
     default: return {QString(), none};
     }
 }

@@ -97,7 +97,8 @@ void SensorConfigPage::on_pushButton_chuanganqishezhi_duqu_clicked()
     if (!m_host.portReady())
         return;
     m_host.startRequest(QStringLiteral("read chuanganqipeizhishuju"),
-                        windowTr("正在读取传感器配置数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在读取传感器配置数据...")),
+                        WhileBusy::KeepPage);
 }
 
 void SensorConfigPage::on_pushButton_chuanganqishezhi_xieru_clicked()
@@ -106,7 +107,8 @@ void SensorConfigPage::on_pushButton_chuanganqishezhi_xieru_clicked()
         return;
     collect();
     m_host.startRequest(QStringLiteral("write chuanganqipeizhishuju"),
-                        windowTr("正在写入传感器配置数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入传感器配置数据...")),
+                        WhileBusy::KeepPage);
 }
 
 void SensorConfigPage::on_comboBox_chuanganqishezhi_chuanganqileixing_currentTextChanged(
@@ -174,7 +176,7 @@ void SensorConfigPage::refuseBridgeForMonocrystalline()
                 ui->comboBox_chuanganqishezhi_chuanganqileixing->currentIndex(),
                 ui->comboBox_chuanganqishezhi_wenbufangshi->currentIndex()))
         return;
-    m_host.warn(windowTr("单晶硅压力传感器不支持桥压温补！"));
+    m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "单晶硅压力传感器不支持桥压温补！")));
     ui->comboBox_chuanganqishezhi_wenbufangshi->setCurrentIndex(sensorcfg::kInternalSensor);
 }
 

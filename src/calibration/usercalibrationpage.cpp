@@ -21,17 +21,19 @@ UserCalibrationPage::UserCalibrationPage(PageHost &host, QWidget *parent)
     QTableWidget *table = ui->tableWidget_yonghujiaozhun;
     table->setRowCount(4);
     table->setColumnCount(3);
-    calcells::fixedText(table, 0, 1, windowTr("第一点"));
-    calcells::fixedText(table, 0, 2, windowTr("第二点"));
-    calcells::fixedText(table, 1, 0, windowTr("标准值"));
-    calcells::fixedText(table, 2, 0, windowTr("采集值"));
+    calcells::fixedText(table, 0, 1, windowTr(QT_TRANSLATE_NOOP("MainWindow", "第一点")));
+    calcells::fixedText(table, 0, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "第二点")));
+    calcells::fixedText(table, 1, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "标准值")));
+    calcells::fixedText(table, 2, 0, windowTr(QT_TRANSLATE_NOOP("MainWindow", "采集值")));
     for (int i = 0; i < 2; ++i) {
         m_userStdEdits[i] = calcells::realEditor(m_host, table, 1, 1 + i);
         m_userMeasEdits[i] = calcells::realEditor(m_host, table, 2, 1 + i);
     }
-    connect(calcells::button(table, 3, 1, windowTr("↑采集1")), &QPushButton::clicked, this,
+    connect(calcells::button(table, 3, 1, windowTr(QT_TRANSLATE_NOOP("MainWindow", "↑采集1"))),
+            &QPushButton::clicked, this,
             &UserCalibrationPage::pushButton_clicked_yonghujiaozhuncaiji0);
-    connect(calcells::button(table, 3, 2, windowTr("↑采集2")), &QPushButton::clicked, this,
+    connect(calcells::button(table, 3, 2, windowTr(QT_TRANSLATE_NOOP("MainWindow", "↑采集2"))),
+            &QPushButton::clicked, this,
             &UserCalibrationPage::pushButton_clicked_yonghujiaozhuncaiji1);
 }
 
@@ -74,7 +76,8 @@ void UserCalibrationPage::fill()
                   measured.begin());
     }
     ui->label_yonghujiaozhun_unit->setText(
-            windowTr("校准单位：%1").arg(QString::fromUtf8(unit_name_of_code(unit))));
+            windowTr(QT_TRANSLATE_NOOP("MainWindow", "校准单位：%1"))
+                    .arg(QString::fromUtf8(unit_name_of_code(unit))));
     for (int i = 0; i < 2; ++i) {
         m_userStdEdits[i]->setText(QString::asprintf("%f", double(standard[i])));
         m_userMeasEdits[i]->setText(QString::asprintf("%f", double(measured[i])));
@@ -98,7 +101,8 @@ void UserCalibrationPage::on_pushButton_yonghujiaozhun_duqu_clicked()
     if (!m_host.portReady())
         return;
     m_host.startRequest(QStringLiteral("read yonghujiaozhunshuju"),
-                        windowTr("正在读取用户校准数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在读取用户校准数据...")),
+                        WhileBusy::KeepPage);
 }
 
 void UserCalibrationPage::on_pushButton_yonghujiaozhun_xieru_clicked()
@@ -106,5 +110,6 @@ void UserCalibrationPage::on_pushButton_yonghujiaozhun_xieru_clicked()
     if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
         return;
     m_host.startRequest(QStringLiteral("write yonghujiaozhunshuju"),
-                        windowTr("正在写入校准数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入校准数据...")),
+                        WhileBusy::KeepPage);
 }

@@ -167,11 +167,11 @@ void FactoryTestPage::runEnded(const FactoryRun &run)
         return;
     qCWarning(lcFactoryTest) << "test record not written:" << m_record.path()
                              << m_record.errorString();
-    const QString text =
-            windowTr("出厂检测记录写入失败：%1\n%2").arg(m_record.path(), m_record.errorString());
+    const QString text = windowTr(QT_TRANSLATE_NOOP("MainWindow", "出厂检测记录写入失败：%1\n%2"))
+                                 .arg(m_record.path(), m_record.errorString());
     // Shown after the tick or page change that ended the run, never inside it.
     QTimer::singleShot(0, this, [this, text] {
-        m_host.showStatus(windowTr("出厂检测记录写入失败"));
+        m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "出厂检测记录写入失败")));
         m_host.warn(text);
     });
 }

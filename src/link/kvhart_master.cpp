@@ -38,6 +38,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
 
     const QByteArray wire = prepareRequest(command, data, length);
     for (int attempt = 0;;) {
+        if (LinkCaptureSink *sink = m_capture.load())
+            sink->attemptStarted(command, attempt);
         emit SendData(wire);
         startAttempt();
         if (m_aborted.load())
@@ -56,6 +58,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         ++attempt;
         qCDebug(lcLink, "%s",
                 qPrintable(QStringLiteral("retry count:%1  cmd:%2").arg(attempt).arg(command)));
+        if (LinkCaptureSink *sink = m_capture.load(); sink && !answered)
+            sink->attemptTimedOut(command, attempt, attempt < retryCount);
         if (attempt >= retryCount)
             return busy ? 0 : 1;
     }
@@ -142,6 +146,8 @@ void kvhart_master::receiveByte(std::uint8_t byte)
     }
 
     if (rxCount > hart::kFrameAreaSize - 1) {
+        if (LinkCaptureSink *sink = m_capture.load())
+            sink->frameReceived(rxAssembly, rxCount, RxVerdict::Overlong);
         rxCount = 0;
         return;
     }
@@ -164,14 +170,17 @@ void kvhart_master::receiveByte(std::uint8_t byte)
     rxCount = 0;
     // Judged where it was assembled: a rejected frame must never reach rxFrame, which
     // may still hold the accepted answer the worker has not taken yet.
-    if (!isAcceptable(length))
+    const RxVerdict verdict = judge(length);
+    if (LinkCaptureSink *sink = m_capture.load())
+        sink->frameReceived(rxAssembly, length, verdict);
+    if (verdict != RxVerdict::Accepted)
         return;
     std::memcpy(rxFrame, rxAssembly, length);
     rxFrameLength = length;
     m_semaphore.release();
 }
 
-bool kvhart_master::isAcceptable(std::uint8_t length) const
+RxVerdict kvhart_master::judge(std::uint8_t length) const
 {
     const std::uint8_t *frame = rxAssembly;
     const std::uint8_t sum = length > 1 ? xorChecksum(frame, length - 1u) : 0;
@@ -179,11 +188,11 @@ bool kvhart_master::isAcceptable(std::uint8_t length) const
         qCDebug(lcLink, "checkXor error");
         for (std::uint8_t i = 0; i < length; ++i)
             qCDebug(lcLink, "%s", qPrintable(QString::asprintf("0x%02X", frame[i])));
-        return false;
+        return RxVerdict::BadChecksum;
     }
     if ((frame[0] & 7) != 6) {
         qCDebug(lcLink, "byte0 error");
-        return false;
+        return RxVerdict::BadDelimiter;
     }
     const bool isLong = frame[0] & 0x80;
     const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
@@ -191,13 +200,12 @@ bool kvhart_master::isAcceptable(std::uint8_t length) const
     // data bytes would wrap.
     if (frame[header - 1] < 2) {
         qCDebug(lcLink, "byte count error");
-        return false;
+        return RxVerdict::TooShort;
     }
-    if (isLong) {
-        for (int i = 1; i <= 6; ++i)
-            if (frame[i] == txFrame[i])
-                return true;
-        return false;
-    }
-    return frame[1] == txFrame[1] || frame[2] == txFrame[2];
+    const int last = isLong ? 6 : 2;
+    for (int i = 1; i <= last; ++i)
+        if (frame[i] == txFrame[i])
+            return RxVerdict::Accepted;
+    // Bit 7 of the first address byte names the master the answer is for.
+    return ((frame[1] ^ txFrame[1]) & 0x80) ? RxVerdict::WrongMaster : RxVerdict::OtherAddress;
 }

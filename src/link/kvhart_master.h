@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hartcodec.h"
+#include "linkcapture.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -114,6 +115,11 @@ public:
         pollingAddress = address;
     }
 
+    // The traffic recorder told of every attempt and frame; null = none. May be swapped
+    // at any time; the sink must outlive the link.
+    void setCapture(LinkCaptureSink *sink) { m_capture.store(sink); }
+    LinkCaptureSink *capture() const { return m_capture.load(); }
+
     // Accepted frames not yet taken by a transaction (diagnostics and tests).
     int pendingFrames() const { return m_semaphore.available(); }
 
@@ -224,9 +230,10 @@ signals:
     void SendData(const QByteArray &data);
 
 private:
-    bool isAcceptable(std::uint8_t length) const;
+    RxVerdict judge(std::uint8_t length) const;
 
     FrameSemaphore m_semaphore;
     mutable std::mutex m_rxLock;
     std::atomic<bool> m_aborted{false};
+    std::atomic<LinkCaptureSink *> m_capture{nullptr};
 };

@@ -49,6 +49,7 @@ bool SerialLink::open(const QString &portName)
     m_portName = portName;
     m_port.setPortName(portName);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lastOpenError = m_port.error();
         m_port.close();
         return false;
     }
@@ -59,6 +60,7 @@ bool SerialLink::open(const QString &portName)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_rtsFailureReported = false;
     m_txBytes = m_rxBytes = 0;
+    m_lastOpenError = QSerialPort::NoError;
     return true;
 }
 
@@ -106,6 +108,10 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
     m_rtsFd.store(int(m_port.handle()));
     m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
     m_rtsTimer.start(period);
+    // Recorded once the release is timed, so capturing cannot stretch the RTS window.
+    if (LinkCaptureSink *sink = m_master->capture())
+        sink->requestWritten(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                             std::size_t(data.size()));
 }
 
 void SerialLink::hartRTSTimerTimerout()

@@ -23,6 +23,8 @@ public:
 
     // Closes whatever is open, opens portName read-write and applies 1200 8-O-1.
     bool open(const QString &portName);
+    // Why the last open failed (NoError after a successful one).
+    QSerialPort::SerialPortError lastOpenError() const { return m_lastOpenError; }
     void close();
     bool isOpen() const;
     QString portName() const { return m_portName; }
@@ -61,6 +63,7 @@ private:
     QSerialPort m_port;
     MMTimer m_rtsTimer;
     QString m_portName;
+    QSerialPort::SerialPortError m_lastOpenError = QSerialPort::NoError;
     bool m_rtsFailureReported = false;
     qint64 m_txBytes = 0;
     qint64 m_rxBytes = 0;

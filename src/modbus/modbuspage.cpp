@@ -47,7 +47,9 @@ void ModbusPage::buildRows()
     QTableWidget *table = ui->tableWidget_customreg;
     table->setRowCount(modbusfmt::kRows + 1);
     table->setColumnCount(3);
-    const char *titles[3] = {"参数名", "地址", "自定义数据"};
+    const char *titles[3] = {QT_TRANSLATE_NOOP("MainWindow", "参数名"),
+                             QT_TRANSLATE_NOOP("MainWindow", "地址"),
+                             QT_TRANSLATE_NOOP("MainWindow", "自定义数据")};
     for (int column = 0; column < 3; ++column)
         table->setItem(0, column, new QTableWidgetItem(windowTr(titles[column])));
 
@@ -127,7 +129,8 @@ void ModbusPage::on_pushButton_duqucustomreg_clicked()
     if (!m_host.portReady())
         return;
     m_host.startRequest(QStringLiteral("read modbus custom reg"),
-                        windowTr("正在读取modbus组态数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在读取modbus组态数据...")),
+                        WhileBusy::KeepPage);
 }
 
 void ModbusPage::on_pushButton_xierucustomreg_clicked()
@@ -136,5 +139,6 @@ void ModbusPage::on_pushButton_xierucustomreg_clicked()
         return;
     collect(modbusfmt::ByteOrderFlags::Take);
     m_host.startRequest(QStringLiteral("write modbus custom reg"),
-                        windowTr("正在写入modbus组态数据..."), WhileBusy::KeepPage);
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入modbus组态数据...")),
+                        WhileBusy::KeepPage);
 }

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <iterator>
+
 namespace {
 
 struct Text
@@ -56,4 +58,24 @@ QStringList DeviceStatusReporter::report(std::uint8_t responseCode, std::uint8_t
     }
     m_previous = deviceStatus & ~kEveryTime;
     return texts;
+}
+
+namespace {
+QString meaning(const Text *begin, const Text *end, std::uint8_t key)
+{
+    for (const Text *t = begin; t != end; ++t)
+        if (t->key == key)
+            return translated(t->text).section(QLatin1Char(':'), 1);
+    return QString();
+}
+} // namespace
+
+QString responseCodeMeaning(std::uint8_t responseCode)
+{
+    return meaning(std::begin(kResponseCodes), std::end(kResponseCodes), responseCode);
+}
+
+QString deviceStatusMeaning(std::uint8_t bitMask)
+{
+    return meaning(std::begin(kStatusBits), std::end(kStatusBits), bitMask);
 }

@@ -212,6 +212,8 @@ int main(int argc, char *argv[])
             {QStringLiteral("noise"),
              QStringLiteral(
                      "Fault: send a few random non-0xFF bytes before and after each answer.")},
+            {QStringLiteral("foreign-frames"),
+             QStringLiteral("Fault: send another device's answer ahead of each answer.")},
             {QStringLiteral("log"),
              QStringLiteral("Write one hex line per request and per answer to <file>, or to stderr "
                             "with -."),
@@ -269,6 +271,7 @@ int main(int argc, char *argv[])
     faults.delayMs = numberOption<int>(parser, QStringLiteral("delay-ms"), intMax, 0);
     faults.wrongAddress = parser.isSet(QStringLiteral("wrong-address"));
     faults.noise = parser.isSet(QStringLiteral("noise"));
+    faults.foreignFrames = parser.isSet(QStringLiteral("foreign-frames"));
     for (const QString &item : parser.values(QStringLiteral("response-code"))) {
         const QStringList parts = item.split(QLatin1Char('='));
         quint64 command = 0;

@@ -23,6 +23,9 @@ struct SimFaults
     bool wrongAddress = false;            // answer with altered polling and unique address bytes
     QMap<quint8, quint8> responseCodeFor; // command -> code; the command is not executed
     bool noise = false;                   // random non-0xFF bytes around every answer
+    // Ahead of every answer, another device's answer (other address and command); every
+    // second one is for the other master.
+    bool foreignFrames = false;
     // The first N answers carry this first status byte and no data, the command not executed:
     // 32 for busy, or bit 7 set for a communication-error summary (0x88: checksum error).
     int transientAnswers = 0;

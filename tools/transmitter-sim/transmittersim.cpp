@@ -310,6 +310,23 @@ QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const Devic
     };
     if (f.noise)
         noise();
+    if (f.foreignFrames) {
+        const bool otherMaster = m_answersSinceFaults % 2 == 0;
+        out.append(5, char(0xFF));
+        const int start = out.size();
+        out.append(char(request.longFrame ? 0x86 : 0x06));
+        const int addressLength = request.longFrame ? 5 : 1;
+        for (int i = 0; i < addressLength; ++i) {
+            const std::uint8_t a = request.address[std::size_t(i)];
+            out.append(char(i == 0 ? (a ^ (otherMaster ? 0xBF : 0x3F)) : ~a));
+        }
+        out.append(char(request.command + 1));
+        out.append(char(2));
+        out.append('\0');
+        out.append('\0');
+        out.append(char(xorChecksum(reinterpret_cast<const std::uint8_t *>(out.constData()) + start,
+                                    std::size_t(out.size() - start))));
+    }
 
     out.append(std::min<int>(m_config.responsePreambles, kMaxResponsePreambles), char(0xFF));
     const int frameStart = out.size();

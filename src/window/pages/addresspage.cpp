@@ -38,6 +38,7 @@ void AddressPage::on_pushButton_set_addr_clicked()
         QMutexLocker lock(&m_host.dataLock());
         deviceData.newPollingAddress = std::uint8_t(address);
     }
-    m_host.startRequest(QStringLiteral("write addr info"), windowTr("正在写入地址信息..."),
+    m_host.startRequest(QStringLiteral("write addr info"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入地址信息...")),
                         WhileBusy::KeepPage);
 }

@@ -42,6 +42,7 @@ void DisplayPage::on_pushButton_send_xianshishezhi_clicked()
     if (!m_host.portReady())
         return;
     collect();
-    m_host.startRequest(QStringLiteral("write xianshishezhi"), windowTr("正在写入显示设置..."),
+    m_host.startRequest(QStringLiteral("write xianshishezhi"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入显示设置...")),
                         WhileBusy::KeepPage);
 }

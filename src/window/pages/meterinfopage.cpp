@@ -50,6 +50,7 @@ void MeterInfoPage::on_pushButton_xieruyibiaoxinxi_clicked()
     if (!m_host.portReady())
         return;
     collect();
-    m_host.startRequest(QStringLiteral("write meter info"), windowTr("正在写入仪表信息..."),
+    m_host.startRequest(QStringLiteral("write meter info"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入仪表信息...")),
                         WhileBusy::KeepPage);
 }

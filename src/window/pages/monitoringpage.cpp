@@ -82,13 +82,13 @@ void MonitoringPage::setUpPlot()
 
     QCPGraph *pv = p->addGraph(p->xAxis, p->yAxis);
     pv->setPen(QPen(kPvColour));
-    pv->setName(windowTr("主变量"));
+    pv->setName(windowTr(QT_TRANSLATE_NOOP("MainWindow", "主变量")));
 
     p->yAxis2->setVisible(true);
     colourAxis(p->yAxis2, kCurrentColour);
     QCPGraph *current = p->addGraph(p->xAxis, p->yAxis2);
     current->setPen(QPen(kCurrentColour));
-    current->setName(windowTr("电流值"));
+    current->setName(windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流值")));
 }
 
 void MonitoringPage::onMonitoringHeader()
@@ -168,8 +168,8 @@ bool MonitoringPage::exportTrend(const QString &path)
     QString error;
     if (saveTrendCsv(path, header, m_buffer, error))
         return true;
-    m_host.showStatus(windowTr("导出趋势数据失败"));
-    m_host.warn(windowTr("导出趋势数据失败：%1！").arg(error));
+    m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "导出趋势数据失败")));
+    m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "导出趋势数据失败：%1！")).arg(error));
     return false;
 }
 
@@ -182,7 +182,7 @@ bool MonitoringPage::savePlotImage(const QString &path)
     encoded.open(QIODevice::WriteOnly);
     QString error;
     if (!ui->widget_realtimeplot->toPixmap().save(&encoded, "PNG")) {
-        error = windowTr("图片编码失败");
+        error = windowTr(QT_TRANSLATE_NOOP("MainWindow", "图片编码失败"));
     } else {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(png) == png.size()
@@ -193,27 +193,27 @@ bool MonitoringPage::savePlotImage(const QString &path)
         }
         error = file.errorString();
     }
-    m_host.showStatus(windowTr("保存曲线图片失败"));
-    m_host.warn(windowTr("保存曲线图片失败：%1！").arg(error));
+    m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "保存曲线图片失败")));
+    m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "保存曲线图片失败：%1！")).arg(error));
     return false;
 }
 
 void MonitoringPage::showPlotMenu(const QPoint &pos)
 {
     QMenu menu(this);
-    QAction *csv = menu.addAction(windowTr("导出趋势数据…"));
-    QAction *png = menu.addAction(windowTr("保存曲线图片…"));
+    QAction *csv = menu.addAction(windowTr(QT_TRANSLATE_NOOP("MainWindow", "导出趋势数据…")));
+    QAction *png = menu.addAction(windowTr(QT_TRANSLATE_NOOP("MainWindow", "保存曲线图片…")));
     QAction *chosen = menu.exec(ui->widget_realtimeplot->mapToGlobal(pos));
     if (chosen == csv) {
-        const QString path = QFileDialog::getSaveFileName(this, windowTr("导出趋势数据…"),
-                                                          QStringLiteral("trend.csv"),
-                                                          QStringLiteral("CSV (*.csv)"));
+        const QString path = QFileDialog::getSaveFileName(
+                this, windowTr(QT_TRANSLATE_NOOP("MainWindow", "导出趋势数据…")),
+                QStringLiteral("trend.csv"), QStringLiteral("CSV (*.csv)"));
         if (!path.isEmpty())
             exportTrend(path);
     } else if (chosen == png) {
-        const QString path = QFileDialog::getSaveFileName(this, windowTr("保存曲线图片…"),
-                                                          QStringLiteral("trend.png"),
-                                                          QStringLiteral("PNG (*.png)"));
+        const QString path = QFileDialog::getSaveFileName(
+                this, windowTr(QT_TRANSLATE_NOOP("MainWindow", "保存曲线图片…")),
+                QStringLiteral("trend.png"), QStringLiteral("PNG (*.png)"));
         if (!path.isEmpty())
             savePlotImage(path);
     }

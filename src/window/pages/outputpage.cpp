@@ -35,6 +35,7 @@ void OutputPage::on_pushButton_send_shuchushezhi_clicked()
     if (!m_host.portReady())
         return;
     collect();
-    m_host.startRequest(QStringLiteral("write shuchushezhi"), windowTr("正在写入输出设置数据..."),
+    m_host.startRequest(QStringLiteral("write shuchushezhi"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入输出设置数据...")),
                         WhileBusy::KeepPage);
 }

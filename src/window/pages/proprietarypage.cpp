@@ -56,6 +56,7 @@ void ProprietaryPage::on_pushButton_zhuanyoushezhi_fasong_clicked()
     if (!m_host.portReady())
         return;
     collect();
-    m_host.startRequest(QStringLiteral("write zhuanyoushezhi"), windowTr("正在写入专有设置数据..."),
+    m_host.startRequest(QStringLiteral("write zhuanyoushezhi"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入专有设置数据...")),
                         WhileBusy::KeepPage);
 }

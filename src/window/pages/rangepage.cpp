@@ -46,6 +46,7 @@ void RangePage::on_pushButton_set_range_clicked()
         QMutexLocker lock(&m_host.dataLock());
         pagefmt::collectRange(deviceData, unitIndex, upper, lower);
     }
-    m_host.startRequest(QStringLiteral("write range info"), windowTr("正在写入量程信息..."),
+    m_host.startRequest(QStringLiteral("write range info"),
+                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在写入量程信息...")),
                         WhileBusy::KeepPage);
 }

@@ -25,13 +25,15 @@ void RerangePage::fill()
 void RerangePage::on_pushButton_lingdianqianyi_clicked()
 {
     if (m_host.portReady())
-        m_host.startRequest(QStringLiteral("lingdianqianyi"), windowTr("正在零点迁移..."),
+        m_host.startRequest(QStringLiteral("lingdianqianyi"),
+                            windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在零点迁移...")),
                             WhileBusy::KeepPage);
 }
 
 void RerangePage::on_pushButton_liangchengqianyi_clicked()
 {
     if (m_host.portReady())
-        m_host.startRequest(QStringLiteral("liangchengqianyi"), windowTr("正在量程迁移..."),
+        m_host.startRequest(QStringLiteral("liangchengqianyi"),
+                            windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在量程迁移...")),
                             WhileBusy::KeepPage);
 }

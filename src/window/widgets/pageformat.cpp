@@ -18,7 +18,7 @@ namespace pagefmt {
 
 namespace {
 // The page texts belong to the window's translation context.
-QString tr(const char *text)
+QString shown(const char *text)
 {
     return QCoreApplication::translate("MainWindow", text);
 }
@@ -52,7 +52,7 @@ QString hexByte(std::uint8_t value)
 QString manufacturerText(std::uint8_t id)
 {
     if (id == makerManufacturerId || id == makerManufacturerIdAlt)
-        return tr("VQM");
+        return shown(QT_TRANSLATE_NOOP("MainWindow", "VQM"));
     return hexByte(id);
 }
 
@@ -63,7 +63,8 @@ QString unitText(std::uint8_t code)
 
 QString transferText(std::uint8_t code)
 {
-    return code == 1 ? tr("开方") : tr("线性");
+    return code == 1 ? shown(QT_TRANSLATE_NOOP("MainWindow", "开方"))
+                     : shown(QT_TRANSLATE_NOOP("MainWindow", "线性"));
 }
 
 std::uint32_t get24(const std::uint8_t *bytes)
@@ -184,8 +185,10 @@ MoreInfo moreInfo(const DeviceData &d)
     m.deviceRevision = QString::number(d.deviceRevision);
     m.hardwareRevision = QString::number(d.hardwareRevision);
     m.softwareRevision = QString::number(d.softwareRevision);
-    m.alarmSelection = d.alarmSelection != 0 ? tr("输出最小电流") : tr("输出最大电流");
-    m.writeProtect = d.writeProtect != 0 ? tr("已写保护") : tr("未写保护");
+    m.alarmSelection = d.alarmSelection != 0 ? shown(QT_TRANSLATE_NOOP("MainWindow", "输出最小电流"))
+                                             : shown(QT_TRANSLATE_NOOP("MainWindow", "输出最大电流"));
+    m.writeProtect = d.writeProtect != 0 ? shown(QT_TRANSLATE_NOOP("MainWindow", "已写保护"))
+                                         : shown(QT_TRANSLATE_NOOP("MainWindow", "未写保护"));
     return m;
 }
 

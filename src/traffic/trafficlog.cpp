@@ -1,0 +1,3 @@
+#include "trafficlog.h"
+
+Q_LOGGING_CATEGORY(lcTraffic, "hart.traffic")

@@ -1,0 +1,2271 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AddressPage</name>
+    <message>
+        <source>地址设置</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>  短地址：</source>
+        <translation>  Short address:</translation>
+    </message>
+    <message>
+        <source>  长地址：</source>
+        <translation>  Long address:</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>CurrentTrimPage</name>
+    <message>
+        <source>电流校准</source>
+        <translation>Current trim</translation>
+    </message>
+    <message>
+        <source>理论输出：</source>
+        <translation>Nominal output:</translation>
+    </message>
+    <message>
+        <source>4mA</source>
+        <translation>4mA</translation>
+    </message>
+    <message>
+        <source>20mA</source>
+        <translation>20mA</translation>
+    </message>
+    <message>
+        <source>实际输出：</source>
+        <translation>Measured output:</translation>
+    </message>
+    <message>
+        <source>mA</source>
+        <translation>mA</translation>
+    </message>
+    <message>
+        <source>进入校准</source>
+        <translation>Enter trim</translation>
+    </message>
+    <message>
+        <source>发送校准</source>
+        <translation>Send trim</translation>
+    </message>
+    <message>
+        <source>退出校准</source>
+        <translation>Exit trim</translation>
+    </message>
+    <message>
+        <source>电流测试</source>
+        <translation>Current test</translation>
+    </message>
+    <message>
+        <source>测试电流：</source>
+        <translation>Test current:</translation>
+    </message>
+    <message>
+        <source>进入测试</source>
+        <translation>Enter test</translation>
+    </message>
+    <message>
+        <source>发送测试</source>
+        <translation>Send test</translation>
+    </message>
+    <message>
+        <source>退出测试</source>
+        <translation>Exit test</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_Current_cal</name>
+    <message>
+        <source>background: rgb(0, 150, 255);</source>
+        <translation>background: rgb(0, 150, 255);</translation>
+    </message>
+    <message>
+        <source>color: white;</source>
+        <translation>color: white;</translation>
+    </message>
+    <message>
+        <source>电流校准</source>
+        <translation>Current trim</translation>
+    </message>
+    <message>
+        <source>×</source>
+        <translation>×</translation>
+    </message>
+    <message>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <source>请输入当前电流值：</source>
+        <translation>Enter the measured current:</translation>
+    </message>
+    <message>
+        <source>mA</source>
+        <translation>mA</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_Warning</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>background: rgb(0, 150, 255);</source>
+        <translation>background: rgb(0, 150, 255);</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>color: rgb(255, 255, 255);</source>
+        <translation>color: rgb(255, 255, 255);</translation>
+    </message>
+    <message>
+        <source>×</source>
+        <translation>×</translation>
+    </message>
+    <message>
+        <source>image: url(:/icon/warning.png);</source>
+        <translation>image: url(:/icon/warning.png);</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_ask</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>×</source>
+        <translation>×</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>DisplayPage</name>
+    <message>
+        <source>显示设置</source>
+        <translation>Display</translation>
+    </message>
+    <message>
+        <source>显示变量一：</source>
+        <translation>Variable 1:</translation>
+    </message>
+    <message>
+        <source>PV</source>
+        <translation>PV</translation>
+    </message>
+    <message>
+        <source>SV</source>
+        <translation>SV</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>显示变量二：</source>
+        <translation>Variable 2:</translation>
+    </message>
+    <message>
+        <source>PV小数位数：</source>
+        <translation>PV decimals:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>SV小数位数：</source>
+        <translation>SV decimals:</translation>
+    </message>
+    <message>
+        <source>语      言：</source>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>对  比  度：</source>
+        <translation>Contrast:</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>6</source>
+        <translation>6</translation>
+    </message>
+    <message>
+        <source>7</source>
+        <translation>7</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>9</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>11</source>
+        <translation>11</translation>
+    </message>
+    <message>
+        <source>12</source>
+        <translation>12</translation>
+    </message>
+    <message>
+        <source>13</source>
+        <translation>13</translation>
+    </message>
+    <message>
+        <source>14</source>
+        <translation>14</translation>
+    </message>
+    <message>
+        <source>15</source>
+        <translation>15</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>FactoryTestPage</name>
+    <message>
+        <source>出厂检测</source>
+        <translation>Factory test</translation>
+    </message>
+    <message>
+        <source>开始检测</source>
+        <translation>Start test</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>LinearizationPage</name>
+    <message>
+        <source>单      位：</source>
+        <translation>Unit:</translation>
+    </message>
+    <message>
+        <source>自定义单位：</source>
+        <translation>Custom unit:</translation>
+    </message>
+    <message>
+        <source>校 准 单 位：</source>
+        <translation>Cal. unit:</translation>
+    </message>
+    <message>
+        <source>小数位数：</source>
+        <translation>Decimals:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>量程上限：</source>
+        <translation>Upper range:</translation>
+    </message>
+    <message>
+        <source>量程下限：</source>
+        <translation>Lower range:</translation>
+    </message>
+    <message>
+        <source>校准点数：</source>
+        <translation>Cal. points:</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>温 补 点 数 ：</source>
+        <translation>Temp. points:</translation>
+    </message>
+    <message>
+        <source>6</source>
+        <translation>6</translation>
+    </message>
+    <message>
+        <source>7</source>
+        <translation>7</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>9</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>主变量值：</source>
+        <translation>PV:</translation>
+    </message>
+    <message>
+        <source>主变量电流：</source>
+        <translation>PV current:</translation>
+    </message>
+    <message>
+        <source>板卡温度：</source>
+        <translation>Board temp.:</translation>
+    </message>
+    <message>
+        <source>传感器信号值：</source>
+        <translation>Sensor signal:</translation>
+    </message>
+    <message>
+        <source>温补信号值 ：</source>
+        <translation>Temp. signal:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>全部写入</source>
+        <translation>Write all</translation>
+    </message>
+    <message>
+        <source>工厂保存</source>
+        <translation>Factory save</translation>
+    </message>
+    <message>
+        <source>进入单温补点测试模式</source>
+        <translation>Test one temp. point</translation>
+    </message>
+    <message>
+        <source>按量程均分</source>
+        <translation>Even spread</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>HART智能变送器组态软件用户版V0.8</source>
+        <translation>HART Smart Transmitter Configurator, User Edition V0.8</translation>
+    </message>
+    <message>
+        <source>数据备份菜单</source>
+        <translation>Backup menu</translation>
+    </message>
+    <message>
+        <source>2022-05-26</source>
+        <translation>2022-05-26</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>_</source>
+        <translation>_</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Maximize</translation>
+    </message>
+    <message>
+        <source>□</source>
+        <translation>□</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>×</source>
+        <translation>×</translation>
+    </message>
+    <message>
+        <source>←清除</source>
+        <translation>←Clear</translation>
+    </message>
+    <message>
+        <source>查找端口</source>
+        <translation>Find ports</translation>
+    </message>
+    <message>
+        <source>打开端口</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>查询仪表</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>HART智能变送器组态软件工厂版V0.8</source>
+        <translation>HART Smart Transmitter Configurator, Factory Edition V0.8</translation>
+    </message>
+    <message>
+        <source>请选择端口号</source>
+        <translation>Choose a port</translation>
+    </message>
+    <message>
+        <source>请选择端口号！</source>
+        <translation>Please choose a port!</translation>
+    </message>
+    <message>
+        <source>端口打开失败</source>
+        <translation>Port failed to open</translation>
+    </message>
+    <message>
+        <source>当前连接：%1</source>
+        <translation>Connected: %1</translation>
+    </message>
+    <message>
+        <source>关闭端口</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先打开端口！</source>
+        <translation>Please open the port first!</translation>
+    </message>
+    <message>
+        <source>正在查询仪表...</source>
+        <translation>Looking for the device...</translation>
+    </message>
+    <message>
+        <source>查询仪表%1...</source>
+        <translation>Looking for device %1...</translation>
+    </message>
+    <message>
+        <source>查询到仪表</source>
+        <translation>Device found</translation>
+    </message>
+    <message>
+        <source>正在写入数据...</source>
+        <translation>Writing data...</translation>
+    </message>
+    <message>
+        <source>查询仪表失败</source>
+        <translation>No device found</translation>
+    </message>
+    <message>
+        <source>询问</source>
+        <translation>Question</translation>
+    </message>
+    <message>
+        <source>查询地址0失败，是否查询地址1~15?</source>
+        <translation>No device at address 0. Search addresses 1-15?</translation>
+    </message>
+    <message>
+        <source>正在读取变送器信息...</source>
+        <translation>Reading transmitter info...</translation>
+    </message>
+    <message>
+        <source>正在读取仪表信息...</source>
+        <translation>Reading device info...</translation>
+    </message>
+    <message>
+        <source>正在读取更多信息...</source>
+        <translation>Reading more info...</translation>
+    </message>
+    <message>
+        <source>正在读取量程信息...</source>
+        <translation>Reading range...</translation>
+    </message>
+    <message>
+        <source>正在读取输出设置...</source>
+        <translation>Reading output settings...</translation>
+    </message>
+    <message>
+        <source>正在读取显示设置...</source>
+        <translation>Reading display settings...</translation>
+    </message>
+    <message>
+        <source>正在读取专有设置数据...</source>
+        <translation>Reading special settings...</translation>
+    </message>
+    <message>
+        <source>正在读取用户校准数据...</source>
+        <translation>Reading user calibration...</translation>
+    </message>
+    <message>
+        <source>正在读取传感器配置数据...</source>
+        <translation>Reading sensor configuration...</translation>
+    </message>
+    <message>
+        <source>端口打开失败，请检查端口号是否正确或端口是否占用！</source>
+        <translation>The port failed to open: check the port name, or whether another program is using it!</translation>
+    </message>
+    <message>
+        <source>无权访问该端口：请将用户加入 %1 组，然后重新登录。</source>
+        <translation>No permission to use this port: add your user to the %1 group, then log in again.</translation>
+    </message>
+    <message>
+        <source>查询仪表1-15失败！</source>
+        <translation>No device at addresses 1-15!</translation>
+    </message>
+    <message>
+        <source>读取变送器信息成功</source>
+        <translation>Transmitter info read</translation>
+    </message>
+    <message>
+        <source>读取变送器信息失败</source>
+        <translation>Transmitter info not read</translation>
+    </message>
+    <message>
+        <source>读取变送器信息失败！</source>
+        <translation>Reading the transmitter info failed!</translation>
+    </message>
+    <message>
+        <source>读取仪表信息成功</source>
+        <translation>Device info read</translation>
+    </message>
+    <message>
+        <source>读取仪表信息失败</source>
+        <translation>Device info not read</translation>
+    </message>
+    <message>
+        <source>读取仪表信息失败！</source>
+        <translation>Reading the device info failed!</translation>
+    </message>
+    <message>
+        <source>写入仪表信息成功</source>
+        <translation>Device info written</translation>
+    </message>
+    <message>
+        <source>写入仪表信息失败</source>
+        <translation>Device info not written</translation>
+    </message>
+    <message>
+        <source>写入仪表信息失败！</source>
+        <translation>Writing the device info failed!</translation>
+    </message>
+    <message>
+        <source>读取更多信息成功</source>
+        <translation>More info read</translation>
+    </message>
+    <message>
+        <source>读取更多信息失败</source>
+        <translation>More info not read</translation>
+    </message>
+    <message>
+        <source>读取更多信息失败！</source>
+        <translation>Reading more info failed!</translation>
+    </message>
+    <message>
+        <source>写入地址信息成功</source>
+        <translation>Address written</translation>
+    </message>
+    <message>
+        <source>写入地址信息失败</source>
+        <translation>Address not written</translation>
+    </message>
+    <message>
+        <source>写入地址信息失败！</source>
+        <translation>Writing the address failed!</translation>
+    </message>
+    <message>
+        <source>读取量程信息成功</source>
+        <translation>Range read</translation>
+    </message>
+    <message>
+        <source>读取量程信息失败</source>
+        <translation>Range not read</translation>
+    </message>
+    <message>
+        <source>读取量程信息失败！</source>
+        <translation>Reading the range failed!</translation>
+    </message>
+    <message>
+        <source>写入量程信息成功</source>
+        <translation>Range written</translation>
+    </message>
+    <message>
+        <source>写入量程信息失败</source>
+        <translation>Range not written</translation>
+    </message>
+    <message>
+        <source>写入量程信息失败！</source>
+        <translation>Writing the range failed!</translation>
+    </message>
+    <message>
+        <source>零点迁移成功</source>
+        <translation>Zero reranged</translation>
+    </message>
+    <message>
+        <source>零点迁移失败</source>
+        <translation>Zero rerange failed</translation>
+    </message>
+    <message>
+        <source>零点迁移失败！</source>
+        <translation>The zero rerange failed!</translation>
+    </message>
+    <message>
+        <source>量程迁移成功</source>
+        <translation>Span reranged</translation>
+    </message>
+    <message>
+        <source>量程迁移失败</source>
+        <translation>Span rerange failed</translation>
+    </message>
+    <message>
+        <source>量程迁移失败！</source>
+        <translation>The span rerange failed!</translation>
+    </message>
+    <message>
+        <source>读取输出设置成功</source>
+        <translation>Output settings read</translation>
+    </message>
+    <message>
+        <source>读取输出设置失败</source>
+        <translation>Output settings not read</translation>
+    </message>
+    <message>
+        <source>读取输出设置失败！</source>
+        <translation>Reading the output settings failed!</translation>
+    </message>
+    <message>
+        <source>写入输出设置数据成功</source>
+        <translation>Output settings written</translation>
+    </message>
+    <message>
+        <source>写入输出设置数据失败</source>
+        <translation>Output settings not written</translation>
+    </message>
+    <message>
+        <source>写入输出设置数据失败！</source>
+        <translation>Writing the output settings failed!</translation>
+    </message>
+    <message>
+        <source>读取显示设置成功</source>
+        <translation>Display settings read</translation>
+    </message>
+    <message>
+        <source>读取显示设置失败</source>
+        <translation>Display settings not read</translation>
+    </message>
+    <message>
+        <source>读取显示设置失败！</source>
+        <translation>Reading the display settings failed!</translation>
+    </message>
+    <message>
+        <source>写入显示设置成功</source>
+        <translation>Display settings written</translation>
+    </message>
+    <message>
+        <source>写入显示设置失败</source>
+        <translation>Display settings not written</translation>
+    </message>
+    <message>
+        <source>写入显示设置失败！</source>
+        <translation>Writing the display settings failed!</translation>
+    </message>
+    <message>
+        <source>读取专有设置数据成功</source>
+        <translation>Special settings read</translation>
+    </message>
+    <message>
+        <source>读取专有设置数据失败</source>
+        <translation>Special settings not read</translation>
+    </message>
+    <message>
+        <source>读取专有设置数据失败！</source>
+        <translation>Reading the special settings failed!</translation>
+    </message>
+    <message>
+        <source>写入专有设置数据成功</source>
+        <translation>Special settings written</translation>
+    </message>
+    <message>
+        <source>写入专有设置数据失败</source>
+        <translation>Special settings not written</translation>
+    </message>
+    <message>
+        <source>写入专有设置数据失败！</source>
+        <translation>Writing the special settings failed!</translation>
+    </message>
+    <message>
+        <source>清零成功</source>
+        <translation>PV zeroed</translation>
+    </message>
+    <message>
+        <source>清零失败</source>
+        <translation>Zeroing failed</translation>
+    </message>
+    <message>
+        <source>清零失败！</source>
+        <translation>Zeroing the PV failed!</translation>
+    </message>
+    <message>
+        <source>取消清零成功</source>
+        <translation>Zero cancelled</translation>
+    </message>
+    <message>
+        <source>取消清零失败</source>
+        <translation>Cancelling zero failed</translation>
+    </message>
+    <message>
+        <source>取消清零失败！</source>
+        <translation>Cancelling the zero failed!</translation>
+    </message>
+    <message>
+        <source>工厂保存成功</source>
+        <translation>Factory settings saved</translation>
+    </message>
+    <message>
+        <source>工厂保存失败</source>
+        <translation>Factory save failed</translation>
+    </message>
+    <message>
+        <source>工厂保存失败！</source>
+        <translation>Saving the factory settings failed!</translation>
+    </message>
+    <message>
+        <source>用户保存成功</source>
+        <translation>User settings saved</translation>
+    </message>
+    <message>
+        <source>用户保存失败</source>
+        <translation>User save failed</translation>
+    </message>
+    <message>
+        <source>用户保存失败！</source>
+        <translation>Saving the user settings failed!</translation>
+    </message>
+    <message>
+        <source>全部写入成功</source>
+        <translation>All written</translation>
+    </message>
+    <message>
+        <source>写入失败</source>
+        <translation>Write failed</translation>
+    </message>
+    <message>
+        <source>写入失败！</source>
+        <translation>Writing failed!</translation>
+    </message>
+    <message>
+        <source>进入电流校准模式</source>
+        <translation>In current trim mode</translation>
+    </message>
+    <message>
+        <source>进入电流校准模式失败</source>
+        <translation>Current trim mode failed</translation>
+    </message>
+    <message>
+        <source>进入电流校准模式失败！</source>
+        <translation>Entering current trim mode failed!</translation>
+    </message>
+    <message>
+        <source>设置电流成功</source>
+        <translation>Current set</translation>
+    </message>
+    <message>
+        <source>设置电流失败</source>
+        <translation>Current not set</translation>
+    </message>
+    <message>
+        <source>设置电流失败！</source>
+        <translation>Setting the current failed!</translation>
+    </message>
+    <message>
+        <source>退出电流校准模式</source>
+        <translation>Left current trim mode</translation>
+    </message>
+    <message>
+        <source>退出电流校准模式失败</source>
+        <translation>Leaving current trim failed</translation>
+    </message>
+    <message>
+        <source>退出电流校准模式失败！</source>
+        <translation>Leaving current trim mode failed!</translation>
+    </message>
+    <message>
+        <source>数据下发成功</source>
+        <translation>Data sent</translation>
+    </message>
+    <message>
+        <source>数据下发失败</source>
+        <translation>Data not sent</translation>
+    </message>
+    <message>
+        <source>数据下发失败！</source>
+        <translation>Sending the data failed!</translation>
+    </message>
+    <message>
+        <source>进入电流测试模式</source>
+        <translation>In current test mode</translation>
+    </message>
+    <message>
+        <source>进入电流测试模式失败</source>
+        <translation>Current test mode failed</translation>
+    </message>
+    <message>
+        <source>进入电流测试模式失败！</source>
+        <translation>Entering current test mode failed!</translation>
+    </message>
+    <message>
+        <source>进入工厂电流校准模式成功</source>
+        <translation>In factory current trim</translation>
+    </message>
+    <message>
+        <source>进入工厂电流校准模式失败</source>
+        <translation>Factory current trim failed</translation>
+    </message>
+    <message>
+        <source>进入工厂电流校准模式失败！</source>
+        <translation>Entering factory current trim failed!</translation>
+    </message>
+    <message>
+        <source>退出工厂电流校准模式成功</source>
+        <translation>Left factory current trim</translation>
+    </message>
+    <message>
+        <source>退出工厂电流校准模式失败</source>
+        <translation>Leaving factory trim failed</translation>
+    </message>
+    <message>
+        <source>退出工厂电流校准模式失败！</source>
+        <translation>Leaving factory current trim failed!</translation>
+    </message>
+    <message>
+        <source>写入工厂电流校准数据成功</source>
+        <translation>Factory current trim written</translation>
+    </message>
+    <message>
+        <source>写入工厂电流校准数据失败</source>
+        <translation>Factory current trim not written</translation>
+    </message>
+    <message>
+        <source>写入工厂电流校准数据失败！</source>
+        <translation>Writing the factory current trim failed!</translation>
+    </message>
+    <message>
+        <source>读取传感器配置数据成功</source>
+        <translation>Sensor configuration read</translation>
+    </message>
+    <message>
+        <source>读取传感器配置数据失败</source>
+        <translation>Sensor configuration not read</translation>
+    </message>
+    <message>
+        <source>读取传感器配置数据失败！</source>
+        <translation>Reading the sensor configuration failed!</translation>
+    </message>
+    <message>
+        <source>写入传感器配置数据成功</source>
+        <translation>Sensor configuration written</translation>
+    </message>
+    <message>
+        <source>写入传感器配置数据失败</source>
+        <translation>Sensor configuration not written</translation>
+    </message>
+    <message>
+        <source>写入传感器配置数据失败！</source>
+        <translation>Writing the sensor configuration failed!</translation>
+    </message>
+    <message>
+        <source>读取校准配置数据成功</source>
+        <translation>Calibration setup read</translation>
+    </message>
+    <message>
+        <source>读取校准配置数据失败</source>
+        <translation>Calibration setup not read</translation>
+    </message>
+    <message>
+        <source>读取校准配置数据失败！</source>
+        <translation>Reading the calibration setup failed!</translation>
+    </message>
+    <message>
+        <source>读取校准数据成功</source>
+        <translation>Calibration read</translation>
+    </message>
+    <message>
+        <source>读取校准数据失败</source>
+        <translation>Calibration not read</translation>
+    </message>
+    <message>
+        <source>读取校准数据失败！</source>
+        <translation>Reading the calibration failed!</translation>
+    </message>
+    <message>
+        <source>写入校准数据成功</source>
+        <translation>Calibration written</translation>
+    </message>
+    <message>
+        <source>写入校准数据失败</source>
+        <translation>Calibration not written</translation>
+    </message>
+    <message>
+        <source>写入校准数据失败！</source>
+        <translation>Writing the calibration failed!</translation>
+    </message>
+    <message>
+        <source>读取用户校准数据成功</source>
+        <translation>User calibration read</translation>
+    </message>
+    <message>
+        <source>读取用户校准数据失败</source>
+        <translation>User calibration not read</translation>
+    </message>
+    <message>
+        <source>读取用户校准数据失败！</source>
+        <translation>Reading the user calibration failed!</translation>
+    </message>
+    <message>
+        <source>写入用户校准数据成功</source>
+        <translation>User calibration written</translation>
+    </message>
+    <message>
+        <source>写入用户校准数据失败</source>
+        <translation>User calibration not written</translation>
+    </message>
+    <message>
+        <source>写入用户校准数据失败！</source>
+        <translation>Writing the user calibration failed!</translation>
+    </message>
+    <message>
+        <source>读取二次非线性修正数据成功</source>
+        <translation>Second correction read</translation>
+    </message>
+    <message>
+        <source>读取二次非线性修正数据失败</source>
+        <translation>Second correction not read</translation>
+    </message>
+    <message>
+        <source>读取二次非线性修正数据失败！</source>
+        <translation>Reading the second correction failed!</translation>
+    </message>
+    <message>
+        <source>写入二次非线性修正数据成功</source>
+        <translation>Second correction written</translation>
+    </message>
+    <message>
+        <source>写入二次非线性修正数据失败</source>
+        <translation>Second correction not written</translation>
+    </message>
+    <message>
+        <source>写入二次非线性修正数据失败！</source>
+        <translation>Writing the second correction failed!</translation>
+    </message>
+    <message>
+        <source>读取modbus组态数据成功</source>
+        <translation>Modbus configuration read</translation>
+    </message>
+    <message>
+        <source>读取modbus组态数据失败</source>
+        <translation>Modbus configuration not read</translation>
+    </message>
+    <message>
+        <source>读取modbus组态数据失败！</source>
+        <translation>Reading the Modbus configuration failed!</translation>
+    </message>
+    <message>
+        <source>写入modbus组态数据成功</source>
+        <translation>Modbus configuration written</translation>
+    </message>
+    <message>
+        <source>写入modbus组态数据失败</source>
+        <translation>Modbus configuration not written</translation>
+    </message>
+    <message>
+        <source>写入modbus组态数据失败！</source>
+        <translation>Writing the Modbus configuration failed!</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>Choose a file</translation>
+    </message>
+    <message>
+        <source>vqmbk文件(*.vqmbk)</source>
+        <translation>vqmbk files (*.vqmbk)</translation>
+    </message>
+    <message>
+        <source>备份数据失败</source>
+        <translation>Backup failed</translation>
+    </message>
+    <message>
+        <source>备份数据完成</source>
+        <translation>Backup done</translation>
+    </message>
+    <message>
+        <source>备份数据失败！</source>
+        <translation>The backup failed!</translation>
+    </message>
+    <message>
+        <source>读取备份数据完成</source>
+        <translation>Backup restored</translation>
+    </message>
+    <message>
+        <source>数据备份文件打开失败！</source>
+        <translation>The backup file could not be opened!</translation>
+    </message>
+    <message>
+        <source>备份数据已经被损坏！</source>
+        <translation>The backup is damaged!</translation>
+    </message>
+    <message>
+        <source>默认数据备份文件打开失败！</source>
+        <translation>The default backup file could not be opened!</translation>
+    </message>
+    <message>
+        <source>默认备份数据已经被损坏！</source>
+        <translation>The default backup is damaged!</translation>
+    </message>
+    <message>
+        <source>读取备份数据</source>
+        <translation>Restore backup</translation>
+    </message>
+    <message>
+        <source>备份数据到电脑</source>
+        <translation>Back up to this computer</translation>
+    </message>
+    <message>
+        <source>正在进入电流校准模式...</source>
+        <translation>Entering current trim...</translation>
+    </message>
+    <message>
+        <source>正在进入电流测试模式...</source>
+        <translation>Entering current test...</translation>
+    </message>
+    <message>
+        <source>进入单温补点测试模式</source>
+        <translation>Test one temp. point</translation>
+    </message>
+    <message>
+        <source>退出单温补点测试模式</source>
+        <translation>Leave point test</translation>
+    </message>
+    <message>
+        <source>温补→</source>
+        <translation>Temp. →</translation>
+    </message>
+    <message>
+        <source>温度值(℃)：</source>
+        <translation>Temp. (℃):</translation>
+    </message>
+    <message>
+        <source>电流温补：</source>
+        <translation>I comp.:</translation>
+    </message>
+    <message>
+        <source>电流校准1：</source>
+        <translation>I trim 1:</translation>
+    </message>
+    <message>
+        <source>电流校准2：</source>
+        <translation>I trim 2:</translation>
+    </message>
+    <message>
+        <source>电流校准3：</source>
+        <translation>I trim 3:</translation>
+    </message>
+    <message>
+        <source>标准值↓</source>
+        <translation>Reference↓</translation>
+    </message>
+    <message>
+        <source>线性化↓</source>
+        <translation>Linearize↓</translation>
+    </message>
+    <message>
+        <source>电流校准</source>
+        <translation>Current trim</translation>
+    </message>
+    <message>
+        <source>温补采集→</source>
+        <translation>Collect T→</translation>
+    </message>
+    <message>
+        <source>温补点%1</source>
+        <translation>Temp %1</translation>
+    </message>
+    <message>
+        <source>第%1点</source>
+        <translation>Point %1</translation>
+    </message>
+    <message>
+        <source>采集%1→</source>
+        <translation>Collect %1→</translation>
+    </message>
+    <message>
+        <source>拟合偏差（与其余温补点的平滑曲线相比）：
+</source>
+        <translation>Fit deviation (against the smooth curve through the other temperature points):
+</translation>
+    </message>
+    <message>
+        <source>最大偏差 %1（温补点%2）</source>
+        <translation>Largest deviation %1 (temp. point %2)</translation>
+    </message>
+    <message>
+        <source>正在写入校准数据...</source>
+        <translation>Writing calibration...</translation>
+    </message>
+    <message>
+        <source>正在读取校准数据...</source>
+        <translation>Reading calibration...</translation>
+    </message>
+    <message>
+        <source>正在工厂保存...</source>
+        <translation>Saving factory settings...</translation>
+    </message>
+    <message>
+        <source>当前在温补点%1测试模式</source>
+        <translation>Testing temp. point %1</translation>
+    </message>
+    <message>
+        <source>正在退出工厂电流校准模式...</source>
+        <translation>Leaving factory current trim...</translation>
+    </message>
+    <message>
+        <source>正在进入工厂电流校准模式...</source>
+        <translation>Entering factory current trim...</translation>
+    </message>
+    <message>
+        <source>第一点</source>
+        <translation>Point 1</translation>
+    </message>
+    <message>
+        <source>第二点</source>
+        <translation>Point 2</translation>
+    </message>
+    <message>
+        <source>第三点</source>
+        <translation>Point 3</translation>
+    </message>
+    <message>
+        <source>第四点</source>
+        <translation>Point 4</translation>
+    </message>
+    <message>
+        <source>第五点</source>
+        <translation>Point 5</translation>
+    </message>
+    <message>
+        <source>标准值</source>
+        <translation>Reference</translation>
+    </message>
+    <message>
+        <source>采集值</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>↑采集%1</source>
+        <translation>↑Collect %1</translation>
+    </message>
+    <message>
+        <source>正在读取二次非线性修正数据...</source>
+        <translation>Reading second correction...</translation>
+    </message>
+    <message>
+        <source>正在写入二次非线性修正数据...</source>
+        <translation>Writing second correction...</translation>
+    </message>
+    <message>
+        <source>正在写入传感器配置数据...</source>
+        <translation>Writing sensor configuration...</translation>
+    </message>
+    <message>
+        <source>单晶硅压力传感器不支持桥压温补！</source>
+        <translation>Monocrystalline silicon sensors have no bridge-voltage compensation!</translation>
+    </message>
+    <message>
+        <source>↑采集1</source>
+        <translation>↑Collect 1</translation>
+    </message>
+    <message>
+        <source>↑采集2</source>
+        <translation>↑Collect 2</translation>
+    </message>
+    <message>
+        <source>校准单位：%1</source>
+        <translation>Cal. unit: %1</translation>
+    </message>
+    <message>
+        <source>出厂检测记录写入失败：%1
+%2</source>
+        <translation>The factory test record could not be written: %1
+%2</translation>
+    </message>
+    <message>
+        <source>出厂检测记录写入失败</source>
+        <translation>Factory test record not written</translation>
+    </message>
+    <message>
+        <source>整型主变量值</source>
+        <translation>PV (integer)</translation>
+    </message>
+    <message>
+        <source>整型副变量值</source>
+        <translation>SV (integer)</translation>
+    </message>
+    <message>
+        <source>整型板卡温度值</source>
+        <translation>Board temp. (integer)</translation>
+    </message>
+    <message>
+        <source>整型电流值</source>
+        <translation>Current (integer)</translation>
+    </message>
+    <message>
+        <source>浮点主变量值低16位</source>
+        <translation>PV (float), low 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点主变量值高16位</source>
+        <translation>PV (float), high 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点副变量值低16位</source>
+        <translation>SV (float), low 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点副变量值高16位</source>
+        <translation>SV (float), high 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点板卡温度值低16位</source>
+        <translation>Board temp. (float), low 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点板卡温度值高16位</source>
+        <translation>Board temp. (float), high 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点理论电流值低16位</source>
+        <translation>Nominal current (float), low 16 bits</translation>
+    </message>
+    <message>
+        <source>浮点理论电流值高16位</source>
+        <translation>Nominal current (float), high 16 bits</translation>
+    </message>
+    <message>
+        <source>Modbus地址</source>
+        <translation>Modbus address</translation>
+    </message>
+    <message>
+        <source>Modbus波特率</source>
+        <translation>Modbus baud rate</translation>
+    </message>
+    <message>
+        <source>Modbus校验位</source>
+        <translation>Modbus parity</translation>
+    </message>
+    <message>
+        <source>主变量单位</source>
+        <translation>PV unit</translation>
+    </message>
+    <message>
+        <source>副变量单位</source>
+        <translation>SV unit</translation>
+    </message>
+    <message>
+        <source>主变量小数位数</source>
+        <translation>PV decimals</translation>
+    </message>
+    <message>
+        <source>副变量小数位数</source>
+        <translation>SV decimals</translation>
+    </message>
+    <message>
+        <source>主变量偏移值低16位</source>
+        <translation>PV offset, low 16 bits</translation>
+    </message>
+    <message>
+        <source>主变量偏移值高16位</source>
+        <translation>PV offset, high 16 bits</translation>
+    </message>
+    <message>
+        <source>主变量增益值低16位</source>
+        <translation>PV gain, low 16 bits</translation>
+    </message>
+    <message>
+        <source>主变量增益值高16位</source>
+        <translation>PV gain, high 16 bits</translation>
+    </message>
+    <message>
+        <source>自定义数据10进制</source>
+        <translation>Custom data, decimal</translation>
+    </message>
+    <message>
+        <source>自定义数据16进制</source>
+        <translation>Custom data, hex</translation>
+    </message>
+    <message>
+        <source>自定义数据字符型</source>
+        <translation>Custom data, text</translation>
+    </message>
+    <message>
+        <source>参数名</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>自定义数据</source>
+        <translation>Custom data</translation>
+    </message>
+    <message>
+        <source>正在读取modbus组态数据...</source>
+        <translation>Reading Modbus configuration...</translation>
+    </message>
+    <message>
+        <source>正在写入modbus组态数据...</source>
+        <translation>Writing Modbus configuration...</translation>
+    </message>
+    <message>
+        <source>正在写入地址信息...</source>
+        <translation>Writing address...</translation>
+    </message>
+    <message>
+        <source>正在写入显示设置...</source>
+        <translation>Writing display settings...</translation>
+    </message>
+    <message>
+        <source>正在写入仪表信息...</source>
+        <translation>Writing device info...</translation>
+    </message>
+    <message>
+        <source>主变量</source>
+        <translation>PV</translation>
+    </message>
+    <message>
+        <source>电流值</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>导出趋势数据失败</source>
+        <translation>Trend export failed</translation>
+    </message>
+    <message>
+        <source>导出趋势数据失败：%1！</source>
+        <translation>The trend could not be exported: %1!</translation>
+    </message>
+    <message>
+        <source>图片编码失败</source>
+        <translation>The image could not be encoded</translation>
+    </message>
+    <message>
+        <source>保存曲线图片失败</source>
+        <translation>Chart image not saved</translation>
+    </message>
+    <message>
+        <source>保存曲线图片失败：%1！</source>
+        <translation>The chart image could not be saved: %1!</translation>
+    </message>
+    <message>
+        <source>导出趋势数据…</source>
+        <translation>Export trend…</translation>
+    </message>
+    <message>
+        <source>保存曲线图片…</source>
+        <translation>Save chart image…</translation>
+    </message>
+    <message>
+        <source>正在写入输出设置数据...</source>
+        <translation>Writing output settings...</translation>
+    </message>
+    <message>
+        <source>正在写入专有设置数据...</source>
+        <translation>Writing special settings...</translation>
+    </message>
+    <message>
+        <source>正在写入量程信息...</source>
+        <translation>Writing range...</translation>
+    </message>
+    <message>
+        <source>正在零点迁移...</source>
+        <translation>Zero rerange...</translation>
+    </message>
+    <message>
+        <source>正在量程迁移...</source>
+        <translation>Span rerange...</translation>
+    </message>
+    <message>
+        <source>扩散硅压力传感器</source>
+        <translation>Diffused silicon pressure</translation>
+    </message>
+    <message>
+        <source>单晶硅压力传感器</source>
+        <translation>Monocrystalline silicon pressure</translation>
+    </message>
+    <message>
+        <source>陶瓷电容压力传感器</source>
+        <translation>Ceramic capacitive pressure</translation>
+    </message>
+    <message>
+        <source>陶瓷压力传感器</source>
+        <translation>Ceramic piezoresistive pressure</translation>
+    </message>
+    <message>
+        <source>干簧管液位计</source>
+        <translation>Reed switch level</translation>
+    </message>
+    <message>
+        <source>霍尔开关液位计</source>
+        <translation>Hall switch level</translation>
+    </message>
+    <message>
+        <source>Pt100(四线制)</source>
+        <translation>Pt100 (4-wire)</translation>
+    </message>
+    <message>
+        <source>Pt1000(四线制)</source>
+        <translation>Pt1000 (4-wire)</translation>
+    </message>
+    <message>
+        <source>Pt100(三线制)</source>
+        <translation>Pt100 (3-wire)</translation>
+    </message>
+    <message>
+        <source>传感器桥压</source>
+        <translation>Sensor bridge voltage</translation>
+    </message>
+    <message>
+        <source>传感器内部温度传感器</source>
+        <translation>Sensor internal temperature</translation>
+    </message>
+    <message>
+        <source>说明：</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>说明：请将放大倍数设置为1</source>
+        <translation>Note: set the gain to 1</translation>
+    </message>
+    <message>
+        <source>说明：推荐放大倍数12</source>
+        <translation>Note: a gain of 12 is recommended</translation>
+    </message>
+    <message>
+        <source>说明：V0.9版本之前的板卡请使用本公司提供的转接板，按照图示接入。V0.9版本及之后的板卡不用使用转接板，直接短接板卡上CJ1和CJ2两个短接点，并按照板卡上的图示接入传感器</source>
+        <translation>Note: boards before V0.9 need our adapter board, wired as shown. From V0.9 on no adapter is needed: short the CJ1 and CJ2 points on the board and wire the sensor as printed on the board.</translation>
+    </message>
+    <message>
+        <source>VQM</source>
+        <translation>VQM</translation>
+    </message>
+    <message>
+        <source>开方</source>
+        <translation>Square root</translation>
+    </message>
+    <message>
+        <source>线性</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>输出最小电流</source>
+        <translation>Minimum current</translation>
+    </message>
+    <message>
+        <source>输出最大电流</source>
+        <translation>Maximum current</translation>
+    </message>
+    <message>
+        <source>已写保护</source>
+        <translation>Protected</translation>
+    </message>
+    <message>
+        <source>未写保护</source>
+        <translation>Not protected</translation>
+    </message>
+</context>
+<context>
+    <name>MeterInfoPage</name>
+    <message>
+        <source>仪表信息</source>
+        <translation>Device info</translation>
+    </message>
+    <message>
+        <source>  短地址：</source>
+        <translation>  Short address:</translation>
+    </message>
+    <message>
+        <source>  长地址：</source>
+        <translation>  Long address:</translation>
+    </message>
+    <message>
+        <source>  工位号：</source>
+        <translation>  Tag:</translation>
+    </message>
+    <message>
+        <source>装配代码：</source>
+        <translation>Assembly no.:</translation>
+    </message>
+    <message>
+        <source>  描述符：</source>
+        <translation>  Descriptor:</translation>
+    </message>
+    <message>
+        <source>    消息：</source>
+        <translation>    Message:</translation>
+    </message>
+    <message>
+        <source>    日期：</source>
+        <translation>    Date:</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>ModbusPage</name>
+    <message>
+        <source>连续50个寄存器</source>
+        <translation>50 registers in a row</translation>
+    </message>
+    <message>
+        <source>起始地址：</source>
+        <translation>Start address:</translation>
+    </message>
+    <message>
+        <source>big-endian</source>
+        <translation>big-endian</translation>
+    </message>
+    <message>
+        <source>byte swap</source>
+        <translation>byte swap</translation>
+    </message>
+    <message>
+        <source>数据：</source>
+        <translation>Data:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+</context>
+<context>
+    <name>MonitoringPage</name>
+    <message>
+        <source>单  位：</source>
+        <translation>Unit:</translation>
+    </message>
+    <message>
+        <source>上限值：</source>
+        <translation>Upper:</translation>
+    </message>
+    <message>
+        <source>下限值：</source>
+        <translation>Lower:</translation>
+    </message>
+    <message>
+        <source>阻  尼：</source>
+        <translation>Damping:</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>主变量：</source>
+        <translation>PV:</translation>
+    </message>
+    <message>
+        <source>电流值：</source>
+        <translation>Current:</translation>
+    </message>
+    <message>
+        <source>百分比：</source>
+        <translation>Percent:</translation>
+    </message>
+</context>
+<context>
+    <name>MoreInfoPage</name>
+    <message>
+        <source>更多信息</source>
+        <translation>More info</translation>
+    </message>
+    <message>
+        <source>      制造商：</source>
+        <translation>      Maker:</translation>
+    </message>
+    <message>
+        <source>    设备类型：</source>
+        <translation>    Device type:</translation>
+    </message>
+    <message>
+        <source>通用指令版本：</source>
+        <translation>Universal rev.:</translation>
+    </message>
+    <message>
+        <source>专用指令版本：</source>
+        <translation>Specific rev.:</translation>
+    </message>
+    <message>
+        <source>    硬件版本：</source>
+        <translation>    Hardware rev.:</translation>
+    </message>
+    <message>
+        <source>    软件版本：</source>
+        <translation>    Software rev.:</translation>
+    </message>
+    <message>
+        <source>    报警选择：</source>
+        <translation>    Alarm:</translation>
+    </message>
+    <message>
+        <source>  写保护状态：</source>
+        <translation>  Write protect:</translation>
+    </message>
+</context>
+<context>
+    <name>NavigationBox</name>
+    <message>
+        <source>仪表信息</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>变送器信息</source>
+        <translation>Transmitter</translation>
+    </message>
+    <message>
+        <source>更多信息</source>
+        <translation>More info</translation>
+    </message>
+    <message>
+        <source>仪表组态</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>地址设置</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>量程设置</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>有源迁移</source>
+        <translation>Rerange</translation>
+    </message>
+    <message>
+        <source>输出设置</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>显示设置</source>
+        <translation>Display</translation>
+    </message>
+    <message>
+        <source>专有设置</source>
+        <translation>Special</translation>
+    </message>
+    <message>
+        <source>仪表微调</source>
+        <translation>Trim</translation>
+    </message>
+    <message>
+        <source>仪表清零</source>
+        <translation>PV zero</translation>
+    </message>
+    <message>
+        <source>电流微调</source>
+        <translation>Current trim</translation>
+    </message>
+    <message>
+        <source>过程监控</source>
+        <translation>Monitor</translation>
+    </message>
+    <message>
+        <source>用户校准</source>
+        <translation>User cal.</translation>
+    </message>
+    <message>
+        <source>工厂校准</source>
+        <translation>Factory</translation>
+    </message>
+    <message>
+        <source>传感器配置</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>线性化及温补</source>
+        <translation>Linearization</translation>
+    </message>
+    <message>
+        <source>二次非线性修正</source>
+        <translation>2nd correction</translation>
+    </message>
+    <message>
+        <source>Modbus组态</source>
+        <translation>Modbus</translation>
+    </message>
+    <message>
+        <source>出厂检测</source>
+        <translation>Final test</translation>
+    </message>
+</context>
+<context>
+    <name>OutputPage</name>
+    <message>
+        <source>输出设置</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>阻    尼：</source>
+        <translation>Damping:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>输出特性：</source>
+        <translation>Transfer:</translation>
+    </message>
+    <message>
+        <source>线性</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>开方</source>
+        <translation>Square root</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>ProprietaryPage</name>
+    <message>
+        <source>专有设置</source>
+        <translation>Special</translation>
+    </message>
+    <message>
+        <source>报警类型：</source>
+        <translation>Alarm type:</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>上限报警</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>下限报警</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>上下限报警</source>
+        <translation>High and low</translation>
+    </message>
+    <message>
+        <source>报警选择：</source>
+        <translation>Alarm:</translation>
+    </message>
+    <message>
+        <source>输出最大电流(21mA)</source>
+        <translation>Maximum current (21mA)</translation>
+    </message>
+    <message>
+        <source>输出最小电流(3.9mA)</source>
+        <translation>Minimum current (3.9mA)</translation>
+    </message>
+    <message>
+        <source>报警上限：</source>
+        <translation>Alarm high:</translation>
+    </message>
+    <message>
+        <source>100</source>
+        <translation>100</translation>
+    </message>
+    <message>
+        <source>%</source>
+        <translation>%</translation>
+    </message>
+    <message>
+        <source>报警下限：</source>
+        <translation>Alarm low:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>小信号切除：</source>
+        <translation>Low cut-off:</translation>
+    </message>
+    <message>
+        <source>切除方式：</source>
+        <translation>Cut-off mode:</translation>
+    </message>
+    <message>
+        <source>零点切除</source>
+        <translation>At zero</translation>
+    </message>
+    <message>
+        <source>满点切除</source>
+        <translation>At full scale</translation>
+    </message>
+    <message>
+        <source>零满切除</source>
+        <translation>Zero and full</translation>
+    </message>
+    <message>
+        <source>偏    置：</source>
+        <translation>Offset:</translation>
+    </message>
+    <message>
+        <source>增    益：</source>
+        <translation>Gain:</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>写 保 护：</source>
+        <translation>Write protect:</translation>
+    </message>
+    <message>
+        <source>未保护</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>保护</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>密    度：</source>
+        <translation>Density:</translation>
+    </message>
+    <message>
+        <source>g/cm³</source>
+        <translation>g/cm³</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>PvZeroPage</name>
+    <message>
+        <source>仪表清零</source>
+        <translation>PV zero</translation>
+    </message>
+    <message>
+        <source>说明：将PV值清零</source>
+        <translation>Sets the PV to zero</translation>
+    </message>
+    <message>
+        <source>清零</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>取消清零</source>
+        <translation>Cancel zero</translation>
+    </message>
+</context>
+<context>
+    <name>RangePage</name>
+    <message>
+        <source>传感器信息</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>      单位：</source>
+        <translation>      Unit:</translation>
+    </message>
+    <message>
+        <source>    上限值：</source>
+        <translation>    Upper:</translation>
+    </message>
+    <message>
+        <source>    下限值：</source>
+        <translation>    Lower:</translation>
+    </message>
+    <message>
+        <source>  最小量程：</source>
+        <translation>  Min. span:</translation>
+    </message>
+    <message>
+        <source>变送量程设置</source>
+        <translation>Transmitter range</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+</context>
+<context>
+    <name>RerangePage</name>
+    <message>
+        <source>变送器当前量程</source>
+        <translation>Current range</translation>
+    </message>
+    <message>
+        <source>    单位：</source>
+        <translation>    Unit:</translation>
+    </message>
+    <message>
+        <source>  上限值：</source>
+        <translation>  Upper:</translation>
+    </message>
+    <message>
+        <source>  下限值：</source>
+        <translation>  Lower:</translation>
+    </message>
+    <message>
+        <source>零点迁移</source>
+        <translation>Zero rerange</translation>
+    </message>
+    <message>
+        <source>说明：量程下限等于当前主变量的值，量程不变</source>
+        <translation>The lower range value becomes the present PV; the span stays</translation>
+    </message>
+    <message>
+        <source>量程迁移</source>
+        <translation>Span rerange</translation>
+    </message>
+    <message>
+        <source>说明：量程上限等于当前主变量的值，量程下限不变</source>
+        <translation>The upper range value becomes the present PV; the lower stays</translation>
+    </message>
+</context>
+<context>
+    <name>SecondCorrectionPage</name>
+    <message>
+        <source>注意：常规校准不用操作此页面，线性化及温补校准时会自动初始化此页面的数据，此功能一般在量程缩放之后做二次非线性修正</source>
+        <translation>Note: a normal calibration does not need this page; the linearization sets it up. It corrects the remaining non-linearity after the range is scaled.</translation>
+    </message>
+    <message>
+        <source>校准点数：</source>
+        <translation>Cal. points:</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+</context>
+<context>
+    <name>SensorConfigPage</name>
+    <message>
+        <source>传感器类型：</source>
+        <translation>Sensor type:</translation>
+    </message>
+    <message>
+        <source>温补方式：</source>
+        <translation>Temp. comp.:</translation>
+    </message>
+    <message>
+        <source>恒流源：</source>
+        <translation>Current source:</translation>
+    </message>
+    <message>
+        <source>恒压源：</source>
+        <translation>Voltage source:</translation>
+    </message>
+    <message>
+        <source>放大倍数：</source>
+        <translation>Gain:</translation>
+    </message>
+    <message>
+        <source>±4000mV</source>
+        <translation>±4000mV</translation>
+    </message>
+    <message>
+        <source>温补放大倍数：</source>
+        <translation>Temp. gain:</translation>
+    </message>
+    <message>
+        <source>4000mV</source>
+        <translation>4000mV</translation>
+    </message>
+    <message>
+        <source>传感器单位：</source>
+        <translation>Sensor unit:</translation>
+    </message>
+    <message>
+        <source>传感器上限：</source>
+        <translation>Sensor upper:</translation>
+    </message>
+    <message>
+        <source>传感器下限：</source>
+        <translation>Sensor lower:</translation>
+    </message>
+    <message>
+        <source>最小量程：</source>
+        <translation>Min. span:</translation>
+    </message>
+    <message>
+        <source>传感器序列号：</source>
+        <translation>Sensor S/N:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>说明：</source>
+        <translation>Note:</translation>
+    </message>
+</context>
+<context>
+    <name>TransmitterInfoPage</name>
+    <message>
+        <source>传感器信息</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>    单位：</source>
+        <translation>    Unit:</translation>
+    </message>
+    <message>
+        <source>  上限值：</source>
+        <translation>  Upper:</translation>
+    </message>
+    <message>
+        <source>  下限值：</source>
+        <translation>  Lower:</translation>
+    </message>
+    <message>
+        <source>最小量程：</source>
+        <translation>Min. span:</translation>
+    </message>
+    <message>
+        <source>  序列号：</source>
+        <translation>  S/N:</translation>
+    </message>
+    <message>
+        <source>变送器信息</source>
+        <translation>Transmitter</translation>
+    </message>
+    <message>
+        <source>    阻尼：</source>
+        <translation>    Damping:</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>输出特性：</source>
+        <translation>Transfer:</translation>
+    </message>
+</context>
+<context>
+    <name>UserCalibrationPage</name>
+    <message>
+        <source>校准单位：</source>
+        <translation>Cal. unit:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+</context>
+<context>
+    <name>WelcomePage</name>
+    <message>
+        <source>感谢您使用本公司产品！</source>
+        <translation>Thank you!</translation>
+    </message>
+    <message>
+        <source>制造商名称</source>
+        <translation>Maker name</translation>
+    </message>
+    <message>
+        <source>制造商地址</source>
+        <translation>Maker address</translation>
+    </message>
+</context>
+<context>
+    <name>hartThread</name>
+    <message>
+        <source>hart status:传递的参数太大</source>
+        <translation>hart status:Parameter too large</translation>
+    </message>
+    <message>
+        <source>hart status:传递的参数太小</source>
+        <translation>hart status:Parameter too small</translation>
+    </message>
+    <message>
+        <source>hart status:在写保护状态</source>
+        <translation>hart status:In write protect mode</translation>
+    </message>
+    <message>
+        <source>hart status:未在合适的电流模式</source>
+        <translation>hart status:Not in the proper current mode</translation>
+    </message>
+    <message>
+        <source>hart status:访问受限</source>
+        <translation>hart status:Access restricted</translation>
+    </message>
+    <message>
+        <source>hart status:设备忙</source>
+        <translation>hart status:Device busy</translation>
+    </message>
+    <message>
+        <source>hart status:命令未定义</source>
+        <translation>hart status:Command not implemented</translation>
+    </message>
+    <message>
+        <source>hart status:模拟输出电流固定</source>
+        <translation>hart status:Loop current fixed</translation>
+    </message>
+    <message>
+        <source>hart status:模拟输出饱和</source>
+        <translation>hart status:Loop current saturated</translation>
+    </message>
+    <message>
+        <source>hart status:冷启动</source>
+        <translation>hart status:Cold start</translation>
+    </message>
+    <message>
+        <source>hart status:组态变更</source>
+        <translation>hart status:Configuration changed</translation>
+    </message>
+    <message>
+        <source>hart status:现场设备故障</source>
+        <translation>hart status:Device malfunction</translation>
+    </message>
+    <message>
+        <source>hart status:更多的状态可用</source>
+        <translation>hart status:More status available</translation>
+    </message>
+    <message>
+        <source>hart status:非主变量超限</source>
+        <translation>hart status:Non-primary variable out of limits</translation>
+    </message>
+    <message>
+        <source>hart status:主变量超限</source>
+        <translation>hart status:PV out of limits</translation>
+    </message>
+</context>
+</TS>
