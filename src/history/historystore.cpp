@@ -27,7 +27,7 @@ Q_LOGGING_CATEGORY(lcHistory, "hart.history")
 
 namespace {
 
-const char *const kUnavailable = "记录库暂时不可用，记录已暂存本机";
+const char *const kUnavailable = QT_TRANSLATE_NOOP("HistoryStore", "记录库暂时不可用，记录已暂存本机");
 
 QString jsonText(const QJsonObject &o)
 {
