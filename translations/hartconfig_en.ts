@@ -1570,6 +1570,20 @@
     <message>
         <source>设备档案：每台变送器的记录与改动</source>
         <translation>Device history: every transmitter&apos;s records and changes</translation>
+        <source>通信监视</source>
+        <translation>Traffic</translation>
+    </message>
+    <message>
+        <source>通信监视：每一帧报文、链路计数和导出</source>
+        <translation>Traffic monitor: every frame, link counters and export</translation>
+    </message>
+    <message>
+        <source>请输入实际输出电流！</source>
+        <translation>Please enter the measured output current!</translation>
+    </message>
+    <message>
+        <source>请输入测试电流！</source>
+        <translation>Please enter the test current!</translation>
     </message>
 </context>
 <context>
@@ -2141,6 +2155,193 @@
     </message>
 </context>
 <context>
+    <name>TrafficDecoder</name>
+    <message>
+        <source>读唯一标识</source>
+        <translation>Read unique identifier</translation>
+    </message>
+    <message>
+        <source>读主变量</source>
+        <translation>Read primary variable</translation>
+    </message>
+    <message>
+        <source>读电流和百分比</source>
+        <translation>Read current and percent</translation>
+    </message>
+    <message>
+        <source>读动态变量和电流</source>
+        <translation>Read dynamic variables and current</translation>
+    </message>
+    <message>
+        <source>写轮询地址</source>
+        <translation>Write polling address</translation>
+    </message>
+    <message>
+        <source>按位号读唯一标识</source>
+        <translation>Read unique identifier by tag</translation>
+    </message>
+    <message>
+        <source>读消息</source>
+        <translation>Read message</translation>
+    </message>
+    <message>
+        <source>读位号描述符日期</source>
+        <translation>Read tag, descriptor, date</translation>
+    </message>
+    <message>
+        <source>读传感器信息</source>
+        <translation>Read sensor information</translation>
+    </message>
+    <message>
+        <source>读设备信息</source>
+        <translation>Read device information</translation>
+    </message>
+    <message>
+        <source>读最终装配号</source>
+        <translation>Read final assembly number</translation>
+    </message>
+    <message>
+        <source>写消息</source>
+        <translation>Write message</translation>
+    </message>
+    <message>
+        <source>写位号描述符日期</source>
+        <translation>Write tag, descriptor, date</translation>
+    </message>
+    <message>
+        <source>写最终装配号</source>
+        <translation>Write final assembly number</translation>
+    </message>
+    <message>
+        <source>写阻尼</source>
+        <translation>Write damping</translation>
+    </message>
+    <message>
+        <source>写量程</source>
+        <translation>Write range</translation>
+    </message>
+    <message>
+        <source>设上限为当前值</source>
+        <translation>Set upper range to PV</translation>
+    </message>
+    <message>
+        <source>设下限为当前值</source>
+        <translation>Set lower range to PV</translation>
+    </message>
+    <message>
+        <source>复位组态变更标志</source>
+        <translation>Reset configuration changed flag</translation>
+    </message>
+    <message>
+        <source>EEPROM控制</source>
+        <translation>EEPROM control</translation>
+    </message>
+    <message>
+        <source>固定电流</source>
+        <translation>Fixed current</translation>
+    </message>
+    <message>
+        <source>自检</source>
+        <translation>Self test</translation>
+    </message>
+    <message>
+        <source>设备复位</source>
+        <translation>Device reset</translation>
+    </message>
+    <message>
+        <source>主变量调零</source>
+        <translation>PV zero</translation>
+    </message>
+    <message>
+        <source>写主变量单位</source>
+        <translation>Write PV unit</translation>
+    </message>
+    <message>
+        <source>微调电流零点</source>
+        <translation>Trim current zero</translation>
+    </message>
+    <message>
+        <source>微调电流增益</source>
+        <translation>Trim current gain</translation>
+    </message>
+    <message>
+        <source>写传递函数</source>
+        <translation>Write transfer function</translation>
+    </message>
+    <message>
+        <source>读附加状态</source>
+        <translation>Read additional status</translation>
+    </message>
+    <message>
+        <source>写传感器序列号</source>
+        <translation>Write sensor serial number</translation>
+    </message>
+    <message>
+        <source>写应答前导符数</source>
+        <translation>Write response preambles</translation>
+    </message>
+    <message>
+        <source>读传感器配置</source>
+        <translation>Read sensor configuration</translation>
+    </message>
+    <message>
+        <source>写传感器配置</source>
+        <translation>Write sensor configuration</translation>
+    </message>
+    <message>
+        <source>读校准配置</source>
+        <translation>Read calibration configuration</translation>
+    </message>
+    <message>
+        <source>写校准配置</source>
+        <translation>Write calibration configuration</translation>
+    </message>
+    <message>
+        <source>读原始信号</source>
+        <translation>Read raw signals</translation>
+    </message>
+    <message>
+        <source>写设备内存</source>
+        <translation>Write device memory</translation>
+    </message>
+    <message>
+        <source>读设备内存</source>
+        <translation>Read device memory</translation>
+    </message>
+    <message>
+        <source>工厂电流校准</source>
+        <translation>Factory current calibration</translation>
+    </message>
+    <message>
+        <source>写控制寄存器</source>
+        <translation>Write control register</translation>
+    </message>
+    <message>
+        <source>出厂检测查询</source>
+        <translation>Factory test poll</translation>
+    </message>
+    <message>
+        <source>奇偶校验错</source>
+        <translation>parity error</translation>
+    </message>
+    <message>
+        <source>溢出错</source>
+        <translation>overrun error</translation>
+    </message>
+    <message>
+        <source>帧错误</source>
+        <translation>framing error</translation>
+    </message>
+    <message>
+        <source>校验和错</source>
+        <translation>checksum error</translation>
+    </message>
+    <message>
+        <source>接收缓冲区溢出</source>
+        <translation>receive buffer overflow</translation>
+    </message>
+</context>
+<context>
     <name>TransmitterInfoPage</name>
     <message>
         <source>传感器信息</source>
@@ -2278,6 +2479,126 @@
 </context>
 <context>
     <name>EventTableModel</name>
+    <name>traffic</name>
+    <message>
+        <source>附加状态=</source>
+        <translation>additional status=</translation>
+    </message>
+    <message>
+        <source> 主</source>
+        <translation> primary</translation>
+    </message>
+    <message>
+        <source> 副</source>
+        <translation> secondary</translation>
+    </message>
+    <message>
+        <source> 突发</source>
+        <translation> burst</translation>
+    </message>
+    <message>
+        <source>命令 %1</source>
+        <translation>Command %1</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Success</translation>
+    </message>
+    <message>
+        <source>无效选择</source>
+        <translation>Invalid selection</translation>
+    </message>
+    <message>
+        <source>数据字节太少</source>
+        <translation>Too few data bytes</translation>
+    </message>
+    <message>
+        <source>设备特定命令错误</source>
+        <translation>Device-specific command error</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>通信错误</source>
+        <translation>Communication error</translation>
+    </message>
+    <message>
+        <source>↻ 重发</source>
+        <translation>↻ Resent</translation>
+    </message>
+    <message>
+        <source>→ 已发送</source>
+        <translation>→ Sent</translation>
+    </message>
+    <message>
+        <source>◷ 超时，放弃</source>
+        <translation>◷ Time-out, gave up</translation>
+    </message>
+    <message>
+        <source>◷ 超时</source>
+        <translation>◷ Time-out</translation>
+    </message>
+    <message>
+        <source>↻ 重试</source>
+        <translation>↻ Retry</translation>
+    </message>
+    <message>
+        <source>⚠ 已接受，地址不符</source>
+        <translation>⚠ Accepted, address differs</translation>
+    </message>
+    <message>
+        <source>✔ 已接受</source>
+        <translation>✔ Accepted</translation>
+    </message>
+    <message>
+        <source>⚠ 迟到</source>
+        <translation>⚠ Late</translation>
+    </message>
+    <message>
+        <source>✖ 校验错</source>
+        <translation>✖ Bad check byte</translation>
+    </message>
+    <message>
+        <source>✖ 定界符错</source>
+        <translation>✖ Bad delimiter</translation>
+    </message>
+    <message>
+        <source>✖ 太短</source>
+        <translation>✖ Too short</translation>
+    </message>
+    <message>
+        <source>✖ 非本机地址</source>
+        <translation>✖ Other address</translation>
+    </message>
+    <message>
+        <source>✖ 主站不符</source>
+        <translation>✖ Wrong master</translation>
+    </message>
+    <message>
+        <source>✖ 超长</source>
+        <translation>✖ Too long</translation>
+    </message>
+    <message>
+        <source>主→仪表</source>
+        <translation>Master→device</translation>
+    </message>
+    <message>
+        <source>仪表→主</source>
+        <translation>Device→master</translation>
+    </message>
+    <message>
+        <source>事件</source>
+        <translation>Event</translation>
+    </message>
+</context>
+<context>
+    <name>traffic::TrafficModel</name>
     <message>
         <source>时间</source>
         <translation>Time</translation>
@@ -2285,6 +2606,16 @@
     <message>
         <source>操作</source>
         <translation>Operation</translation>
+        <source>间隔 ms</source>
+        <translation>Gap ms</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>事务/次</source>
+        <translation>Trans./try</translation>
     </message>
     <message>
         <source>结果</source>
@@ -2383,6 +2714,75 @@
     <message>
         <source>选中两条带快照的事件，逐字段对比</source>
         <translation>Select two events with snapshots to compare them field by field</translation>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>响应码</source>
+        <translation>Response</translation>
+    </message>
+    <message>
+        <source>设备状态</source>
+        <translation>Device status</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>解码</source>
+        <translation>Decoded</translation>
+    </message>
+</context>
+<context>
+    <name>traffic::TrafficWindow</name>
+    <message>
+        <source>通信监视</source>
+        <translation>Traffic</translation>
+    </message>
+    <message>
+        <source>只看一个命令</source>
+        <translation>One command only</translation>
+    </message>
+    <message>
+        <source>全部命令</source>
+        <translation>All commands</translation>
+    </message>
+    <message>
+        <source>仅错误</source>
+        <translation>Errors only</translation>
+    </message>
+    <message>
+        <source>全部事务</source>
+        <translation>All transactions</translation>
+    </message>
+    <message>
+        <source>只看一个事务（双击表格行选中其事务）</source>
+        <translation>One transaction only (double-click a row to pick its transaction)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow newest</translation>
+    </message>
+    <message>
+        <source>导出pcapng</source>
+        <translation>Export pcapng</translation>
     </message>
     <message>
         <source>导出CSV</source>
@@ -2450,6 +2850,38 @@
     <message>
         <source>失败</source>
         <translation>failed</translation>
+        <source>已导出 %1</source>
+        <translation>Exported %1</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>正在记录到 %1</source>
+        <translation>Recording to %1</translation>
+    </message>
+    <message>
+        <source>事务 %1  尝试 %2  重试 %3  超时 %4  失败 %5  校验错 %6  他址 %7  主站不符 %8  畸形 %9
+迟到 %10  忙 %11  拒绝 %12  应答时间 中位 %13 ms 最长 %14 ms</source>
+        <translation>Transactions %1  attempts %2  retries %3  time-outs %4  failed %5  bad check %6  other address %7  wrong master %8  malformed %9
+late %10  busy %11  refused %12  answer time median %13 ms worst %14 ms</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>pcapng (*.pcapng)</source>
+        <translation>pcapng (*.pcapng)</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>正在导出 %1 ...</source>
+        <translation>Exporting %1 ...</translation>
     </message>
 </context>
 </TS>

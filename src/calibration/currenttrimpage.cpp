@@ -137,7 +137,7 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_fasongjiaozhun_clicked()
     const std::optional<float> reading =
             currenttrim::typedCurrentMa(ui->lineEdit_dianliujiaozhun_shijidianliu->text());
     if (!reading) {
-        m_host.warn(windowTr("请输入实际输出电流！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "请输入实际输出电流！")));
         return;
     }
     {
@@ -175,7 +175,7 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_fasongceshi_clicked()
     const std::optional<float> mA =
             currenttrim::typedCurrentMa(ui->lineEdit_dianliujiaozhun_ceshidianliu->text());
     if (!mA) {
-        m_host.warn(windowTr("请输入测试电流！"));
+        m_host.warn(windowTr(QT_TRANSLATE_NOOP("MainWindow", "请输入测试电流！")));
         return;
     }
     holdCurrent(*mA);
