@@ -1564,12 +1564,6 @@
         <translation>Not protected</translation>
     </message>
     <message>
-        <source>档案</source>
-        <translation>History</translation>
-    </message>
-    <message>
-        <source>设备档案：每台变送器的记录与改动</source>
-        <translation>Device history: every transmitter&apos;s records and changes</translation>
         <source>通信监视</source>
         <translation>Traffic</translation>
     </message>
@@ -1584,6 +1578,14 @@
     <message>
         <source>请输入测试电流！</source>
         <translation>Please enter the test current!</translation>
+    </message>
+    <message>
+        <source>档案</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>设备档案：每台变送器的记录与改动</source>
+        <translation>Device history: every transmitter&apos;s records and changes</translation>
     </message>
 </context>
 <context>
@@ -2478,7 +2480,6 @@
     </message>
 </context>
 <context>
-    <name>EventTableModel</name>
     <name>traffic</name>
     <message>
         <source>附加状态=</source>
@@ -2604,8 +2605,6 @@
         <translation>Time</translation>
     </message>
     <message>
-        <source>操作</source>
-        <translation>Operation</translation>
         <source>间隔 ms</source>
         <translation>Gap ms</translation>
     </message>
@@ -2616,6 +2615,130 @@
     <message>
         <source>事务/次</source>
         <translation>Trans./try</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>响应码</source>
+        <translation>Response</translation>
+    </message>
+    <message>
+        <source>设备状态</source>
+        <translation>Device status</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>解码</source>
+        <translation>Decoded</translation>
+    </message>
+</context>
+<context>
+    <name>traffic::TrafficWindow</name>
+    <message>
+        <source>通信监视</source>
+        <translation>Traffic</translation>
+    </message>
+    <message>
+        <source>只看一个命令</source>
+        <translation>One command only</translation>
+    </message>
+    <message>
+        <source>全部命令</source>
+        <translation>All commands</translation>
+    </message>
+    <message>
+        <source>仅错误</source>
+        <translation>Errors only</translation>
+    </message>
+    <message>
+        <source>全部事务</source>
+        <translation>All transactions</translation>
+    </message>
+    <message>
+        <source>只看一个事务（双击表格行选中其事务）</source>
+        <translation>One transaction only (double-click a row to pick its transaction)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow newest</translation>
+    </message>
+    <message>
+        <source>导出pcapng</source>
+        <translation>Export pcapng</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>已导出 %1</source>
+        <translation>Exported %1</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>正在记录到 %1</source>
+        <translation>Recording to %1</translation>
+    </message>
+    <message>
+        <source>事务 %1  尝试 %2  重试 %3  超时 %4  失败 %5  校验错 %6  他址 %7  主站不符 %8  畸形 %9
+迟到 %10  忙 %11  拒绝 %12  应答时间 中位 %13 ms 最长 %14 ms</source>
+        <translation>Transactions %1  attempts %2  retries %3  time-outs %4  failed %5  bad check %6  other address %7  wrong master %8  malformed %9
+late %10  busy %11  refused %12  answer time median %13 ms worst %14 ms</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>pcapng (*.pcapng)</source>
+        <translation>pcapng (*.pcapng)</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>正在导出 %1 ...</source>
+        <translation>Exporting %1 ...</translation>
+    </message>
+</context>
+<context>
+    <name>EventTableModel</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Operation</translation>
     </message>
     <message>
         <source>结果</source>
@@ -2714,75 +2837,6 @@
     <message>
         <source>选中两条带快照的事件，逐字段对比</source>
         <translation>Select two events with snapshots to compare them field by field</translation>
-        <source>命令</source>
-        <translation>Command</translation>
-    </message>
-    <message>
-        <source>地址</source>
-        <translation>Address</translation>
-    </message>
-    <message>
-        <source>字节</source>
-        <translation>Bytes</translation>
-    </message>
-    <message>
-        <source>响应码</source>
-        <translation>Response</translation>
-    </message>
-    <message>
-        <source>设备状态</source>
-        <translation>Device status</translation>
-    </message>
-    <message>
-        <source>数据</source>
-        <translation>Data</translation>
-    </message>
-    <message>
-        <source>解码</source>
-        <translation>Decoded</translation>
-    </message>
-</context>
-<context>
-    <name>traffic::TrafficWindow</name>
-    <message>
-        <source>通信监视</source>
-        <translation>Traffic</translation>
-    </message>
-    <message>
-        <source>只看一个命令</source>
-        <translation>One command only</translation>
-    </message>
-    <message>
-        <source>全部命令</source>
-        <translation>All commands</translation>
-    </message>
-    <message>
-        <source>仅错误</source>
-        <translation>Errors only</translation>
-    </message>
-    <message>
-        <source>全部事务</source>
-        <translation>All transactions</translation>
-    </message>
-    <message>
-        <source>只看一个事务（双击表格行选中其事务）</source>
-        <translation>One transaction only (double-click a row to pick its transaction)</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>清除</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>跟随最新</source>
-        <translation>Follow newest</translation>
-    </message>
-    <message>
-        <source>导出pcapng</source>
-        <translation>Export pcapng</translation>
     </message>
     <message>
         <source>导出CSV</source>
@@ -2850,38 +2904,6 @@
     <message>
         <source>失败</source>
         <translation>failed</translation>
-        <source>已导出 %1</source>
-        <translation>Exported %1</translation>
-    </message>
-    <message>
-        <source>导出失败：%1</source>
-        <translation>Export failed: %1</translation>
-    </message>
-    <message>
-        <source>正在记录到 %1</source>
-        <translation>Recording to %1</translation>
-    </message>
-    <message>
-        <source>事务 %1  尝试 %2  重试 %3  超时 %4  失败 %5  校验错 %6  他址 %7  主站不符 %8  畸形 %9
-迟到 %10  忙 %11  拒绝 %12  应答时间 中位 %13 ms 最长 %14 ms</source>
-        <translation>Transactions %1  attempts %2  retries %3  time-outs %4  failed %5  bad check %6  other address %7  wrong master %8  malformed %9
-late %10  busy %11  refused %12  answer time median %13 ms worst %14 ms</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <source>pcapng (*.pcapng)</source>
-        <translation>pcapng (*.pcapng)</translation>
-    </message>
-    <message>
-        <source>CSV (*.csv)</source>
-        <translation>CSV (*.csv)</translation>
-    </message>
-    <message>
-        <source>正在导出 %1 ...</source>
-        <translation>Exporting %1 ...</translation>
     </message>
 </context>
 </TS>
