@@ -21,7 +21,7 @@ BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-          xvfb xauth fonts-wqy-microhei)
+          xvfb xauth fonts-wqy-microhei poppler-utils)
 
 install_missing() {
     local missing=()

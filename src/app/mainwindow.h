@@ -39,6 +39,7 @@ class BackupActions;
 class ModbusPage;
 class DisplayPage;
 class FactoryTestPage;
+class LoopCheckWindow;
 class LinearizationPage;
 class SecondCorrectionPage;
 class UserCalibrationPage;
@@ -136,6 +137,7 @@ private:
     void onPageOpened(int index);
 
     void startWriteAll();
+    void openLoopCheck();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -190,6 +192,7 @@ private:
     SecondCorrectionPage *m_secondCorrectionPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
+    LoopCheckWindow *m_loopCheck = nullptr; // made on first use, a window of its own
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;
