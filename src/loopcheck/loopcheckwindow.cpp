@@ -180,7 +180,7 @@ void LoopCheckWindow::buildForm()
     grid->addWidget(m_station, 2, 3);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 2);
-    grid->setColumnStretch(5, 1);
+    grid->setColumnStretch(5, 2);
 
     m_runKind = new QComboBox;
     m_runKind->setObjectName(QStringLiteral("comboBox_runKind"));
@@ -189,11 +189,11 @@ void LoopCheckWindow::buildForm()
     m_start = makeButton("pushButton_start", QStringLiteral("开始"));
     m_stop = makeButton("pushButton_stop", QStringLiteral("停止"));
     auto *runRow = new QHBoxLayout;
-    runRow->addWidget(m_runKind, 1);
+    runRow->addWidget(label(QStringLiteral("本次")));
+    runRow->addWidget(m_runKind);
     runRow->addWidget(m_start);
     runRow->addWidget(m_stop);
-    grid->addWidget(label(QStringLiteral("本次")), 2, 4);
-    grid->addLayout(runRow, 2, 5);
+    runRow->addStretch(1);
 
     m_prompt = new QLabel;
     m_prompt->setObjectName(QStringLiteral("label_prompt"));
@@ -240,6 +240,7 @@ void LoopCheckWindow::buildForm()
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(setupBox);
+    layout->addLayout(runRow);
     layout->addLayout(pointRow);
     layout->addWidget(m_tabs, 1);
     layout->addLayout(verdictRow);

@@ -183,6 +183,8 @@ private slots:
         if (!shot.isEmpty()) {
             c.lc->resize(823, 631);
             QVERIFY(c.lc->grab().save(shot));
+            c.w<QTabWidget>("tabWidget_runs")->setCurrentIndex(2);
+            QVERIFY(c.lc->grab().save(QString(shot).replace(".png", "-plot.png")));
         }
         const QString keep = qEnvironmentVariable("LOOPCHECK_KEEP_CERTIFICATE");
         if (!keep.isEmpty()) {
