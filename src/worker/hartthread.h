@@ -42,6 +42,9 @@ public:
 
 signals:
     void sendMessageToMainThread(QString Message);
+    // The device answered a command with a response code of the error class: emitted on the
+    // worker thread before the operation's failure result, so a queued receiver sees it first.
+    void commandRefused(quint8 command, quint8 responseCode);
 
 public slots:
     void receiveMessageFromMainThread(QString Message);
