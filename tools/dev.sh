@@ -148,6 +148,7 @@ bench)
     "$BUILD/tools/bench/linkbench"
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
     "$BUILD/tools/bench/startupbench"
+    QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/certificatebench"
     ;;
 sanitize)
     sanitize "${2:-address}"

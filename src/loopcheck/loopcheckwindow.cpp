@@ -138,7 +138,7 @@ QString LoopCheckWindow::defaultCertificateNumber(const Setup &setup)
     Q_UNUSED(setup)
     return QStringLiteral("LC-%1-%2").arg(
             QDate::currentDate().toString(QStringLiteral("yyyyMMdd")),
-            QUuid::createUuid().toString(QUuid::Id128).left(8).toUpper());
+            QUuid::createUuid().toString(QUuid::Id128).left(12).toUpper());
 }
 
 void LoopCheckWindow::buildForm()

@@ -44,7 +44,7 @@ public:
     // How a written certificate is shown; the desktop's viewer unless replaced.
     void setViewer(std::function<void(const QUrl &)> open) { m_openViewer = std::move(open); }
 
-    // A station-date-random number, unique without a store to ask.
+    // "LC-<date>-<48 bits of a UUID>": unique without a store to ask.
     static QString defaultCertificateNumber(const loopcheck::Setup &setup);
 
     const std::optional<loopcheck::Run> &lastRun(loopcheck::RunKind kind) const;
