@@ -273,8 +273,12 @@ QLabel *LoopCheckWindow::verdictLabelFor(RunKind kind) const
 
 void LoopCheckWindow::showMessage(const QString &text, bool problem)
 {
-    m_message->setText(text.isEmpty() ? QString()
-                                      : (problem ? QStringLiteral("✘ ") : QStringLiteral("✔ ")) + text);
+    // A symbol as well as the colour; a note under way (ending in "...") has neither.
+    const bool underWay = text.endsWith(QLatin1String("..."));
+    const QString symbol = text.isEmpty() || underWay ? QString()
+            : problem                               ? QStringLiteral("✘ ")
+                                                    : QStringLiteral("✔ ");
+    m_message->setText(symbol + text);
     m_message->setStyleSheet(problem ? QStringLiteral("color: rgb(190, 0, 0);") : QString());
     if (problem && !text.isEmpty())
         qCDebug(lcLoopCheck).noquote() << "loop check:" << text;
@@ -283,9 +287,12 @@ void LoopCheckWindow::showMessage(const QString &text, bool problem)
 void LoopCheckWindow::updateControls()
 {
     const bool idle = m_state == State::Idle;
-    for (QWidget *w : {static_cast<QWidget *>(m_points), static_cast<QWidget *>(m_toleranceUpper),
-                       static_cast<QWidget *>(m_toleranceLower), static_cast<QWidget *>(m_runKind),
-                       static_cast<QWidget *>(m_start), static_cast<QWidget *>(m_newCheck)})
+    // The set-up is taken when a run starts; it stays as taken until the run ends.
+    QWidget *const setupWidgets[] = {m_points,         m_toleranceUpper, m_toleranceLower,
+                                           m_referenceName,  m_referenceSerial, m_referenceDue,
+                                           m_technician,     m_station,        m_runKind,
+                                           m_start,          m_newCheck};
+    for (QWidget *w : setupWidgets)
         w->setEnabled(idle);
     m_exportButton->setEnabled(idle && !m_export && (m_asFound || m_asLeft));
     const bool waiting = m_state == State::WaitingApplied;

@@ -224,9 +224,15 @@ private slots:
                              || c.message().contains(QStringLiteral("超出量程")),
                      qPrintable(c.message()));
         }
+        c.w<QLineEdit>("lineEdit_applied")->setText(QStringLiteral("0"));
+        c.w<QLineEdit>("lineEdit_ammeter")->setText(QStringLiteral("4,0 mA"));
+        c.w<QPushButton>("pushButton_read")->click();
+        QVERIFY(c.message().contains(QStringLiteral("电流表读数")));
         QVERIFY(!c.f.requests.contains(QStringLiteral("read loop check point")));
         QCOMPARE(c.rows(RunKind::AsFound), 0);
 
+        // The ammeter's reading, when typed, is the current judged.
+        c.w<QLineEdit>("lineEdit_ammeter")->setText(QStringLiteral("4,016"));
         QVERIFY(c.point(0.0));
         QVERIFY(c.point(50.0));
         QCOMPARE(c.rows(RunKind::AsFound), 2);
@@ -242,6 +248,9 @@ private slots:
         QCOMPARE(c.rows(RunKind::AsFound), 2);
         const Run kept = *c.lc->lastRun(RunKind::AsFound);
         QCOMPARE(kept.readings.size(), 2);
+        QCOMPARE(kept.readings[0].ammeterMa, 4.016);
+        QCOMPARE(kept.readings[0].currentErrorPercent, 0.1);
+        QVERIFY(!kept.readings[1].hasAmmeter());
         QCOMPARE(verdict(kept), Verdict::Incomplete);
         QVERIFY(!kept.stopReason.isEmpty());
         QCOMPARE(c.stored.size(), 1);
