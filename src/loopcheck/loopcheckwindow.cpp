@@ -656,6 +656,7 @@ bool LoopCheckWindow::exportCertificate(const QString &path)
     auto error = std::make_shared<QString>();
     QThread *thread = QThread::create(
             [certificate, path, error] { *error = writeCertificate(path, certificate); });
+    thread->setParent(this); // goes with the window if it closes mid-export (after the wait)
     m_export = thread;
     connect(thread, &QThread::finished, this, [this, thread, path, error] {
         thread->deleteLater();
