@@ -68,7 +68,7 @@ sanitize() {
     *) echo "sanitize: address or thread" >&2; return 2 ;;
     esac
     install_missing
-    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$kind" >/dev/null
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$kind" "${LAUNCHER[@]}" >/dev/null
     build_in "$dir"
     cd "$dir"
     ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
@@ -85,7 +85,7 @@ fuzz() {
     local fbuild=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
     install_missing clang libclang-rt-14-dev
     CC=clang CXX=clang++ cmake -S "$ROOT" -B "$fbuild" -DHART_FUZZ=ON \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}" >/dev/null
     build_in "$fbuild" --target fuzzers
     local status=0
     for exe in "$fbuild"/tests/fuzz/fuzz_*; do

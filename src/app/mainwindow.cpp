@@ -36,7 +36,10 @@
 #include "windowlog.h"
 
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -46,6 +49,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <cstring>
@@ -201,7 +205,12 @@ void MainWindow::createPages()
             &LinearizationPage::followUserUnit);
     connect(m_linearizationPage, &LinearizationPage::writeAllRequested, this,
             &MainWindow::startWriteAll);
-    m_factoryTestPage->setCalibrationWrite([this] { m_linearizationPage->writeCalibration(); });
+    // A write refused before anything is sent (closed port, unfittable compensation) is a
+    // failed write to the test, which otherwise waits for a result that never comes.
+    m_factoryTestPage->setCalibrationWrite([this] {
+        if (!m_linearizationPage->writeCalibration())
+            m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Failed);
+    });
     // Placed before the worker exists, so the page-change rules stay quiet.
     for (int index = 0; index < pageindex::Count; ++index) {
         pages[index]->setObjectName(QLatin1String(kPageNames[index]));
@@ -209,23 +218,25 @@ void MainWindow::createPages()
     }
 }
 
-// The pages whose data write all sends and a backup holds, in the order both take them.
+// The seven pages whose data write all sends and a backup holds, in the order both take them.
+// The linearization collect also says whether its block can be written at all.
 std::vector<std::function<void()>> MainWindow::pageCollectors()
 {
-    return {[this] { m_meterInfoPage->collect(); }, [this] { m_outputPage->collect(); },
-            [this] { m_displayPage->collect(); }, [this] { m_proprietaryPage->collect(); },
-            [this] {
-                m_modbusPage->collect();
-            }};
+    return {[this] { m_meterInfoPage->collect(); },
+            [this] { m_outputPage->collect(); },
+            [this] { m_displayPage->collect(); },
+            [this] { m_proprietaryPage->collect(); },
+            [this] { m_sensorPage->collect(); },
+            [this] { m_compensationProblem = m_linearizationPage->collect(); },
+            [this] { m_modbusPage->collect(); }};
 }
 
 std::vector<std::function<void()>> MainWindow::pageFillers()
 {
-    return {[this] { m_meterInfoPage->fill(); }, [this] { m_outputPage->fill(); },
-            [this] { m_displayPage->fill(); }, [this] { m_proprietaryPage->fill(); },
-            [this] {
-                m_modbusPage->fill();
-            }};
+    return {[this] { m_meterInfoPage->fill(); },   [this] { m_outputPage->fill(); },
+            [this] { m_displayPage->fill(); },     [this] { m_proprietaryPage->fill(); },
+            [this] { m_sensorPage->fill(); },      [this] { m_linearizationPage->fill(); },
+            [this] { m_modbusPage->fill(); }};
 }
 
 void MainWindow::createBackup()
@@ -355,24 +366,8 @@ void MainWindow::on_stackedWidget_currentChanged(int)
     else if (open)
         sendRequest(QStringLiteral("read PV"));
 
-    if (page != pageindex::CurrentTrim) {
-        bool held = false;
-        {
-            QMutexLocker lock(&m_worker->mutex);
-            held = deviceData.fixedCurrentActive != 0;
-            if (held)
-                deviceData.fixedCurrent = 0.0f;
-        }
-        if (held) {
-            sendRequest(QStringLiteral("exit fix current"));
-            // Locked only while the worker will answer: with the port closed (or closing)
-            // or no device found it drops the request, and nothing would unlock them.
-            const bool served = open && !m_worker->isRequestPending(QStringLiteral("close port"))
-                    && m_worker->isPortOpen() && m_worker->isDeviceFound();
-            if (served)
-                setPortButtonsEnabled(false);
-        }
-    }
+    if (page != pageindex::CurrentTrim)
+        releaseHeldCurrent();
 
     if (page != pageindex::Linearization) {
         {
@@ -384,6 +379,64 @@ void MainWindow::on_stackedWidget_currentChanged(int)
 
     if (page != pageindex::FactoryTest)
         m_factoryTestPage->leavePage(); // sends "stop chuchang jiance" and resets the test
+}
+
+bool MainWindow::releaseHeldCurrent()
+{
+    bool held = false;
+    {
+        QMutexLocker lock(&m_worker->mutex);
+        held = deviceData.fixedCurrentActive != 0;
+        if (held)
+            deviceData.fixedCurrent = 0.0f;
+    }
+    if (!held)
+        return false;
+    sendRequest(QStringLiteral("exit fix current"));
+    // Locked only while the worker will answer: with the port closed (or closing) or no
+    // device found it drops the request, and nothing would unlock them.
+    const bool served = m_link->isOpen() && !m_worker->isRequestPending(QStringLiteral("close port"))
+            && m_worker->isPortOpen() && m_worker->isDeviceFound();
+    if (served)
+        setPortButtonsEnabled(false);
+    return served;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    releaseLoopBeforeClosing();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::releaseLoopBeforeClosing()
+{
+    // A transmitter left at a fixed current drives a live control loop to a false value:
+    // release it and wait for the answer, but never hold the closing window for long.
+    if (!m_link->isOpen() || !m_worker->isDeviceFound())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    constexpr qint64 kLimitMs = 3000;
+    auto settle = [&](auto busy) {
+        while (busy() && clock.elapsed() < kLimitMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(5);
+        }
+    };
+    auto pending = [this](const char *request) {
+        return m_worker->isRequestPending(QLatin1String(request));
+    };
+    // A hold on its way is a hold: its answer comes first.
+    settle([&] {
+        return pending("enter dianliujiaozhun") || pending("set fix current")
+                || pending("enter dianliuceshi");
+    });
+    if (!pending("exit fix current") && !releaseHeldCurrent())
+        return;
+    settle([&] {
+        QMutexLocker lock(&m_worker->mutex);
+        return deviceData.fixedCurrentActive != 0;
+    });
 }
 
 void MainWindow::onPageOpened(int index)
@@ -645,6 +698,10 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
         handleResultRow(*row);
         // After the status, the dialog and the held-current flag: the trim page's buttons.
         m_currentTrimPage->onTrimResult(Message);
+        // A hold that lands after its page was left is released at once: nobody can see it.
+        if (row->effect == results::Effect::FixedCurrentOn
+            && currentPage() != pageindex::CurrentTrim)
+            releaseHeldCurrent();
     }
 }
 
@@ -728,6 +785,8 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
     }
     if (row.status)
         showStatus(tr(row.status));
+    if (row.effect == Effect::FactoryCurrentStepFailed)
+        m_linearizationPage->factoryCurrentStepFailed(); // before its one warning
     if (row.warning) {
         if (row.effect == Effect::CalibrationWriteFailed)
             m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Failed);
@@ -770,6 +829,7 @@ void MainWindow::applyEffect(results::Effect effect)
         m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Succeeded);
         break;
     case Effect::CalibrationWriteFailed:
+    case Effect::FactoryCurrentStepFailed:
     case Effect::SingleTempDisplay:
     case Effect::AdcValues:
     case Effect::PvSample:
@@ -781,10 +841,10 @@ void MainWindow::applyEffect(results::Effect effect)
 
 bool MainWindow::collectPagesForWriteAll()
 {
+    m_compensationProblem.clear();
     for (const std::function<void()> &collect : pageCollectors())
         collect();
-    // The compensation fits were checked when the button was pressed; the table may have
-    // changed while the search ran, and garbage coefficients must never reach the device.
+    // Garbage coefficients must never reach the device: nothing is sent.
     if (m_compensationProblem.isEmpty())
         return true;
     warn(m_compensationProblem);

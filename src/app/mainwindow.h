@@ -70,6 +70,7 @@ public:
     Edition edition() const { return m_edition; }
 
     hartThread *worker() const { return m_worker.get(); }
+    BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
 
     void refreshPortList();
@@ -111,6 +112,7 @@ public slots:
     void duqubeifenshujuSlot();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -135,6 +137,9 @@ private:
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
+    // Sends "exit fix current" when the loop is held; true when the worker will answer it.
+    bool releaseHeldCurrent();
+    void releaseLoopBeforeClosing();
 
     void startWriteAll();
     void openLoopCheck();

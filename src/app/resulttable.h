@@ -27,6 +27,7 @@ enum class Effect {
     FixedCurrentOff,
     CalibrationWriteOk,
     CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
+    FactoryCurrentStepFailed, // the factory current calibration ends before its one warning
     SingleTempDisplay,      // no status text; buttons enabled first
     AdcValues,              // the three calibration pages' live values; nothing else
     PvSample,               // a monitoring sample; nothing else

@@ -25,10 +25,13 @@ float trimPointMa(int comboIndex)
     return comboIndex != 0 ? 20.0f : 4.0f;
 }
 
-float testCurrentMa(const QString &text)
+std::optional<float> typedCurrentMa(const QString &text)
 {
-    const float mA = pagefmt::parseReal(text);
-    return mA < 3.8f ? 3.8f : mA;
+    bool ok = false;
+    const float mA = text.trimmed().toFloat(&ok);
+    if (!ok || !(mA > 0.0f))
+        return std::nullopt;
+    return mA;
 }
 
 State nextState(State present, const QString &result)
@@ -130,10 +133,15 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_fasongjiaozhun_clicked()
 {
     if (!m_host.portReady())
         return;
+    const std::optional<float> reading =
+            currenttrim::typedCurrentMa(ui->lineEdit_dianliujiaozhun_shijidianliu->text());
+    if (!reading) {
+        m_host.warn(windowTr("请输入实际输出电流！"));
+        return;
+    }
     {
         QMutexLocker lock(&m_host.dataLock());
-        deviceData.measuredCurrent =
-                pagefmt::parseReal(ui->lineEdit_dianliujiaozhun_shijidianliu->text());
+        deviceData.measuredCurrent = *reading;
     }
     const bool fourMa =
             ui->comboBox_dianliujiaozhun_lilundianliu->currentText() == QLatin1String("4mA");
@@ -162,7 +170,13 @@ void CurrentTrimPage::on_pushButton_dianliujiaozhun_fasongceshi_clicked()
 {
     if (!m_host.portReady())
         return;
-    holdCurrent(currenttrim::testCurrentMa(ui->lineEdit_dianliujiaozhun_ceshidianliu->text()));
+    const std::optional<float> mA =
+            currenttrim::typedCurrentMa(ui->lineEdit_dianliujiaozhun_ceshidianliu->text());
+    if (!mA) {
+        m_host.warn(windowTr("请输入测试电流！"));
+        return;
+    }
+    holdCurrent(*mA);
     request(QStringLiteral("set fix current"));
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class PageHost;
 
@@ -27,9 +28,10 @@ Controls controlsFor(State state);
 // The trim point held while calibrating: combo item 0 is 4 mA, any other 20 mA.
 float trimPointMa(int comboIndex);
 
-// The device holds nothing below 3.8 mA, and a 0 would release the loop while the page
-// still believes it held, so a changed test current is raised as entering test mode is.
-float testCurrentMa(const QString &text);
+// A typed current in mA, or nothing when the text is empty, not a number or not above 0:
+// a trim reading of 0 is no reading, and a test current of 0 would release the loop while
+// the page still shows it held. Any other value goes as typed (a 3.6 mA low-alarm test).
+std::optional<float> typedCurrentMa(const QString &text);
 
 // The state a result leads to, or the present one for results that keep it.
 State nextState(State present, const QString &result);

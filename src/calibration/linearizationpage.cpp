@@ -58,6 +58,19 @@ LinearizationPage::LinearizationPage(PageHost &host, QWidget *parent)
 {
     ui->setupUi(this);
     buildTable();
+    // The header's fields keep room for their longest value (a six-decimal signal), so the
+    // page scrolls rather than clips at the window's initial size.
+    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("-0000000.000000")) + 12;
+    for (QWidget *field : std::initializer_list<QWidget *>{
+                 ui->comboBox_xianxinghuajiwenbu_user_unit,
+                 ui->lineEdit_xianxinghuajiwenbu_user_custom_unit,
+                 ui->comboBox_xianxinghuajiwenbu_fac_unit, ui->lineEdit_xianxinghuajiwenbu_rangeH,
+                 ui->lineEdit_xianxinghuajiwenbu_rangeL, ui->lineEdit_xianxinghuajiwenbu_PV,
+                 ui->lineEdit_xianxinghuajiwenbu_PVCurrent,
+                 ui->lineEdit_xianxinghuajiwenbu_internal_temp,
+                 ui->lineEdit_xianxinghuajiwenbu_sensor_ADC,
+                 ui->lineEdit_xianxinghuajiwenbu_wenbu_ADC})
+        field->setMinimumWidth(valueWidth);
     for (QComboBox *combo :
          {ui->comboBox_xianxinghuajiwenbu_user_unit, ui->comboBox_xianxinghuajiwenbu_fac_unit}) {
         const QSignalBlocker quiet(combo);
@@ -439,8 +452,8 @@ void LinearizationPage::on_pushButton_gongchangbaocun_clicked()
 
 void LinearizationPage::on_pushButton_quanbuxieru_clicked()
 {
-    // Refused before the search when this page alone already makes the block unwritable.
-    if (!calcells::collectForWrite(m_host, [this] { return collect(); }))
+    // Every page, this one included, is collected after the search, and its problem checked then.
+    if (!m_host.portReady())
         return;
     emit writeAllRequested();
 }
@@ -497,10 +510,19 @@ std::optional<float> LinearizationPage::askCurrent(const QString &title, const Q
     if (m_askCurrent)
         return m_askCurrent(title, initialText);
     Dialog_Current_cal dialog(nullptr, title, initialText);
+    m_currentQuestion = &dialog;
     m_host.runCentred(dialog);
+    m_currentQuestion = nullptr;
     if (!dialog.accepted())
         return std::nullopt;
     return dialog.value();
+}
+
+void LinearizationPage::factoryCurrentStepFailed()
+{
+    m_currentStepFailed = true;
+    if (m_currentQuestion)
+        m_currentQuestion->reject();
 }
 
 void LinearizationPage::leaveFactoryCurrentMode()
@@ -536,6 +558,7 @@ void LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun()
     m_currentTempEdits[k]->setText(
             QString::asprintf("%d", representable ? static_cast<int>(tempSignal) : 0));
 
+    m_currentStepFailed = false;
     for (int p = 0; p < kOutputPoints; ++p) {
         if (m_host.isPortOpen()) {
             {
@@ -553,7 +576,7 @@ void LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun()
         }
         const std::optional<float> value =
                 askCurrent(windowTr("电流校准"), QString::fromLatin1(kDacPoints[p].nominal));
-        if (!value)
+        if (!value || m_currentStepFailed)
             break;
         const QString text = real(*value);
         m_currentCalEdits[p][k]->setText(text);

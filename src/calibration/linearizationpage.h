@@ -13,6 +13,7 @@
 #include <optional>
 
 class PageHost;
+class QDialog;
 class QButtonGroup;
 class QLineEdit;
 class QPushButton;
@@ -49,6 +50,8 @@ public:
     int singleTempSecondsLeft() const { return m_singleTempSeconds; }
     // The sensor page's unit drives the user unit.
     void followUserUnit(const QString &unitText);
+    // "enter gongchangdianliujiaozhun failed": the calibration ends as if cancelled.
+    void factoryCurrentStepFailed();
     // Replaces the question asked at each point of the factory current calibration.
     void setCurrentAsker(CurrentAsker asker) { m_askCurrent = std::move(asker); }
 
@@ -105,5 +108,7 @@ private:
             m_pointSignalEdits{};
     std::array<QPushButton *, calrules::kPressurePoints> m_pointCollectButtons{};
     std::uint8_t m_selectedTempPoint = 0;
+    bool m_currentStepFailed = false;
+    QDialog *m_currentQuestion = nullptr; // open while a point's current is asked
     int m_singleTempSeconds = 0;
 };

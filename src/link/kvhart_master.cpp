@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint8_t kShortHeader = 4; // delimiter, address, command, byte count
 constexpr std::uint8_t kLongHeader = 8;
 constexpr std::uint8_t kCommand0DataLength = 12;
+constexpr std::uint8_t kResponseBusy = 32;
 } // namespace
 
 kvhart_master::kvhart_master(QObject *parent)
@@ -41,15 +42,22 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         startAttempt();
         if (m_aborted.load())
             return 1;
-        if (takeResponse(int(timeoutMs), command, response, responseCapacity))
-            return m_aborted.load() ? 1 : 0;
+        const bool answered = takeResponse(int(timeoutMs), command, response, responseCapacity);
         if (m_aborted.load())
             return 1;
+        // A communication-error summary (first status byte bit 7: the device heard the
+        // request garbled) or busy (32) means the device did not act on it: ask again,
+        // within the same budget. A busy answer on the last attempt is handed over so the
+        // caller can report it; a garbled exchange to the end is a missing answer.
+        const bool garbled = answered && (responseCode & 0x80) != 0;
+        const bool busy = answered && responseCode == kResponseBusy;
+        if (answered && !garbled && !busy)
+            return 0;
         ++attempt;
         qCDebug(lcLink, "%s",
                 qPrintable(QStringLiteral("retry count:%1  cmd:%2").arg(attempt).arg(command)));
         if (attempt >= retryCount)
-            return 1;
+            return busy ? 0 : 1;
     }
 }
 

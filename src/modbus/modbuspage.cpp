@@ -16,6 +16,10 @@ constexpr const char *kContentBoxStyle =
         "QComboBox{border: none; border-radius: 0px; background: rgb(255,255,255);"
         " selection-background-color: rgb(0, 150, 255);}"
         "QComboBox::drop-down{width: 15px;}";
+// The register editors are flat like their list boxes: the table's grid is their border.
+constexpr const char *kRegisterEditorStyle =
+        "QLineEdit{border: none; border-radius: 0px; background: rgb(255,255,255);"
+        " selection-background-color: rgb(0, 150, 255);}";
 
 } // namespace
 
@@ -64,8 +68,8 @@ void ModbusPage::buildRows()
         table->setCellWidget(i + 1, 1, address);
         table->setCellWidget(i + 1, 2, data);
         content->setStyleSheet(QLatin1String(kContentBoxStyle));
-        address->setStyleSheet(QLatin1String(kCellEditorStyle));
-        data->setStyleSheet(QLatin1String(kCellEditorStyle));
+        address->setStyleSheet(QLatin1String(kRegisterEditorStyle));
+        data->setStyleSheet(QLatin1String(kRegisterEditorStyle));
         m_content[i] = content;
         m_address[i] = address;
         m_data[i] = data;

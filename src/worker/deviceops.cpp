@@ -69,20 +69,22 @@ bool hartThread::readDeviceMemory(std::uint16_t address, std::uint16_t length, i
         std::uint8_t request[3];
         putU16BE(request, std::uint16_t(address + offset));
         request[2] = n;
-        Reply r;
+        Reply r(std::uint8_t(3 + n));
         if (!command(134, request, 3, &r))
             return false;
-        // Copy only what the answer really carries and only inside the requested block.
-        if (r.covers(0, 3)) {
-            const std::uint16_t echoed = getU16BE(r.data);
-            const std::uint8_t echoedLength = r.data[2];
-            const bool inBlock = echoed >= address
-                    && std::uint32_t(echoed) + echoedLength <= std::uint32_t(address) + length;
-            if (inBlock && echoedLength > 0 && r.covers(3, echoedLength)) {
-                QMutexLocker lock(&mutex);
-                if (std::uint8_t *dest = deviceMemory(deviceData, echoed, echoedLength))
-                    std::memcpy(dest, r.data + 3, echoedLength);
-            }
+        // Only the chunk asked for, whole, is stored: anything else leaves a gap that would
+        // pass for the transmitter's memory.
+        const std::uint16_t echoed = getU16BE(r.data);
+        const std::uint8_t echoedLength = r.data[2];
+        if (echoed != std::uint16_t(address + offset) || echoedLength != n) {
+            qCDebug(lcWorker, "memory read answered 0x%04X+%d for 0x%04X+%d", echoed,
+                    int(echoedLength), unsigned(address + offset), int(n));
+            return false;
+        }
+        {
+            QMutexLocker lock(&mutex);
+            if (std::uint8_t *dest = deviceMemory(deviceData, echoed, echoedLength))
+                std::memcpy(dest, r.data + 3, echoedLength);
         }
         offset += n;
         if (offset < length)
@@ -164,9 +166,9 @@ void hartThread::finishConfigRead(const QString &request, bool ok)
 void hartThread::readSensorConfig()
 {
     const QString request = QStringLiteral("read chuanganqipeizhishuju");
-    Reply r;
+    Reply r(22);
     const bool ok = unlockDevice() && (progress(10), command(128, nullptr, 0, &r));
-    if (ok && r.covers(0, 22)) {
+    if (ok) {
         QMutexLocker lock(&mutex);
         deviceData.sensorType = r.data[0];
         deviceData.tempCompMode = r.data[1];
@@ -222,11 +224,9 @@ void hartThread::writeSensorConfig()
 
 bool hartThread::readCalibrationConfig(bool withText, bool unitsOnly)
 {
-    Reply r;
+    Reply r(13);
     if (!command(130, nullptr, 0, &r))
         return false;
-    if (!r.covers(0, 13))
-        return true;
     QMutexLocker lock(&mutex);
     deviceData.factoryUnits = r.data[2];
     if (unitsOnly)
@@ -304,14 +304,14 @@ void hartThread::readAdc()
     // Periodic: the bit stays set and nothing is said when a cycle fails.
     if (!unlockDevice())
         return;
-    Reply r1;
+    Reply r1(5);
     if (command(1, nullptr, 0, &r1)) {
         {
             QMutexLocker lock(&mutex);
             if (r1.covers(1, 4))
                 deviceData.pv = getFloatBE(r1.data + 1);
         }
-        Reply r2;
+        Reply r2(8);
         if (command(2, nullptr, 0, &r2)) {
             QMutexLocker lock(&mutex);
             if (r2.covers(0, 8)) {
@@ -321,7 +321,7 @@ void hartThread::readAdc()
         }
     }
     std::uint8_t selector = 0;
-    Reply s0;
+    Reply s0(25);
     if (!command(132, &selector, 1, &s0))
         return;
     if (s0.covers(1, 24)) {
@@ -334,7 +334,7 @@ void hartThread::readAdc()
         deviceData.internalTemperature = getFloatBE(s0.data + 21);
     }
     selector = 1;
-    Reply s1;
+    Reply s1(5);
     if (!command(132, &selector, 1, &s1))
         return;
     if (s1.covers(1, 4)) {
@@ -374,15 +374,16 @@ void hartThread::factoryCurrentCalibration()
     }
     const QString request = enter ? QStringLiteral("enter gongchangdianliujiaozhun")
                                   : QStringLiteral("exit gongchangdianliujiaozhun");
+    // A failed step is not repeated: the window ends the calibration on its failure.
+    clearBit(FactoryCurrentCalibration);
     if (!unlockDevice()) {
         send(outcome(request, false));
-        return; // the bit stays: repeated on the next pass
+        return;
     }
     progress(10);
     if (command(135, data, 3)) {
         progress(100);
         send(outcome(request, true));
-        clearBit(FactoryCurrentCalibration);
     } else {
         send(outcome(request, false));
         progress(100);

@@ -412,7 +412,26 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
     if (reply)
         reply->length = std::min<std::uint8_t>(m_master->responseDataLength, sizeof reply->data);
     reportDeviceStatus();
+    const std::uint8_t code = m_master->responseCode;
+    if (isRefusal(code)) {
+        qCDebug(lcWorker, "cmd %d refused, response code %d", int(cmd), int(code));
+        emit commandRefused(cmd, code);
+        return false;
+    }
+    if (reply && reply->length < reply->needed) {
+        qCDebug(lcWorker, "cmd %d answered %d of %d bytes", int(cmd), int(reply->length),
+                int(reply->needed));
+        return false;
+    }
     return true;
+}
+
+bool hartThread::isRefusal(std::uint8_t code)
+{
+    if (code == 0 || code == 8 || code == 14 || (code >= 24 && code <= 27) || code == 30
+        || code == 31 || (code >= 96 && code <= 127))
+        return false;
+    return true; // 1-7, 9-13, 15-23, 28, 29, 32-95 and 128-255
 }
 
 void hartThread::reportDeviceStatus()

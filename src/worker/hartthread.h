@@ -109,15 +109,22 @@ public:
         ReadLoopCheckPoint,
     };
 
-    // Data of one accepted response; only bytes the device actually sent are taken.
+    // Data of one accepted response; only bytes the device actually sent are taken. A reply
+    // made with the number of bytes its caller stores fails the command when it is shorter.
     struct Reply
     {
+        Reply() = default;
+        explicit Reply(std::uint8_t neededBytes) : needed(neededBytes) { }
         std::uint8_t data[33] = {};
         std::uint8_t length = 0;
+        std::uint8_t needed = 0;
         bool covers(std::size_t offset, std::size_t size) const { return offset + size <= length; }
     };
 
     static constexpr std::uint8_t bitMask(Bit b) { return std::uint8_t(1u << (b % 8)); }
+    // Response codes with which the device says it did not do what was asked (and codes
+    // with bit 7 set, a communication-error summary); the rest are warnings or success.
+    static bool isRefusal(std::uint8_t responseCode);
 
 private:
     bool testBit(Bit b) const;
@@ -131,7 +138,8 @@ private:
     void send(const QString &message);
     void progress(int value);
     bool pause(int ms);
-    // One HART command after the 20 ms pause; on success the status report has run.
+    // One HART command after the 20 ms pause. The status report runs on every answer; an
+    // answer of the error class, or shorter than the reply needs, then fails the command.
     bool command(std::uint8_t cmd, const std::uint8_t *data = nullptr, std::uint8_t length = 0,
                  Reply *reply = nullptr);
     void reportDeviceStatus();

@@ -41,7 +41,7 @@ void takeBytes(std::uint8_t (&field)[N], const hartThread::Reply &r, std::size_t
 
 bool hartThread::readCommand0()
 {
-    Reply r;
+    Reply r(12);
     if (!command(0, nullptr, 0, &r))
         return false;
     QMutexLocker lock(&mutex);
@@ -60,7 +60,7 @@ bool hartThread::readCommand0()
 
 bool hartThread::readCommand14()
 {
-    Reply r;
+    Reply r(16);
     if (!command(14, nullptr, 0, &r))
         return false;
     QMutexLocker lock(&mutex);
@@ -74,7 +74,7 @@ bool hartThread::readCommand14()
 
 bool hartThread::readCommand15(Fields15 fields)
 {
-    Reply r;
+    Reply r(17);
     if (!command(15, nullptr, 0, &r))
         return false;
     QMutexLocker lock(&mutex);
@@ -154,7 +154,7 @@ void hartThread::readTransmitterInfo(const QString &request)
 void hartThread::readMeterInfo()
 {
     auto read12 = [this] {
-        Reply r;
+        Reply r(24);
         if (!command(12, nullptr, 0, &r))
             return false;
         QMutexLocker lock(&mutex);
@@ -162,7 +162,7 @@ void hartThread::readMeterInfo()
         return true;
     };
     auto read13 = [this] {
-        Reply r;
+        Reply r(21);
         if (!command(13, nullptr, 0, &r))
             return false;
         QMutexLocker lock(&mutex);
@@ -174,7 +174,7 @@ void hartThread::readMeterInfo()
         return true;
     };
     auto read16 = [this] {
-        Reply r;
+        Reply r(3);
         if (!command(16, nullptr, 0, &r))
             return false;
         QMutexLocker lock(&mutex);
@@ -404,7 +404,7 @@ void hartThread::readPv()
         progress(100);
         return;
     }
-    Reply r1;
+    Reply r1(5);
     if (!command(1, nullptr, 0, &r1))
         return;
     {
@@ -412,7 +412,7 @@ void hartThread::readPv()
         takeByte(deviceData.pvUnits, r1, 0);
         takeFloat(deviceData.pv, r1, 1);
     }
-    Reply r2;
+    Reply r2(8);
     if (!command(2, nullptr, 0, &r2))
         return;
     {

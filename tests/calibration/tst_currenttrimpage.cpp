@@ -112,7 +112,8 @@ private slots:
     void test();
     void failedEnter_returnsToIdle();
     void closedPort_warnsAndSendsNothing();
-    void leavingThePage_releasesTheHeldCurrent();
+    void typedCurrent_refusedWhenNoReading_data();
+    void typedCurrent_refusedWhenNoReading();
 
     void dialog_validator_data();
     void dialog_validator();
@@ -176,8 +177,8 @@ void tst_CurrentTrimPage::test_data()
     QTest::addColumn<float>("changed");
     QTest::newRow("empty field enters at 3.8 mA") << "" << 3.8f << "15.5" << 15.5f;
     QTest::newRow("typed current") << "12.5" << 12.5f << "8" << 8.0f;
-    // A 0 would release the loop while the page still shows it held.
-    QTest::newRow("emptied field keeps a current") << "12.5" << 12.5f << "" << 3.8f;
+    // Technicians drive the loop below 3.8 mA to see the control system's low alarm.
+    QTest::newRow("low-alarm current as typed") << "12.5" << 12.5f << "3.6" << 3.6f;
 }
 
 void tst_CurrentTrimPage::test()
@@ -239,26 +240,40 @@ void tst_CurrentTrimPage::closedPort_warnsAndSendsNothing()
     QCOMPARE(rig.controls(), kIdle);
 }
 
-void tst_CurrentTrimPage::leavingThePage_releasesTheHeldCurrent()
+void tst_CurrentTrimPage::typedCurrent_refusedWhenNoReading_data()
 {
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << "";
+    QTest::newRow("zero") << "0";
+    QTest::newRow("not a number") << "4,0x";
+}
+
+// A trim from no reading, or a test current of 0 (which leaves fixed-current mode while the
+// page still shows the loop held), is refused with a warning and nothing is sent.
+void tst_CurrentTrimPage::typedCurrent_refusedWhenNoReading()
+{
+    QFETCH(QString, typed);
     TrimRig rig;
     QVERIFY(rig.host.openAndSearch());
-    rig.edit("lineEdit_dianliujiaozhun_ceshidianliu")->setText(QStringLiteral("10"));
-    rig.run("pushButton_dianliujiaozhun_jinruceshi", "enter dianliuceshi succeed", 40);
-    QVERIFY(rig.host.sim.currentFixed());
-
-    rig.host.sim.clearRequests();
-    rig.host.showPage(pageindex::TransmitterInfo);
-    QVERIFY(rig.host.requests.contains(QStringLiteral("exit fix current")));
-    QVERIFY(rig.host.waitForResult(QStringLiteral("exit fix current succeed")));
-    QCOMPARE(payloadFloat(rig.host.commands(40).last().data), 0.0f);
-    QVERIFY(!rig.host.sim.currentFixed());
-    QCOMPARE(rig.page.state(), currenttrim::State::Idle);
-
-    // Nothing held any more: a second page change sends no release.
+    rig.run("pushButton_dianliujiaozhun_jinrujiaozhun", "enter dianliujiaozhun succeed", 40);
     rig.host.requests.clear();
-    rig.host.showPage(pageindex::MeterInfo);
-    QVERIFY(!rig.host.requests.contains(QStringLiteral("exit fix current")));
+    rig.edit("lineEdit_dianliujiaozhun_shijidianliu")->setText(typed);
+    rig.button("pushButton_dianliujiaozhun_fasongjiaozhun")->click();
+    QCOMPARE(rig.host.warnings, QStringList{QStringLiteral("请输入实际输出电流！")});
+    QVERIFY(rig.host.requests.isEmpty());
+    QCOMPARE(rig.controls(), kCalibrating);
+    rig.run("pushButton_dianliujiaozhun_tuichujiaozhun", "exit fix current succeed", 40);
+
+    rig.edit("lineEdit_dianliujiaozhun_ceshidianliu")->setText(QStringLiteral("12"));
+    rig.run("pushButton_dianliujiaozhun_jinruceshi", "enter dianliuceshi succeed", 40);
+    rig.host.warnings.clear();
+    rig.host.requests.clear();
+    rig.edit("lineEdit_dianliujiaozhun_ceshidianliu")->setText(typed);
+    rig.button("pushButton_dianliujiaozhun_fasongceshi")->click();
+    QCOMPARE(rig.host.warnings, QStringList{QStringLiteral("请输入测试电流！")});
+    QVERIFY(rig.host.requests.isEmpty());
+    QCOMPARE(rig.fixedCurrentInRecord(), 12.0f);
+    QCOMPARE(rig.controls(), kTesting);
 }
 
 void tst_CurrentTrimPage::dialog_validator_data()

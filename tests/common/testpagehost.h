@@ -165,8 +165,8 @@ public:
             return;
         if (index == pageindex::Monitoring && enterMonitoring)
             enterMonitoring();
+        // The window's page-change rules are the window's: its own tests drive them.
         m_page = index;
-        pageChanged();
     }
     int currentPage() const override { return m_page; }
     void warn(const QString &text) override { warnings << text; }
@@ -208,34 +208,6 @@ public:
     bool portButtonsEnabled = true;
 
 private:
-    // The shell's page-change rules for continuous modes and a held loop current.
-    void pageChanged()
-    {
-        const bool calibrationPage = m_page == pageindex::UserCalibration
-                || m_page == pageindex::Linearization || m_page == pageindex::SecondCorrection;
-        if (!calibrationPage)
-            sendRequest(QStringLiteral("stop read ADC"));
-        else if (isPortOpen())
-            sendRequest(QStringLiteral("read ADC"));
-        if (m_page != pageindex::Monitoring)
-            sendRequest(QStringLiteral("stop read PV"));
-        else if (isPortOpen())
-            sendRequest(QStringLiteral("read PV"));
-        if (m_page != pageindex::CurrentTrim) {
-            bool held = false;
-            {
-                QMutexLocker lock(&worker.mutex);
-                held = deviceData.fixedCurrentActive != 0;
-                if (held)
-                    deviceData.fixedCurrent = 0.0f;
-            }
-            if (held) {
-                sendRequest(QStringLiteral("exit fix current"));
-                portButtonsEnabled = false;
-            }
-        }
-    }
-
     void onResult(const QString &message)
     {
         if (message.startsWith(QLatin1String("hart status:")))

@@ -23,6 +23,10 @@ struct SimFaults
     bool wrongAddress = false;            // answer with altered polling and unique address bytes
     QMap<quint8, quint8> responseCodeFor; // command -> code; the command is not executed
     bool noise = false;                   // random non-0xFF bytes around every answer
+    // The first N answers carry this first status byte and no data, the command not executed:
+    // 32 for busy, or bit 7 set for a communication-error summary (0x88: checksum error).
+    int transientAnswers = 0;
+    quint8 transientCode = 0;
 };
 
 // What the factory test bench has done to the transmitter's terminals.

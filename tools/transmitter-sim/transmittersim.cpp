@@ -274,7 +274,9 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
 
     const qint64 nowMs = nowUs / 1000;
     const auto forced = f.responseCodeFor.constFind(request.command);
-    const DeviceReply reply = forced != f.responseCodeFor.constEnd()
+    const bool transient = m_answersSinceFaults < f.transientAnswers;
+    const DeviceReply reply = transient ? m_device.refuse(f.transientCode, nowMs)
+            : forced != f.responseCodeFor.constEnd()
             ? m_device.refuse(forced.value(), nowMs)
             : m_device.execute(request.command, request.data, request.dataLength, nowMs);
     ++m_answersSinceFaults;
