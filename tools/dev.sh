@@ -21,7 +21,7 @@ BUILD=${BUILD_DIR:-$DEFAULT_BUILD}
 SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-          xvfb xauth fonts-wqy-microhei poppler-utils)
+          xvfb xauth fonts-wqy-microhei poppler-utils libqt5sql5-sqlite libqt5sql5-psql postgresql)
 
 install_missing() {
     local missing=()
@@ -148,6 +148,14 @@ bench)
     "$BUILD/tools/bench/linkbench"
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/monitorbench"
     "$BUILD/tools/bench/startupbench"
+    # The history store against SQLite and a throwaway PostgreSQL cluster.
+    pg_state=$BUILD/bench-pgcluster.state
+    if bash "$ROOT/tests/history/pgcluster.sh" start "$pg_state"; then
+        QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench" "$(cat "$pg_state.url")" || true
+        bash "$ROOT/tests/history/pgcluster.sh" stop "$pg_state"
+    else
+        QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench"
+    fi
     QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/certificatebench"
     ;;
 sanitize)

@@ -11,6 +11,9 @@
 #include "displaypage.h"
 #include "factorytestpage.h"
 #include "hartthread.h"
+#include "historyrecorder.h"
+#include "historystore.h"
+#include "historywindow.h"
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "loopcheckwindow.h"
@@ -133,6 +136,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     }
 
     createBackup();
+    createHistory();
 
     m_progressAnimation = new QPropertyAnimation(ui->progressBar, "value", this);
     m_progressAnimation->setDuration(200);
@@ -147,6 +151,11 @@ void MainWindow::openLoopCheck()
     if (!m_loopCheck) {
         m_loopCheck = new LoopCheckWindow(*this, this);
         m_loopCheck->setDeviceCheck([this] { return m_worker->isDeviceFound(); });
+        // Every run, finished or stopped, under the transmitter's identity key.
+        m_loopCheck->setRunSink([this](const loopcheck::Run &run) {
+            m_history->record(QStringLiteral("loopcheck"), loopcheck::toJson(run),
+                              run.identity.uniqueId);
+        });
         // Queued behind the shell's own handling of the same result (status, port buttons).
         connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_loopCheck,
                 &LoopCheckWindow::onWorkerResult);
@@ -245,6 +254,46 @@ void MainWindow::createBackup()
     m_backup->installMenu(ui->pushButton_mainIcon, this, &MainWindow::duqubeifenshujuSlot,
                           &MainWindow::beifenshujuSlot);
     m_backup->loadDefault();
+}
+
+void MainWindow::createHistory()
+{
+    // Every window records, however it was started: the command line only sets HART_HISTORY.
+    m_history = std::make_unique<HistoryStore>(HistoryStore::locationFromEnvironment());
+    m_history->setEdition(m_edition == Edition::Factory ? QStringLiteral("factory")
+                                                        : QStringLiteral("user"));
+    connect(m_history.get(), &HistoryStore::notice, this, &MainWindow::showStatus);
+    m_recorder = std::make_unique<HistoryRecorder>(
+            *m_history, [this] { return copyDeviceData(*this); },
+            [this] { return addressing(); });
+    connect(m_worker.get(), &hartThread::commandRefused, this,
+            [this](quint8 command, quint8 code) { m_recorder->commandRefused(command, code); },
+            Qt::QueuedConnection);
+    connect(m_backup.get(), &BackupActions::backupSaved, this,
+            [this](const QString &path, const QByteArray &image, quint16 crc) {
+                m_recorder->backupSaved(path, image, crc);
+            });
+    connect(m_backup.get(), &BackupActions::backupRestored, this,
+            [this](const QString &path, const QByteArray &image, quint16 crc) {
+                m_recorder->backupRestored(path, image, crc);
+            });
+    connect(m_factoryTestPage, &FactoryTestPage::runFinished, this,
+            [this](const FactoryRun &run, const TestedTransmitter &who) {
+                m_recorder->factoryTestEnded(run, who);
+            });
+    m_history->start();
+    connect(addTitleButton(QStringLiteral("pushButton_history"), tr("档案"),
+                           tr("设备档案：每台变送器的记录与改动")),
+            &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+}
+
+void MainWindow::openHistoryWindow()
+{
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(m_history->location(), this);
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void MainWindow::beifenshujuSlot()
@@ -511,6 +560,7 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
         }
         ui->label_connect->setText(tr("当前连接：%1").arg(name));
         ui->pushButton_dakaiduankou->setText(tr("关闭端口"));
+        m_history->setPort(name);
         sendRequest(QStringLiteral("open port"));
     } else {
         // The port stays open until the worker confirms; it may be mid-transaction.
@@ -618,6 +668,8 @@ void MainWindow::startRequest(const QString &request, const QString &busyText, W
 
 void MainWindow::sendRequest(const QString &request)
 {
+    if (m_recorder)
+        m_recorder->requestSent(request);
     emit sendMessageToHartThread(request);
 }
 
@@ -676,6 +728,9 @@ void MainWindow::startWriteAll()
 
 void MainWindow::receiveMessageFromHartThread(QString Message)
 {
+    // Before the pages react: a write all collects the pages right after its search.
+    if (m_recorder)
+        m_recorder->resultReceived(Message);
     const int colon = Message.indexOf(QLatin1Char(':'));
     const QString prefix = colon < 0 ? Message : Message.left(colon);
     const QString argument = colon < 0 ? QString() : Message.mid(colon + 1);

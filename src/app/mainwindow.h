@@ -25,6 +25,9 @@ class QRegularExpressionValidator;
 class SerialLink;
 class UIntValidator;
 class hartThread;
+class HistoryRecorder;
+class HistoryStore;
+class HistoryWindow;
 
 namespace results {
 enum class Effect;
@@ -72,6 +75,7 @@ public:
     hartThread *worker() const { return m_worker.get(); }
     BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
+    HistoryStore *historyStore() const { return m_history.get(); }
 
     void refreshPortList();
 
@@ -134,6 +138,8 @@ private:
     void createValidators();
     void createPages();
     void createBackup();
+    void createHistory();
+    void openHistoryWindow();
     void startWorker();
     void onPortLost();
     void onPageOpened(int index);
@@ -198,6 +204,11 @@ private:
 
     std::unique_ptr<BackupActions> m_backup;
     LoopCheckWindow *m_loopCheck = nullptr; // made on first use, a window of its own
+
+    // The store flushes its queue when destroyed, after the recorder that feeds it.
+    std::unique_ptr<HistoryStore> m_history;
+    std::unique_ptr<HistoryRecorder> m_recorder;
+    HistoryWindow *m_historyWindow = nullptr; // owned by this window, made on first open
 
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;

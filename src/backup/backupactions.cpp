@@ -67,6 +67,10 @@ void BackupActions::backup()
         qCDebug(lcBackup) << "文件打开成功";
         if (result == BackupFile::SaveResult::Ok) {
             m_host.showStatus(windowTr("备份数据完成"));
+            emit backupSaved(path,
+                             QByteArray(reinterpret_cast<const char *>(snapshot.image.data()),
+                                        int(snapshot.image.size())),
+                             snapshot.crc);
         } else {
             m_host.showStatus(windowTr("备份数据失败"));
             m_host.warn(windowTr("备份数据失败！"));
@@ -100,6 +104,10 @@ void BackupActions::restore()
     case BackupFile::LoadResult::Ok:
         qCDebug(lcBackup) << "文件打开成功";
         applyImage(image);
+        emit backupRestored(path,
+                            QByteArray(reinterpret_cast<const char *>(image.data()),
+                                       int(image.size())),
+                            BackupFile::crc16Modbus(image.data(), image.size()));
         break;
     }
     rememberDirectory(path);

@@ -58,6 +58,11 @@ public:
     // Start-up: the default file, no dialog and no settings. True when it was loaded.
     bool loadDefault();
 
+signals:
+    // A backup file written, or one restored into the record: path, 1306-byte image, CRC.
+    void backupSaved(const QString &path, const QByteArray &image, quint16 crc);
+    void backupRestored(const QString &path, const QByteArray &image, quint16 crc);
+
 private:
     QString chooseFile(FileDialog kind);
     void rememberDirectory(const QString &chosenPath);

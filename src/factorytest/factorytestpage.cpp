@@ -162,6 +162,7 @@ void FactoryTestPage::runEnded(const FactoryRun &run)
         who.tag = pagefmt::unpackedText(deviceData.tag, sizeof deviceData.tag).trimmed();
         who.sensorSerial = QString::number(pagefmt::get24(deviceData.sensorSerial));
     }
+    emit runFinished(run, who);
     if (m_record.append(run, who))
         return;
     qCWarning(lcFactoryTest) << "test record not written:" << m_record.path()

@@ -40,6 +40,10 @@ public:
     FactoryTestLog &record() { return m_record; }
     const FactoryTest &procedure() const { return m_test; }
 
+signals:
+    // Every finished run, as the test record gets it (emitted before the CSV line is written).
+    void runFinished(const FactoryRun &run, const TestedTransmitter &who);
+
 private slots:
     void on_pushButton_chuchangjiance_start_clicked();
     void on_pushButton_chuchangjiance_yes_clicked();

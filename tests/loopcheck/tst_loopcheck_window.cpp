@@ -4,9 +4,12 @@
 // the PV zero page, as left passes, and the certificate is read back with poppler's tools.
 #include "windowfixture.h"
 
+#include "historydb.h"
+#include "historystore.h"
 #include "loopcheckwindow.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -35,7 +38,6 @@ class TstLoopCheckWindow : public QObject
     {
         WindowFixture f;
         LoopCheckWindow *lc = nullptr;
-        QVector<Run> stored;
         QVector<QUrl> viewed;
 
         template<typename T>
@@ -62,13 +64,28 @@ class TstLoopCheckWindow : public QObject
             lc = f.window->findChild<LoopCheckWindow *>();
             if (!lc || !lc->isVisible())
                 return false;
-            lc->setRunSink([this](const Run &run) { stored << run; });
             lc->setViewer([this](const QUrl &url) { viewed << url; });
             w<QLineEdit>("lineEdit_technician")->setText(QStringLiteral("张工"));
             w<QLineEdit>("lineEdit_station")->setText(QStringLiteral("一号站"));
             w<QLineEdit>("lineEdit_referenceName")->setText(QStringLiteral("压力校验仪 PC-200"));
             w<QLineEdit>("lineEdit_referenceSerial")->setText(QStringLiteral("RS-7731"));
             return true;
+        }
+
+        // The loop-check events the window's history store holds: device key and payload.
+        QVector<QPair<QString, QJsonObject>> stored()
+        {
+            QVector<QPair<QString, QJsonObject>> out;
+            if (!f.window->historyStore()->flush(5000))
+                return out;
+            HistoryDb db(f.window->historyStore()->location());
+            for (const QString &row : db.rows(QStringLiteral(
+                         "SELECT device, payload FROM events WHERE kind = 'loopcheck' ORDER BY id"))) {
+                const int bar = row.indexOf(QLatin1Char('|'));
+                out << qMakePair(row.left(bar),
+                                 QJsonDocument::fromJson(row.mid(bar + 1).toUtf8()).object());
+            }
+            return out;
         }
 
         bool start(RunKind kind)
@@ -95,7 +112,19 @@ class TstLoopCheckWindow : public QObject
     };
 
 private slots:
-    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("hart.*.debug=false")); }
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("hart.*.debug=false"));
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Each window records into a store of the test's own.
+    void init()
+    {
+        qputenv("HART_HISTORY",
+                m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + ".sqlite").toUtf8());
+    }
+    void cleanup() { qunsetenv("HART_HISTORY"); }
 
     void asFoundFails_zeroTrim_asLeftPasses_certificate()
     {
@@ -138,15 +167,22 @@ private slots:
         QCOMPARE(left.readings[4].pvErrorPercent, 0.1); // the gain error is left
         QVERIFY(c.w<QLabel>("label_asLeftVerdict")->text().contains(QStringLiteral("✔ 合格")));
 
-        // Both runs went to the history under one certificate number.
-        QCOMPARE(c.stored.size(), 2);
-        QCOMPARE(c.stored[0].kind, RunKind::AsFound);
-        QCOMPARE(c.stored[1].kind, RunKind::AsLeft);
+        // The history store holds both runs, under the transmitter and one certificate number.
+        const auto stored = c.stored();
+        QCOMPARE(stored.size(), 2);
         const QString number = c.lc->certificateNumber();
         QVERIFY(!number.isEmpty());
-        QCOMPARE(c.stored[0].certificateNumber, number);
-        QCOMPARE(c.stored[1].certificateNumber, number);
-        QCOMPARE(toJson(c.stored[1]).value("readings").toArray().size(), 9);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(stored[i].first, found.identity.uniqueId);
+            QCOMPARE(stored[i].second.value("certificateNumber").toString(), number);
+            QCOMPARE(stored[i].second.value("readings").toArray().size(), 9);
+            QCOMPARE(stored[i].second.value("transmitter").toObject().value("tag").toString(),
+                     QString("SIMTX-01"));
+        }
+        QCOMPARE(stored[0].second.value("kind").toString(), QString("as found"));
+        QCOMPARE(stored[0].second.value("verdict").toString(), QString("fail"));
+        QCOMPARE(stored[1].second.value("kind").toString(), QString("as left"));
+        QCOMPARE(stored[1].second.value("verdict").toString(), QString("pass"));
 
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("证书.pdf"));
@@ -253,11 +289,17 @@ private slots:
         QVERIFY(!kept.readings[1].hasAmmeter());
         QCOMPARE(verdict(kept), Verdict::Incomplete);
         QVERIFY(!kept.stopReason.isEmpty());
-        QCOMPARE(c.stored.size(), 1);
-        QCOMPARE(c.stored[0].readings.size(), 2);
+        const auto stored = c.stored();
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0].second.value("readings").toArray().size(), 2);
+        QCOMPARE(stored[0].second.value("verdict").toString(), QString("incomplete"));
+        QVERIFY(!stored[0].second.value("stopReason").toString().isEmpty());
         QVERIFY(c.f.portButtonsEnabled());
         QVERIFY(c.w<QPushButton>("pushButton_exportCertificate")->isEnabled());
     }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QTEST_MAIN(TstLoopCheckWindow)
