@@ -28,7 +28,7 @@ SIM_LINK=/tmp/ttyHARTSIM0
 
 PACKAGES=(cmake make g++ pkg-config ccache qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
           xvfb xauth fonts-wqy-microhei qttools5-dev qttools5-dev-tools desktop-file-utils appstream
-          dpkg-dev file tshark libqt5sql5-sqlite libqt5sql5-psql postgresql)
+          dpkg-dev file tshark poppler-utils libqt5sql5-sqlite libqt5sql5-psql postgresql)
 
 install_missing() {
     local missing=()
@@ -194,6 +194,7 @@ bench)
     else
         QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/historybench"
     fi
+    QT_QPA_PLATFORM=offscreen "$BUILD/tools/bench/certificatebench"
     ;;
 soak)
     install_missing

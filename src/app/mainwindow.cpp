@@ -16,6 +16,7 @@
 #include "historywindow.h"
 #include "kvhart_master.h"
 #include "linearizationpage.h"
+#include "loopcheckwindow.h"
 #include "meterinfopage.h"
 #include "modbuspage.h"
 #include "monitoringpage.h"
@@ -144,6 +145,29 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
 
     m_progressAnimation = new QPropertyAnimation(ui->progressBar, "value", this);
     m_progressAnimation->setDuration(200);
+
+    connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
+                           tr("回路校验：校准前、校准后与校准证书")),
+            &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+}
+
+void MainWindow::openLoopCheck()
+{
+    if (!m_loopCheck) {
+        m_loopCheck = new LoopCheckWindow(*this, this);
+        m_loopCheck->setDeviceCheck([this] { return m_worker->isDeviceFound(); });
+        // Every run, finished or stopped, under the transmitter's identity key.
+        m_loopCheck->setRunSink([this](const loopcheck::Run &run) {
+            m_history->record(QStringLiteral("loopcheck"), loopcheck::toJson(run),
+                              run.identity.uniqueId);
+        });
+        // Queued behind the shell's own handling of the same result (status, port buttons).
+        connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_loopCheck,
+                &LoopCheckWindow::onWorkerResult);
+    }
+    m_loopCheck->show();
+    m_loopCheck->raise();
+    m_loopCheck->activateWindow();
 }
 
 MainWindow::~MainWindow()

@@ -42,6 +42,7 @@ class BackupActions;
 class ModbusPage;
 class DisplayPage;
 class FactoryTestPage;
+class LoopCheckWindow;
 class LinearizationPage;
 class SecondCorrectionPage;
 class UserCalibrationPage;
@@ -159,6 +160,7 @@ private:
     void releaseLoopBeforeClosing();
 
     void startWriteAll();
+    void openLoopCheck();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -213,6 +215,7 @@ private:
     SecondCorrectionPage *m_secondCorrectionPage = nullptr;
 
     std::unique_ptr<BackupActions> m_backup;
+    LoopCheckWindow *m_loopCheck = nullptr; // made on first use, a window of its own
 
     // The store flushes its queue when destroyed, after the recorder that feeds it.
     std::unique_ptr<HistoryStore> m_history;

@@ -194,6 +194,16 @@ const ResultRow kResultRows[] = {
         {"read PV succeed", nullptr, nullptr, Effect::PvSample, -1},
         {"read guochengjiankong PV succeed", nullptr, nullptr, Effect::MonitoringHeader, -1},
         {"read chuchang jiance succeed", nullptr, nullptr, Effect::LiveData, -1},
+        // The loop-check window shows its own readings and stops its run on a failure; the
+        // shell gives the status and the port buttons back.
+        {"read loop check setup succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校验设置成功"),
+         nullptr, Effect::None, -1},
+        {"read loop check setup failed", QT_TRANSLATE_NOOP("MainWindow", "读取校验设置失败"),
+         nullptr, Effect::None, -1},
+        {"read loop check point succeed", QT_TRANSLATE_NOOP("MainWindow", "读取校验点成功"),
+         nullptr, Effect::None, -1},
+        {"read loop check point failed", QT_TRANSLATE_NOOP("MainWindow", "读取校验点失败"),
+         nullptr, Effect::None, -1},
 };
 
 } // namespace

@@ -67,6 +67,8 @@ const Request kRequests[] = {
         {"write all", hartThread::WriteAll},
         {"read SecondNonlinearityCorrection", hartThread::ReadSecondCorrection},
         {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
+        {"read loop check setup", hartThread::ReadLoopCheckSetup},
+        {"read loop check point", hartThread::ReadLoopCheckPoint},
 };
 
 // Serving order once a device is found (the searches come first).
@@ -114,6 +116,8 @@ const hartThread::Bit kServingOrder[] = {
         hartThread::WriteAll,
         hartThread::ReadSecondCorrection,
         hartThread::WriteSecondCorrection,
+        hartThread::ReadLoopCheckSetup,
+        hartThread::ReadLoopCheckPoint,
         hartThread::FactoryTest,
         hartThread::StopFactoryTest,
 };
@@ -370,6 +374,8 @@ void hartThread::serve(Bit b)
                              10, 100, true, false);
         clearBit(b);
         break;
+    case ReadLoopCheckSetup: readLoopCheckSetup(); break;
+    case ReadLoopCheckPoint: readLoopCheckPoint(); break;
     case FactoryTest: factoryTestPoll(); break;
     case StopFactoryTest: stopFactoryTest(); break;
     default: clearBit(b); break;

@@ -105,6 +105,8 @@ public:
         StopFactoryTest = 48,
         ReadSecondCorrection,
         WriteSecondCorrection,
+        ReadLoopCheckSetup,
+        ReadLoopCheckPoint,
     };
 
     // Data of one accepted response; only bytes the device actually sent are taken. A reply
@@ -163,6 +165,8 @@ private:
     void fixedCurrentOperation(Bit b);
     void pvClear();
     void readPv();
+    void readLoopCheckSetup();
+    void readLoopCheckPoint();
 
     // Device-specific operations.
     bool unlockDevice();

@@ -422,3 +422,45 @@ void hartThread::readPv()
     }
     send(QStringLiteral("read PV succeed"));
 }
+
+// The loop check's identity and range: tag (command 13), then unit, range and transfer
+// function (command 15), so the errors are worked out against what the device holds now.
+void hartThread::readLoopCheckSetup()
+{
+    auto read13 = [this] {
+        Reply r;
+        if (!command(13, nullptr, 0, &r))
+            return false;
+        QMutexLocker lock(&mutex);
+        takeBytes(deviceData.tag, r, 0);
+        takeBytes(deviceData.descriptor, r, 6);
+        return true;
+    };
+    progress(10);
+    const bool ok = read13() && (progress(50), readCommand15(Fields15::All));
+    send(ok ? QStringLiteral("read loop check setup succeed")
+            : QStringLiteral("read loop check setup failed"));
+    progress(100);
+    clearBit(ReadLoopCheckSetup);
+}
+
+// One loop-check reading: PV (command 1), then loop current and percent of range (command
+// 2). Both or neither: a half reading would pair one point's PV with another's current.
+void hartThread::readLoopCheckPoint()
+{
+    progress(10);
+    Reply r1, r2;
+    const bool ok = command(1, nullptr, 0, &r1) && r1.covers(1, 4)
+            && (progress(50), command(2, nullptr, 0, &r2)) && r2.covers(0, 8);
+    if (ok) {
+        QMutexLocker lock(&mutex);
+        takeByte(deviceData.pvUnits, r1, 0);
+        takeFloat(deviceData.pv, r1, 1);
+        takeFloat(deviceData.loopCurrent, r2, 0);
+        takeFloat(deviceData.percentOfRange, r2, 4);
+    }
+    send(ok ? QStringLiteral("read loop check point succeed")
+            : QStringLiteral("read loop check point failed"));
+    progress(100);
+    clearBit(ReadLoopCheckPoint);
+}

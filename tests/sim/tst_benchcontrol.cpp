@@ -56,6 +56,12 @@ private slots:
                                     << "pv full (90)" << 2 << vplus << BenchPv::FullScale;
         QTest::newRow("live") << "pv live"
                               << "pv live" << 2 << vplus << BenchPv::Live;
+        QTest::newRow("applied value") << "pv -12.5"
+                                       << "pv -12.5 (applied)" << 2 << vplus << BenchPv::Applied;
+        QTest::newRow("sensor offset") << "offset 0.3"
+                                       << "sensor offset 0.3, gain 0 %" << 2 << vplus << zero;
+        QTest::newRow("sensor gain") << "gain -0.1"
+                                     << "sensor offset 0, gain -0.1 %" << 2 << vplus << zero;
         QTest::newRow("empty line: the state")
                 << ""
                 << "keys 2 (S pressed), t vplus (signal 4000), pv zero (10)" << 2 << vplus << zero;
@@ -90,6 +96,8 @@ private slots:
         QTest::newRow("two values") << "keys 1 2";
         QTest::newRow("unknown wiring") << "t short";
         QTest::newRow("unknown point") << "pv half";
+        QTest::newRow("applied value not finite") << "pv inf";
+        QTest::newRow("offset no number") << "offset 0.3kpa";
         QTest::newRow("trailing word") << "pv zero now";
         QTest::newRow("unknown line") << "reboot";
         QTest::newRow("control characters") << QString::fromLatin1("t \x01\x7f");

@@ -1,10 +1,13 @@
-// Control lines of the factory test bench: keys, the T wiring and the sensor simulator's point.
+// Control lines of the test bench: keys, the T wiring, the sensor simulator's point, and the
+// loop check's applied process value and sensor error.
 #include "benchcontrol.h"
 
 #include "devicememory.h"
 #include "transmittersim.h"
 
 #include <QtEndian>
+
+#include <cmath>
 
 namespace {
 
@@ -53,6 +56,14 @@ QString number(float value)
     return QString::number(double(value), 'g', 6);
 }
 
+// A finite number, as typed; the sensor's own limits are the device's business.
+bool parseNumber(const QString &text, float &value)
+{
+    bool ok = false;
+    value = text.toFloat(&ok);
+    return ok && std::isfinite(value);
+}
+
 } // namespace
 
 BenchControl::BenchControl(TransmitterSim &sim)
@@ -63,7 +74,8 @@ QString BenchControl::helpLine()
 {
     return QStringLiteral("lines: keys 0-7 (bit 0 M, bit 1 S, bit 2 Z pressed; or letters, "
                           "none) | t open|vminus|vplus (nothing, V- or V+ shorted to T) | "
-                          "pv zero|full|live | state | help");
+                          "pv zero|full|live|<applied value> | offset <PV units> | "
+                          "gain <percent> | state | help");
 }
 
 QStringList BenchControl::helpText()
@@ -78,6 +90,10 @@ QStringList BenchControl::helpText()
             QStringLiteral("  pv zero      PV at the lower range copy (memory 0x00F8)"),
             QStringLiteral("  pv full      PV at the upper range copy (memory 0x00FC)"),
             QStringLiteral("  pv live      PV back to the moving (or --pv) value"),
+            QStringLiteral("  pv <value>   the reference applies this process value: the PV"),
+            QStringLiteral("               follows it, through the sensor error and zero trim"),
+            QStringLiteral("  offset <v>   sensor offset in PV units (0: none)"),
+            QStringLiteral("  gain <p>     sensor gain error in percent of reading (0: none)"),
             QStringLiteral("  state        the bench as it is now (also an empty line)"),
             QStringLiteral("  help         list the lines")};
 }
@@ -104,6 +120,8 @@ QString BenchControl::pvText() const
     const BenchPv pv = m_sim.benchPv();
     if (pv == BenchPv::Live)
         return QStringLiteral("pv live");
+    if (pv == BenchPv::Applied)
+        return QStringLiteral("pv %1 (applied)").arg(number(m_sim.appliedPv()));
     const quint16 address =
             pv == BenchPv::Zero ? memaddr::lowerRangeValueCopy : memaddr::upperRangeValueCopy;
     const QByteArray raw = m_sim.memory(address, 4);
@@ -113,9 +131,20 @@ QString BenchControl::pvText() const
                  number(value));
 }
 
+QString BenchControl::sensorText() const
+{
+    return QStringLiteral("sensor offset %1, gain %2 %")
+            .arg(number(m_sim.sensorOffset()), number(m_sim.sensorGainPercent()));
+}
+
 QString BenchControl::state() const
 {
-    return keysText() + QStringLiteral(", ") + wiringText() + QStringLiteral(", ") + pvText();
+    QString text = keysText() + QStringLiteral(", ") + wiringText() + QStringLiteral(", ")
+            + pvText();
+    // A sound sensor goes unmentioned, as before there was a way to spoil it.
+    if (m_sim.sensorOffset() != 0.0f || m_sim.sensorGainPercent() != 0.0f)
+        text += QStringLiteral(", ") + sensorText();
+    return text;
 }
 
 QString BenchControl::handleLine(const QString &line)
@@ -160,9 +189,21 @@ QString BenchControl::handleLine(const QString &line)
             m_sim.setBenchPv(BenchPv::FullScale);
         else if (value == QLatin1String("live"))
             m_sim.setBenchPv(BenchPv::Live);
+        else if (float applied; parseNumber(value, applied))
+            m_sim.setAppliedPv(applied);
         else
             return refused();
         return pvText();
+    }
+    if (what == QLatin1String("offset") || what == QLatin1String("gain")) {
+        float number = 0.0f;
+        if (!parseNumber(value, number))
+            return refused();
+        if (what == QLatin1String("offset"))
+            m_sim.setSensorError(number, m_sim.sensorGainPercent());
+        else
+            m_sim.setSensorError(m_sim.sensorOffset(), number);
+        return sensorText();
     }
     return refused();
 }

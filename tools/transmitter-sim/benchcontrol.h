@@ -31,6 +31,7 @@ private:
     QString keysText() const;
     QString wiringText() const;
     QString pvText() const;
+    QString sensorText() const;
     QString takeLine();
 
     TransmitterSim &m_sim;

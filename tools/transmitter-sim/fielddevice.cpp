@@ -172,17 +172,23 @@ float FieldDevice::rawPv(qint64 nowMs) const
         return m_memory.f32(memaddr::lowerRangeValueCopy);
     if (m_benchPv == BenchPv::FullScale)
         return m_memory.f32(memaddr::upperRangeValueCopy);
-    if (!std::isnan(m_fixedPv))
-        return m_fixedPv;
-    const float phase = 2.0f * kPi * static_cast<float>(nowMs % kPvPeriodMs) / kPvPeriodMs;
-    return 50.0f + 40.0f * std::sin(phase);
+    float value;
+    if (m_benchPv == BenchPv::Applied) {
+        value = m_appliedPv;
+    } else if (!std::isnan(m_fixedPv)) {
+        value = m_fixedPv;
+    } else {
+        const float phase = 2.0f * kPi * static_cast<float>(nowMs % kPvPeriodMs) / kPvPeriodMs;
+        value = 50.0f + 40.0f * std::sin(phase);
+    }
+    return value * (1.0f + m_sensorGainPercent / 100.0f) + m_sensorOffset;
 }
 
 float FieldDevice::presentPv(qint64 nowMs) const
 {
     // At a bench point the device stands for a calibrated one: it reports the point itself,
     // whatever zero correction an earlier session left behind.
-    if (m_benchPv != BenchPv::Live)
+    if (m_benchPv == BenchPv::Zero || m_benchPv == BenchPv::FullScale)
         return rawPv(nowMs);
     return rawPv(nowMs) - m_memory.f32(memaddr::pvZeroCorrection);
 }

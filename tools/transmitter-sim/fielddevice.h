@@ -71,6 +71,17 @@ public:
     void setUnlockTimeoutMs(int ms) { m_unlockTimeoutMs = ms; }
     void setBenchWiring(BenchWiring wiring) { m_wiring = wiring; }
     void setBenchPv(BenchPv pv) { m_benchPv = pv; }
+    // The reference's process value; the PV follows it (BenchPv::Applied).
+    void setAppliedPv(float value) { m_appliedPv = value, m_benchPv = BenchPv::Applied; }
+    float appliedPv() const { return m_appliedPv; }
+    // A sensor out of calibration: reads value * (1 + gainPercent / 100) + offset, before
+    // the zero correction; the factory test's bench points are not affected.
+    void setSensorError(float offset, float gainPercent)
+    {
+        m_sensorOffset = offset, m_sensorGainPercent = gainPercent;
+    }
+    float sensorOffset() const { return m_sensorOffset; }
+    float sensorGainPercent() const { return m_sensorGainPercent; }
     BenchWiring benchWiring() const { return m_wiring; }
     BenchPv benchPv() const { return m_benchPv; }
     std::uint8_t keyBits() const { return m_keyBits; }
@@ -132,6 +143,9 @@ private:
     float m_temperatureSignal = 2500.0f;
     BenchWiring m_wiring = BenchWiring::Open;
     BenchPv m_benchPv = BenchPv::Live;
+    float m_appliedPv = 0.0f;
+    float m_sensorOffset = 0.0f;
+    float m_sensorGainPercent = 0.0f;
     int m_userSaves = 0;
     float m_zeroTrimMa = 0.0f;
     float m_gainTrimMa = 0.0f;

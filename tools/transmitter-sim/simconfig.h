@@ -39,9 +39,10 @@ enum class BenchWiring : std::uint8_t {
     VPlusToT,  // V+ shorted to T
 };
 
-// The sensor simulator in front of the input: the moving (or fixed) PV, or one of the two
-// points the factory test checks, taken from the range copies in the device memory.
-enum class BenchPv : std::uint8_t { Live, Zero, FullScale };
+// The sensor simulator in front of the input: the moving (or fixed) PV, one of the two
+// points the factory test checks (taken from the range copies in the device memory), or the
+// process value a reference applies for a loop check.
+enum class BenchPv : std::uint8_t { Live, Zero, FullScale, Applied };
 
 // The temperature signal the T input reads with a rail shorted to it.
 constexpr float kBenchVMinusSignal = 0.0f;

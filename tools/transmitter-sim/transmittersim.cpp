@@ -459,6 +459,36 @@ void TransmitterSim::setBenchPv(BenchPv pv)
     m_device.setBenchPv(pv);
 }
 
+void TransmitterSim::setAppliedPv(float value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setAppliedPv(value);
+}
+
+float TransmitterSim::appliedPv() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.appliedPv();
+}
+
+void TransmitterSim::setSensorError(float offset, float gainPercent)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setSensorError(offset, gainPercent);
+}
+
+float TransmitterSim::sensorOffset() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.sensorOffset();
+}
+
+float TransmitterSim::sensorGainPercent() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.sensorGainPercent();
+}
+
 BenchWiring TransmitterSim::benchWiring() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -55,6 +55,13 @@ public:
     // The factory test bench: what is shorted to T, and where the sensor simulator stands.
     void setBenchWiring(BenchWiring wiring);
     void setBenchPv(BenchPv pv);
+    // The loop-check bench: the process value the reference applies (the PV follows it from
+    // now on), and a sensor offset (PV units) and gain error (percent of reading).
+    void setAppliedPv(float value);
+    float appliedPv() const;
+    void setSensorError(float offset, float gainPercent);
+    float sensorOffset() const;
+    float sensorGainPercent() const;
     BenchWiring benchWiring() const;
     BenchPv benchPv() const;
     quint8 keyBits() const;

@@ -1,0 +1,194 @@
+// Loop-check arithmetic against values worked out by hand: errors in percent of span at the
+// range ends, asymmetric limits, a reading exactly at a limit, hysteresis, refused set-ups.
+#include "loopcheck.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+using namespace loopcheck;
+
+namespace {
+
+Range range(double lower, double upper, bool squareRoot = false)
+{
+    Range r;
+    r.lowerValue = lower;
+    r.upperValue = upper;
+    r.unit = QStringLiteral("kPa");
+    r.squareRoot = squareRoot;
+    return r;
+}
+
+} // namespace
+
+class TstLoopCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void evaluate_errorsAndVerdict_data()
+    {
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<bool>("squareRoot");
+        QTest::addColumn<double>("tolLow");
+        QTest::addColumn<double>("tolHigh");
+        QTest::addColumn<double>("applied");
+        QTest::addColumn<double>("pv");
+        QTest::addColumn<double>("currentMa");
+        QTest::addColumn<double>("ammeterMa");
+        QTest::addColumn<double>("pvError");
+        QTest::addColumn<double>("currentError");
+        QTest::addColumn<bool>("pass");
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        // 0..100 kPa, +-0.25 %: 1 kPa is 1 %, 0.16 mA is 1 %.
+        QTest::newRow("lower end, exact") << 0.0 << 100.0 << false << -0.25 << 0.25 << 0.0 << 0.0
+                                          << 4.0 << none << 0.0 << 0.0 << true;
+        QTest::newRow("upper end, PV +0.2") << 0.0 << 100.0 << false << -0.25 << 0.25 << 100.0
+                                            << 100.2 << 20.0 << none << 0.2 << 0.0 << true;
+        QTest::newRow("offset 0.5 at mid") << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0
+                                           << 50.5 << 12.08 << none << 0.5 << 0.5 << false;
+        QTest::newRow("exactly at the upper limit")
+                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.25 << 12.04 << none << 0.25
+                << 0.25 << true;
+        QTest::newRow("exactly at the lower limit")
+                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 49.75 << 11.96 << none
+                << -0.25 << -0.25 << true;
+        QTest::newRow("a shown 0.001 over the limit")
+                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.2506 << 12.0 << none
+                << 0.251 << 0.0 << false;
+        QTest::newRow("float PV noise is no error") << 0.0 << 100.0 << false << -0.25 << 0.25
+                                                    << 12.6 << double(12.6f) << 6.016 << none
+                                                    << 0.0 << 0.0 << true;
+        QTest::newRow("asymmetric: -0.28 inside -0.3")
+                << 0.0 << 100.0 << false << -0.3 << 0.1 << 50.0 << 49.72 << 12.0 << none << -0.28
+                << 0.0 << true;
+        QTest::newRow("asymmetric: +0.12 outside +0.1")
+                << 0.0 << 100.0 << false << -0.3 << 0.1 << 50.0 << 50.12 << 12.0 << none << 0.12
+                << 0.0 << false;
+        QTest::newRow("current out while PV is in")
+                << 0.0 << 100.0 << false << -0.25 << 0.25 << 75.0 << 75.0 << 16.056 << none << 0.0
+                << 0.35 << false;
+        QTest::newRow("ammeter judged, not the device's current")
+                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.0 << 12.0 << 12.1 << 0.0
+                << 0.625 << false;
+        QTest::newRow("-50..50: span 100, 0 is mid") << -50.0 << 50.0 << false << -0.25 << 0.25
+                                                     << 0.0 << 0.1 << 12.016 << none << 0.1 << 0.1
+                                                     << true;
+        QTest::newRow("reversed 100..0: 25 kPa is 75 %")
+                << 100.0 << 0.0 << false << -0.25 << 0.25 << 25.0 << 25.1 << 16.0 << none << 0.1
+                << 0.0 << true;
+        QTest::newRow("square root: 25 % flow is 12 mA")
+                << 0.0 << 100.0 << true << -0.25 << 0.25 << 25.0 << 25.0 << 12.0 << none << 0.0
+                << 0.0 << true;
+        QTest::newRow("span 0.2: 0.0005 is 0.25 %") << 1.0 << 1.2 << false << -0.25 << 0.25
+                                                   << 1.2 << 1.2005 << 20.0 << none << 0.25 << 0.0
+                                                   << true;
+    }
+    void evaluate_errorsAndVerdict()
+    {
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(bool, squareRoot);
+        QFETCH(double, tolLow);
+        QFETCH(double, tolHigh);
+        QFETCH(double, applied);
+        QFETCH(double, pv);
+        QFETCH(double, currentMa);
+        QFETCH(double, ammeterMa);
+        QFETCH(double, pvError);
+        QFETCH(double, currentError);
+        QFETCH(bool, pass);
+        const Range r = range(lower, upper, squareRoot);
+        QVERIFY(checkRange(r).isEmpty());
+        const Reading reading = evaluate(r, Tolerance{tolLow, tolHigh}, 50.0, Direction::Up, applied,
+                                         pv, currentMa, ammeterMa);
+        QCOMPARE(reading.pvErrorPercent, pvError);
+        QCOMPARE(reading.currentErrorPercent, currentError);
+        QCOMPARE(reading.pass(), pass);
+    }
+
+    void badSetup_isRefusedWithAMessage_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("expected"); // part of the message; empty: accepted
+        QTest::newRow("zero span") << checkRange(range(20.0, 20.0)) << "量程为零";
+        QTest::newRow("float-equal span") << checkRange(range(20.0, 20.0 + 1e-9)) << "量程为零";
+        QTest::newRow("NaN range") << checkRange(range(0.0, std::nan(""))) << "量程无效";
+        QTest::newRow("lower limit above zero") << checkTolerance({0.1, 0.25}) << "允差下限";
+        QTest::newRow("both limits zero") << checkTolerance({0.0, 0.0}) << "不能都为0";
+        QTest::newRow("one point") << checkPoints({50}) << "2~21";
+        QTest::newRow("22 points") << checkPoints(QVector<double>(22, 50.0)) << "2~21";
+        QTest::newRow("point above the range") << checkPoints({0, 50, 120}) << "120% 超出量程";
+        QTest::newRow("point below the range") << checkPoints({-5, 50}) << "-5% 超出量程";
+        QTest::newRow("applied far outside") << checkApplied(range(0, 100), 250.0) << "超出量程";
+        QTest::newRow("applied just under zero") << checkApplied(range(0, 100), -0.02) << "";
+        QTest::newRow("one-sided tolerance") << checkTolerance({0.0, 0.5}) << "";
+        QTest::newRow("21 points") << checkPoints(QVector<double>(21, 50.0)) << "";
+    }
+    void badSetup_isRefusedWithAMessage()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, expected);
+        if (expected.isEmpty())
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        else
+            QVERIFY2(message.contains(expected), qPrintable(message));
+    }
+
+    void typedPoints_parseOrSayWhichPartIsWrong()
+    {
+        QVector<double> points;
+        QString message;
+        QVERIFY(parsePoints(QStringLiteral(" 0, 25;50  75，100 "), points, message));
+        QCOMPARE(points, (QVector<double>{0, 25, 50, 75, 100}));
+        QVERIFY(!parsePoints(QStringLiteral("0, 5O, 100"), points, message));
+        QVERIFY(message.contains(QStringLiteral("5O")));
+        double value = 0;
+        QVERIFY(parseNumber(QStringLiteral(" 12,5 "), value));
+        QCOMPARE(value, 12.5);
+        QVERIFY(!parseNumber(QStringLiteral("abc"), value));
+        QVERIFY(!parseNumber(QStringLiteral("nan"), value));
+    }
+
+    // 0, 50, 100, 50, 0 with hand-picked PV errors; hysteresis is |down - up| at 0 and 50.
+    void run_hysteresisVerdictAndRecord()
+    {
+        Run run;
+        run.setup.pointsPercent = {0, 50, 100, 50, 0};
+        const Range r = range(0, 200);
+        run.range = r;
+        const QVector<Direction> dirs = directions(run.setup.pointsPercent);
+        QCOMPARE(dirs, (QVector<Direction>{Direction::Up, Direction::Up, Direction::Up,
+                                           Direction::Down, Direction::Down}));
+        // PV minus applied, kPa, on a 200 kPa span: 0.1 kPa is 0.05 %.
+        const double pvOffsets[] = {0.1, 0.2, 0.3, -0.1, -0.2};
+        for (int i = 0; i < 5; ++i) {
+            const double applied = nominalValue(r, run.setup.pointsPercent[i]);
+            run.readings << evaluate(r, run.setup.tolerance, run.setup.pointsPercent[i], dirs[i],
+                                     applied, applied + pvOffsets[i],
+                                     expectedCurrentMa(r, applied));
+            if (i == 3)
+                QCOMPARE(verdict(run), Verdict::Incomplete);
+        }
+        QCOMPARE(verdict(run), Verdict::Pass);
+        QCOMPARE(hysteresisAt(run.readings, 0), 0.15);  // |-0.1 - 0.05|
+        QCOMPARE(hysteresisAt(run.readings, 50), 0.15); // |-0.05 - 0.1|
+        QVERIFY(std::isnan(hysteresisAt(run.readings, 100)));
+        QCOMPARE(hysteresis(run.readings).size(), 2);
+
+        // 0.6 kPa over at 100 %, then stopped: a failure, however few points were read.
+        run.readings.resize(2);
+        run.readings << evaluate(r, run.setup.tolerance, 100, Direction::Up, 200, 200.6, 20.0);
+        QCOMPARE(verdict(run), Verdict::Fail);
+
+        const QJsonObject json = toJson(run);
+        QCOMPARE(json.value("verdict").toString(), QString("fail"));
+        QCOMPARE(json.value("readings").toArray().size(), 3);
+        QVERIFY(json.value("readings").toArray()[0].toObject().value("ammeterMa").isNull());
+        QCOMPARE(json.value("setup").toObject().value("pointsPercent").toArray().size(), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLoopCheck)
+#include "tst_loopcheck.moc"

@@ -1,0 +1,306 @@
+// The loop check end to end: the real main window and its "校验" window against the simulated
+// transmitter on a pseudo-terminal, the bench applying each process value through a sensor
+// that is out of calibration. As found fails where the error leaves the band, a zero trim on
+// the PV zero page, as left passes, and the certificate is read back with poppler's tools.
+#include "windowfixture.h"
+
+#include "historydb.h"
+#include "historystore.h"
+#include "loopcheckwindow.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+using namespace loopcheck;
+
+namespace {
+
+QString runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(20000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+class TstLoopCheckWindow : public QObject
+{
+    Q_OBJECT
+
+    struct Check
+    {
+        WindowFixture f;
+        LoopCheckWindow *lc = nullptr;
+        QVector<QUrl> viewed;
+
+        template<typename T>
+        T *w(const char *name)
+        {
+            T *found = lc->findChild<T *>(QLatin1String(name));
+            if (!found)
+                qFatal("no widget %s", name);
+            return found;
+        }
+        QString message() { return w<QLabel>("label_message")->text(); }
+        int rows(RunKind kind)
+        {
+            return w<QTableWidget>(kind == RunKind::AsFound ? "tableWidget_asFound"
+                                                            : "tableWidget_asLeft")
+                    ->rowCount();
+        }
+
+        bool open()
+        {
+            if (!f.openPort() || !f.search())
+                return false;
+            f.button("pushButton_jiaoyan")->click();
+            lc = f.window->findChild<LoopCheckWindow *>();
+            if (!lc || !lc->isVisible())
+                return false;
+            lc->setViewer([this](const QUrl &url) { viewed << url; });
+            w<QLineEdit>("lineEdit_technician")->setText(QStringLiteral("张工"));
+            w<QLineEdit>("lineEdit_station")->setText(QStringLiteral("一号站"));
+            w<QLineEdit>("lineEdit_referenceName")->setText(QStringLiteral("压力校验仪 PC-200"));
+            w<QLineEdit>("lineEdit_referenceSerial")->setText(QStringLiteral("RS-7731"));
+            return true;
+        }
+
+        // The loop-check events the window's history store holds: device key and payload.
+        QVector<QPair<QString, QJsonObject>> stored()
+        {
+            QVector<QPair<QString, QJsonObject>> out;
+            if (!f.window->historyStore()->flush(5000))
+                return out;
+            HistoryDb db(f.window->historyStore()->location());
+            for (const QString &row : db.rows(QStringLiteral(
+                         "SELECT device, payload FROM events WHERE kind = 'loopcheck' ORDER BY id"))) {
+                const int bar = row.indexOf(QLatin1Char('|'));
+                out << qMakePair(row.left(bar),
+                                 QJsonDocument::fromJson(row.mid(bar + 1).toUtf8()).object());
+            }
+            return out;
+        }
+
+        bool start(RunKind kind)
+        {
+            w<QComboBox>("comboBox_runKind")->setCurrentIndex(kind == RunKind::AsFound ? 0 : 1);
+            w<QPushButton>("pushButton_start")->click();
+            return f.waitFor([this] { return w<QPushButton>("pushButton_read")->isEnabled(); }, 5000);
+        }
+
+        // The bench applies the value, the technician types it and reads.
+        bool point(double applied, const QString &typed = QString())
+        {
+            f.sim.setAppliedPv(float(applied));
+            w<QLineEdit>("lineEdit_applied")->setText(typed.isEmpty() ? QString::number(applied) : typed);
+            w<QPushButton>("pushButton_read")->click();
+            return f.waitFor(
+                    [this] {
+                        return !lc->isRunning()
+                                || (w<QPushButton>("pushButton_read")->isEnabled()
+                                    && f.portButtonsEnabled());
+                    },
+                    5000);
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("hart.*.debug=false"));
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Each window records into a store of the test's own.
+    void init()
+    {
+        qputenv("HART_HISTORY",
+                m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + ".sqlite").toUtf8());
+    }
+    void cleanup() { qunsetenv("HART_HISTORY"); }
+
+    void asFoundFails_zeroTrim_asLeftPasses_certificate()
+    {
+        Check c;
+        // Offset 0.2 kPa and gain +0.1 % on a 0..100 kPa range: the error is 0.2 + 0.001 x %
+        // of span, over +0.25 % above 50 kPa; 50 kPa itself lands on the limit.
+        c.f.sim.setSensorError(0.2f, 0.1f);
+        QVERIFY(c.open());
+        const double applied[] = {0.01, 25.02, 50.0, 75.04, 100.0, 74.96, 49.97, 24.98, 0.02};
+
+        QVERIFY(c.start(RunKind::AsFound));
+        for (double a : applied)
+            QVERIFY(c.point(a));
+        QVERIFY(!c.lc->isRunning());
+        const Run found = *c.lc->lastRun(RunKind::AsFound);
+        QCOMPARE(found.readings.size(), 9);
+        QCOMPARE(found.identity.tag, QString("SIMTX-01"));
+        QCOMPARE(found.range.unit, QString("kPa"));
+        QVector<int> failing;
+        for (int i = 0; i < found.readings.size(); ++i)
+            if (!found.readings[i].pass())
+                failing << i;
+        QCOMPARE(failing, (QVector<int>{3, 4, 5})); // 75 up, 100, 75 down
+        QCOMPARE(found.readings[2].pvErrorPercent, 0.25);
+        QCOMPARE(found.readings[4].pvErrorPercent, 0.3);
+        QCOMPARE(verdict(found), Verdict::Fail);
+        QVERIFY(c.w<QLabel>("label_asFoundVerdict")->text().contains(QStringLiteral("✘ 不合格")));
+
+        // Zero trim with zero applied: the PV zero page's "清零" (command 43).
+        c.f.sim.setAppliedPv(0.0f);
+        c.f.window->showPage(pageindex::PvZero);
+        QVERIFY(c.f.run("pushButton_qingling", QStringLiteral("清零成功")));
+
+        QCOMPARE(c.w<QComboBox>("comboBox_runKind")->currentIndex(), 1); // as left is next
+        QVERIFY(c.start(RunKind::AsLeft));
+        for (double a : applied)
+            QVERIFY(c.point(a));
+        const Run left = *c.lc->lastRun(RunKind::AsLeft);
+        QCOMPARE(verdict(left), Verdict::Pass);
+        QCOMPARE(left.readings[4].pvErrorPercent, 0.1); // the gain error is left
+        QVERIFY(c.w<QLabel>("label_asLeftVerdict")->text().contains(QStringLiteral("✔ 合格")));
+
+        // The history store holds both runs, under the transmitter and one certificate number.
+        const auto stored = c.stored();
+        QCOMPARE(stored.size(), 2);
+        const QString number = c.lc->certificateNumber();
+        QVERIFY(!number.isEmpty());
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(stored[i].first, found.identity.uniqueId);
+            QCOMPARE(stored[i].second.value("certificateNumber").toString(), number);
+            QCOMPARE(stored[i].second.value("readings").toArray().size(), 9);
+            QCOMPARE(stored[i].second.value("transmitter").toObject().value("tag").toString(),
+                     QString("SIMTX-01"));
+        }
+        QCOMPARE(stored[0].second.value("kind").toString(), QString("as found"));
+        QCOMPARE(stored[0].second.value("verdict").toString(), QString("fail"));
+        QCOMPARE(stored[1].second.value("kind").toString(), QString("as left"));
+        QCOMPARE(stored[1].second.value("verdict").toString(), QString("pass"));
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("证书.pdf"));
+        QSignalSpy written(c.lc, &LoopCheckWindow::certificateWritten);
+        QVERIFY(c.lc->exportCertificate(pdf));
+        QVERIFY(written.wait(20000));
+        QCOMPARE(written.first().at(1).toString(), QString());
+        QCOMPARE(c.viewed, QVector<QUrl>{QUrl::fromLocalFile(pdf)});
+
+        const QString text = runTool(QStringLiteral("pdftotext"),
+                                     {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY2(text.contains(QStringLiteral("SIMTX-01")), qPrintable(text));
+        QVERIFY(text.contains(number));
+        for (double a : applied)
+            QVERIFY2(text.contains(QString::number(a)), qPrintable(QString::number(a)));
+        QVERIFY(text.contains(QStringLiteral("校准前 (as found)")));
+        QVERIFY(text.contains(QStringLiteral("校准后 (as left)")));
+        QVERIFY(text.contains(QStringLiteral("不合格")));
+        QVERIFY(text.contains(QStringLiteral("RS-7731")));
+        QVERIFY(text.contains(QStringLiteral("张工")));
+        // Per run, the heading carries its verdict.
+        QVERIFY(QRegularExpression(QStringLiteral("as found\\)\\s+结论：\\S*\\s*不合格")).match(text).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("as left\\)\\s+结论：\\S*\\s*合格")).match(text).hasMatch());
+
+        const QString fonts = runTool(QStringLiteral("pdffonts"), {pdf});
+        bool cjkEmbedded = false;
+        for (const QString &line : fonts.split(QLatin1Char('\n')))
+            if (line.contains(QStringLiteral("WenQuanYi")))
+                cjkEmbedded = line.simplified().split(QLatin1Char(' ')).contains(QStringLiteral("yes"));
+        QVERIFY2(cjkEmbedded, qPrintable(fonts));
+
+        // The example certificate of the documentation is this one, and the window beside it.
+        const QString shot = qEnvironmentVariable("LOOPCHECK_KEEP_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            c.lc->resize(823, 631);
+            QVERIFY(c.lc->grab().save(shot));
+            c.w<QTabWidget>("tabWidget_runs")->setCurrentIndex(2);
+            QVERIFY(c.lc->grab().save(QString(shot).replace(".png", "-plot.png")));
+        }
+        const QString keep = qEnvironmentVariable("LOOPCHECK_KEEP_CERTIFICATE");
+        if (!keep.isEmpty()) {
+            QFile::remove(keep);
+            QVERIFY(QFile::copy(pdf, keep));
+        }
+    }
+
+    void badInputAndSilentTransmitter_stopTheRunKeepingItsReadings()
+    {
+        Check c;
+        QVERIFY(c.open());
+
+        // A point outside the range never starts a run.
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 50, 120"));
+        c.w<QPushButton>("pushButton_start")->click();
+        QVERIFY(c.message().contains(QStringLiteral("120% 超出量程")));
+        QVERIFY(!c.lc->isRunning());
+
+        // A range of zero span is refused once read from the transmitter.
+        QByteArray zeroRange(4, '\0'); // the upper range value equal to the lower, 0
+        c.f.sim.setMemory(0x0104, zeroRange);
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 50, 100, 50, 0"));
+        c.w<QPushButton>("pushButton_start")->click();
+        QVERIFY(c.f.waitFor([&] { return c.message().contains(QStringLiteral("量程为零")); }, 5000));
+        QVERIFY(!c.lc->isRunning());
+        const float hundred = 100.0f;
+        c.f.sim.setMemory(0x0104, QByteArray(reinterpret_cast<const char *>(&hundred), 4));
+
+        QVERIFY(c.start(RunKind::AsFound));
+        c.f.requests.clear();
+        // Typed values that are no number, or far outside the range, read nothing.
+        for (const char *typed : {"abc", "5O", "250", ""}) {
+            c.w<QLineEdit>("lineEdit_applied")->setText(QLatin1String(typed));
+            c.w<QPushButton>("pushButton_read")->click();
+            QVERIFY2(c.message().contains(QStringLiteral("不是数字"))
+                             || c.message().contains(QStringLiteral("超出量程")),
+                     qPrintable(c.message()));
+        }
+        c.w<QLineEdit>("lineEdit_applied")->setText(QStringLiteral("0"));
+        c.w<QLineEdit>("lineEdit_ammeter")->setText(QStringLiteral("4,0 mA"));
+        c.w<QPushButton>("pushButton_read")->click();
+        QVERIFY(c.message().contains(QStringLiteral("电流表读数")));
+        QVERIFY(!c.f.requests.contains(QStringLiteral("read loop check point")));
+        QCOMPARE(c.rows(RunKind::AsFound), 0);
+
+        // The ammeter's reading, when typed, is the current judged.
+        c.w<QLineEdit>("lineEdit_ammeter")->setText(QStringLiteral("4,016"));
+        QVERIFY(c.point(0.0));
+        QVERIFY(c.point(50.0));
+        QCOMPARE(c.rows(RunKind::AsFound), 2);
+
+        // The transmitter stops answering at the third point.
+        TransmitterSim::Faults silent;
+        silent.silent = true;
+        c.f.sim.setFaults(silent);
+        QVERIFY(c.point(100.0));
+        QVERIFY(!c.lc->isRunning());
+        QVERIFY2(c.message().contains(QStringLiteral("变送器无应答")), qPrintable(c.message()));
+        QVERIFY(c.message().contains(QStringLiteral("保留了2个读数")));
+        QCOMPARE(c.rows(RunKind::AsFound), 2);
+        const Run kept = *c.lc->lastRun(RunKind::AsFound);
+        QCOMPARE(kept.readings.size(), 2);
+        QCOMPARE(kept.readings[0].ammeterMa, 4.016);
+        QCOMPARE(kept.readings[0].currentErrorPercent, 0.1);
+        QVERIFY(!kept.readings[1].hasAmmeter());
+        QCOMPARE(verdict(kept), Verdict::Incomplete);
+        QVERIFY(!kept.stopReason.isEmpty());
+        const auto stored = c.stored();
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0].second.value("readings").toArray().size(), 2);
+        QCOMPARE(stored[0].second.value("verdict").toString(), QString("incomplete"));
+        QVERIFY(!stored[0].second.value("stopReason").toString().isEmpty());
+        QVERIFY(c.f.portButtonsEnabled());
+        QVERIFY(c.w<QPushButton>("pushButton_exportCertificate")->isEnabled());
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TstLoopCheckWindow)
+#include "tst_loopcheck_window.moc"
