@@ -288,6 +288,41 @@
     </message>
 </context>
 <context>
+    <name>EventTableModel</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Operation</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>快照</source>
+        <translation>Snapshot</translation>
+    </message>
+    <message>
+        <source>工位</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>改动（旧值 → 新值）</source>
+        <translation>Changes (old → new)</translation>
+    </message>
+    <message>
+        <source>有</source>
+        <translation>yes</translation>
+    </message>
+</context>
+<context>
     <name>FactoryTestPage</name>
     <message>
         <source>出厂检测</source>
@@ -304,6 +339,116 @@
     <message>
         <source>否</source>
         <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>记录库暂时不可用，记录已暂存本机</source>
+        <translation>History store unavailable for now; records are kept on this PC</translation>
+    </message>
+    <message>
+        <source>记录库无法识别：没有结构版本</source>
+        <translation>History store not recognised: no schema version</translation>
+    </message>
+    <message>
+        <source>记录库的结构版本 %1 比本程序支持的版本 %2 新，请升级本程序</source>
+        <translation>The history store has schema version %1, newer than the %2 this program supports; please upgrade the program</translation>
+    </message>
+    <message>
+        <source>记录库文件已损坏，已改名保存为 %1，并新建记录库</source>
+        <translation>The history file was damaged; it was kept as %1 and a new one started</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>设备档案</source>
+        <translation>Device history</translation>
+    </message>
+    <message>
+        <source>标识</source>
+        <translation>Identity</translation>
+    </message>
+    <message>
+        <source>位号</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>描述符</source>
+        <translation>Descriptor</translation>
+    </message>
+    <message>
+        <source>传感器序列号</source>
+        <translation>Sensor serial</translation>
+    </message>
+    <message>
+        <source>最后出现</source>
+        <translation>Last seen</translation>
+    </message>
+    <message>
+        <source>工位</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>字段</source>
+        <translation>Field</translation>
+    </message>
+    <message>
+        <source>旧值 / 较早快照</source>
+        <translation>Old / earlier snapshot</translation>
+    </message>
+    <message>
+        <source>新值 / 较新快照</source>
+        <translation>New / later snapshot</translation>
+    </message>
+    <message>
+        <source>按位号、传感器序列号或标识筛选</source>
+        <translation>Filter by tag, sensor serial or identity</translation>
+    </message>
+    <message>
+        <source>对比快照</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>选中两条带快照的事件，逐字段对比</source>
+        <translation>Select two events with snapshots to compare them field by field</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>把所选仪表的全部记录导出为CSV文件</source>
+        <translation>Export the selected transmitter&apos;s whole history as CSV</translation>
+    </message>
+    <message>
+        <source>两个快照有 %1 个字段不同</source>
+        <translation>%1 fields differ between the snapshots</translation>
+    </message>
+    <message>
+        <source>已导出 %1 条记录</source>
+        <translation>%1 records exported</translation>
+    </message>
+    <message>
+        <source>导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <source>记录库读取失败：%1</source>
+        <translation>History store read failed: %1</translation>
+    </message>
+    <message>
+        <source>共 %1 台仪表</source>
+        <translation>%1 transmitters</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>正在导出...</source>
+        <translation>Exporting...</translation>
     </message>
 </context>
 <context>
@@ -433,7 +578,7 @@
     <name>MainWindow</name>
     <message>
         <source>HART智能变送器组态软件用户版V0.8</source>
-        <translation>HART Smart Transmitter Configurator, User Edition V0.8</translation>
+        <translation>HART Configurator V0.8, User Edition</translation>
     </message>
     <message>
         <source>数据备份菜单</source>
@@ -489,7 +634,7 @@
     </message>
     <message>
         <source>HART智能变送器组态软件工厂版V0.8</source>
-        <translation>HART Smart Transmitter Configurator, Factory Edition V0.8</translation>
+        <translation>HART Configurator V0.8, Factory Edition</translation>
     </message>
     <message>
         <source>请选择端口号</source>
@@ -1587,6 +1732,30 @@
         <source>设备档案：每台变送器的记录与改动</source>
         <translation>Device history: every transmitter&apos;s records and changes</translation>
     </message>
+    <message>
+        <source>校验</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>回路校验：校准前、校准后与校准证书</source>
+        <translation>Loop check: as found, as left and the calibration certificate</translation>
+    </message>
+    <message>
+        <source>读取校验设置成功</source>
+        <translation>Loop check set-up read</translation>
+    </message>
+    <message>
+        <source>读取校验设置失败</source>
+        <translation>Reading the loop check set-up failed</translation>
+    </message>
+    <message>
+        <source>读取校验点成功</source>
+        <translation>Loop check point read</translation>
+    </message>
+    <message>
+        <source>读取校验点失败</source>
+        <translation>Reading the loop check point failed</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -1986,6 +2155,37 @@
     <message>
         <source>取消清零</source>
         <translation>Cancel zero</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>识别到仪表</source>
+        <translation>Transmitter found</translation>
+    </message>
+    <message>
+        <source>备份数据</source>
+        <translation>Backup</translation>
+    </message>
+    <message>
+        <source>读取备份数据</source>
+        <translation>Restore backup</translation>
+    </message>
+    <message>
+        <source>出厂检测</source>
+        <translation>Factory test</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <source>失败（响应码 %1）</source>
+        <translation>failed (response code %1)</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>failed</translation>
     </message>
 </context>
 <context>
@@ -2728,182 +2928,6 @@ late %10  busy %11  refused %12  answer time median %13 ms worst %14 ms</transla
     <message>
         <source>正在导出 %1 ...</source>
         <translation>Exporting %1 ...</translation>
-    </message>
-</context>
-<context>
-    <name>EventTableModel</name>
-    <message>
-        <source>时间</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>操作</source>
-        <translation>Operation</translation>
-    </message>
-    <message>
-        <source>结果</source>
-        <translation>Result</translation>
-    </message>
-    <message>
-        <source>快照</source>
-        <translation>Snapshot</translation>
-    </message>
-    <message>
-        <source>工位</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <source>端口</source>
-        <translation>Port</translation>
-    </message>
-    <message>
-        <source>改动（旧值 → 新值）</source>
-        <translation>Changes (old → new)</translation>
-    </message>
-    <message>
-        <source>有</source>
-        <translation>yes</translation>
-    </message>
-</context>
-<context>
-    <name>HistoryStore</name>
-    <message>
-        <source>记录库暂时不可用，记录已暂存本机</source>
-        <translation>History store unavailable for now; records are kept on this PC</translation>
-    </message>
-    <message>
-        <source>记录库无法识别：没有结构版本</source>
-        <translation>History store not recognised: no schema version</translation>
-    </message>
-    <message>
-        <source>记录库的结构版本 %1 比本程序支持的版本 %2 新，请升级本程序</source>
-        <translation>The history store has schema version %1, newer than the %2 this program supports; please upgrade the program</translation>
-    </message>
-    <message>
-        <source>记录库文件已损坏，已改名保存为 %1，并新建记录库</source>
-        <translation>The history file was damaged; it was kept as %1 and a new one started</translation>
-    </message>
-</context>
-<context>
-    <name>HistoryWindow</name>
-    <message>
-        <source>设备档案</source>
-        <translation>Device history</translation>
-    </message>
-    <message>
-        <source>标识</source>
-        <translation>Identity</translation>
-    </message>
-    <message>
-        <source>位号</source>
-        <translation>Tag</translation>
-    </message>
-    <message>
-        <source>描述符</source>
-        <translation>Descriptor</translation>
-    </message>
-    <message>
-        <source>传感器序列号</source>
-        <translation>Sensor serial</translation>
-    </message>
-    <message>
-        <source>最后出现</source>
-        <translation>Last seen</translation>
-    </message>
-    <message>
-        <source>工位</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <source>字段</source>
-        <translation>Field</translation>
-    </message>
-    <message>
-        <source>旧值 / 较早快照</source>
-        <translation>Old / earlier snapshot</translation>
-    </message>
-    <message>
-        <source>新值 / 较新快照</source>
-        <translation>New / later snapshot</translation>
-    </message>
-    <message>
-        <source>按位号、传感器序列号或标识筛选</source>
-        <translation>Filter by tag, sensor serial or identity</translation>
-    </message>
-    <message>
-        <source>对比快照</source>
-        <translation>Compare</translation>
-    </message>
-    <message>
-        <source>选中两条带快照的事件，逐字段对比</source>
-        <translation>Select two events with snapshots to compare them field by field</translation>
-    </message>
-    <message>
-        <source>导出CSV</source>
-        <translation>Export CSV</translation>
-    </message>
-    <message>
-        <source>把所选仪表的全部记录导出为CSV文件</source>
-        <translation>Export the selected transmitter&apos;s whole history as CSV</translation>
-    </message>
-    <message>
-        <source>两个快照有 %1 个字段不同</source>
-        <translation>%1 fields differ between the snapshots</translation>
-    </message>
-    <message>
-        <source>已导出 %1 条记录</source>
-        <translation>%1 records exported</translation>
-    </message>
-    <message>
-        <source>导出失败</source>
-        <translation>Export failed</translation>
-    </message>
-    <message>
-        <source>记录库读取失败：%1</source>
-        <translation>History store read failed: %1</translation>
-    </message>
-    <message>
-        <source>共 %1 台仪表</source>
-        <translation>%1 transmitters</translation>
-    </message>
-    <message>
-        <source>CSV文件 (*.csv)</source>
-        <translation>CSV files (*.csv)</translation>
-    </message>
-    <message>
-        <source>正在导出...</source>
-        <translation>Exporting...</translation>
-    </message>
-</context>
-<context>
-    <name>QObject</name>
-    <message>
-        <source>识别到仪表</source>
-        <translation>Transmitter found</translation>
-    </message>
-    <message>
-        <source>备份数据</source>
-        <translation>Backup</translation>
-    </message>
-    <message>
-        <source>读取备份数据</source>
-        <translation>Restore backup</translation>
-    </message>
-    <message>
-        <source>出厂检测</source>
-        <translation>Factory test</translation>
-    </message>
-    <message>
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <source>失败（响应码 %1）</source>
-        <translation>failed (response code %1)</translation>
-    </message>
-    <message>
-        <source>失败</source>
-        <translation>failed</translation>
     </message>
 </context>
 </TS>

@@ -168,7 +168,7 @@ private slots:
         WindowFixture f;
         QCOMPARE(f.window->size(), QSize(823, 631));
         QCOMPARE(f.w<QLabel>("label_mainTitle")->text(),
-                 QStringLiteral("HART Smart Transmitter Configurator, User Edition V0.8"));
+                 QStringLiteral("HART Configurator V0.8, User Edition"));
         QCOMPARE(f.window->windowTitle(), f.w<QLabel>("label_mainTitle")->text());
         QCOMPARE(f.button("pushButton_chazhaoduankou")->text(), QStringLiteral("Find ports"));
         QCOMPARE(f.button("pushButton_dakaiduankou")->text(), QStringLiteral("Open"));
