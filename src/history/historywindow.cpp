@@ -177,7 +177,6 @@ HistoryWindow::HistoryWindow(const QString &location, QWidget *parent)
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("lineEdit_history_filter"));
     m_filter->setPlaceholderText(tr("按位号、传感器序列号或标识筛选"));
-    m_filter->setClearButtonEnabled(true);
     m_deviceView = makeView(m_devices, this);
     m_deviceView->setObjectName(QStringLiteral("tableView_history_devices"));
     m_deviceView->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -428,7 +428,7 @@ void hartThread::readPv()
 void hartThread::readLoopCheckSetup()
 {
     auto read13 = [this] {
-        Reply r;
+        Reply r(18);
         if (!command(13, nullptr, 0, &r))
             return false;
         QMutexLocker lock(&mutex);
@@ -449,9 +449,8 @@ void hartThread::readLoopCheckSetup()
 void hartThread::readLoopCheckPoint()
 {
     progress(10);
-    Reply r1, r2;
-    const bool ok = command(1, nullptr, 0, &r1) && r1.covers(1, 4)
-            && (progress(50), command(2, nullptr, 0, &r2)) && r2.covers(0, 8);
+    Reply r1(5), r2(8);
+    const bool ok = command(1, nullptr, 0, &r1) && (progress(50), command(2, nullptr, 0, &r2));
     if (ok) {
         QMutexLocker lock(&mutex);
         takeByte(deviceData.pvUnits, r1, 0);
