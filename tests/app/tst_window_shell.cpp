@@ -54,6 +54,7 @@ void TestWindowShell::autoConnectedSlots_everySlotFindsItsSignal()
     {
         MessageRecorder recorder;
         MainWindow window;
+        window.ensureBuilt();
         Dialog_Warning warning(nullptr, QStringLiteral("警告"), QStringLiteral("x"));
         Dialog_ask ask(nullptr, QStringLiteral("询问"), QStringLiteral("y"));
         messages = recorder.messages();
