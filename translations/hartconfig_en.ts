@@ -1989,6 +1989,237 @@
     </message>
 </context>
 <context>
+    <name>Operations</name>
+    <message>
+        <source>识别到仪表</source>
+        <translation>Transmitter found</translation>
+    </message>
+    <message>
+        <source>备份数据</source>
+        <translation>Backup</translation>
+    </message>
+    <message>
+        <source>读取备份数据</source>
+        <translation>Restore backup</translation>
+    </message>
+    <message>
+        <source>出厂检测</source>
+        <translation>Factory test</translation>
+    </message>
+    <message>
+        <source>回路校验</source>
+        <translation>Loop check</translation>
+    </message>
+    <message>
+        <source>其他操作</source>
+        <translation>Other operation</translation>
+    </message>
+    <message>
+        <source>打开端口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>关闭端口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>查询仪表</source>
+        <translation>Search for the transmitter</translation>
+    </message>
+    <message>
+        <source>查询仪表（地址1~15）</source>
+        <translation>Search addresses 1–15</translation>
+    </message>
+    <message>
+        <source>读取变送器信息</source>
+        <translation>Read transmitter info</translation>
+    </message>
+    <message>
+        <source>读取仪表信息</source>
+        <translation>Read device info</translation>
+    </message>
+    <message>
+        <source>写入仪表信息</source>
+        <translation>Write device info</translation>
+    </message>
+    <message>
+        <source>读取更多信息</source>
+        <translation>Read more info</translation>
+    </message>
+    <message>
+        <source>写入地址信息</source>
+        <translation>Write address</translation>
+    </message>
+    <message>
+        <source>读取量程信息</source>
+        <translation>Read range</translation>
+    </message>
+    <message>
+        <source>写入量程信息</source>
+        <translation>Write range</translation>
+    </message>
+    <message>
+        <source>读取迁移量程</source>
+        <translation>Read range for re-ranging</translation>
+    </message>
+    <message>
+        <source>零点迁移</source>
+        <translation>Zero re-range</translation>
+    </message>
+    <message>
+        <source>量程迁移</source>
+        <translation>Re-range</translation>
+    </message>
+    <message>
+        <source>读取输出设置</source>
+        <translation>Read output settings</translation>
+    </message>
+    <message>
+        <source>写入输出设置</source>
+        <translation>Write output settings</translation>
+    </message>
+    <message>
+        <source>进入电流微调</source>
+        <translation>Enter current trim</translation>
+    </message>
+    <message>
+        <source>设置固定电流</source>
+        <translation>Set fixed current</translation>
+    </message>
+    <message>
+        <source>退出固定电流</source>
+        <translation>Release fixed current</translation>
+    </message>
+    <message>
+        <source>4mA微调</source>
+        <translation>Trim 4 mA</translation>
+    </message>
+    <message>
+        <source>20mA微调</source>
+        <translation>Trim 20 mA</translation>
+    </message>
+    <message>
+        <source>电流测试</source>
+        <translation>Loop current test</translation>
+    </message>
+    <message>
+        <source>PV清零</source>
+        <translation>PV zero</translation>
+    </message>
+    <message>
+        <source>取消PV清零</source>
+        <translation>Cancel PV zero</translation>
+    </message>
+    <message>
+        <source>读取传感器配置</source>
+        <translation>Read sensor configuration</translation>
+    </message>
+    <message>
+        <source>写入传感器配置</source>
+        <translation>Write sensor configuration</translation>
+    </message>
+    <message>
+        <source>读取校准配置</source>
+        <translation>Read calibration setup</translation>
+    </message>
+    <message>
+        <source>读取校准数据</source>
+        <translation>Read calibration data</translation>
+    </message>
+    <message>
+        <source>写入校准数据</source>
+        <translation>Write calibration data</translation>
+    </message>
+    <message>
+        <source>读取AD值</source>
+        <translation>Read ADC values</translation>
+    </message>
+    <message>
+        <source>停止读取AD值</source>
+        <translation>Stop reading ADC values</translation>
+    </message>
+    <message>
+        <source>读取PV</source>
+        <translation>Read PV</translation>
+    </message>
+    <message>
+        <source>停止读取PV</source>
+        <translation>Stop reading PV</translation>
+    </message>
+    <message>
+        <source>读取用户校准数据</source>
+        <translation>Read user calibration</translation>
+    </message>
+    <message>
+        <source>写入用户校准数据</source>
+        <translation>Write user calibration</translation>
+    </message>
+    <message>
+        <source>工厂电流校准</source>
+        <translation>Factory current calibration</translation>
+    </message>
+    <message>
+        <source>写入工厂电流校准数据</source>
+        <translation>Write factory current calibration</translation>
+    </message>
+    <message>
+        <source>读取显示设置</source>
+        <translation>Read display settings</translation>
+    </message>
+    <message>
+        <source>写入显示设置</source>
+        <translation>Write display settings</translation>
+    </message>
+    <message>
+        <source>工厂保存</source>
+        <translation>Factory save</translation>
+    </message>
+    <message>
+        <source>单点温补模式</source>
+        <translation>Single-point temperature mode</translation>
+    </message>
+    <message>
+        <source>读取Modbus组态</source>
+        <translation>Read Modbus configuration</translation>
+    </message>
+    <message>
+        <source>写入Modbus组态</source>
+        <translation>Write Modbus configuration</translation>
+    </message>
+    <message>
+        <source>读取专有设置</source>
+        <translation>Read special settings</translation>
+    </message>
+    <message>
+        <source>写入专有设置</source>
+        <translation>Write special settings</translation>
+    </message>
+    <message>
+        <source>全部写入</source>
+        <translation>Write all</translation>
+    </message>
+    <message>
+        <source>读取二次非线性修正</source>
+        <translation>Read second correction</translation>
+    </message>
+    <message>
+        <source>写入二次非线性修正</source>
+        <translation>Write second correction</translation>
+    </message>
+    <message>
+        <source>读取校验设置</source>
+        <translation>Read loop check set-up</translation>
+    </message>
+    <message>
+        <source>读取校验点</source>
+        <translation>Read loop check point</translation>
+    </message>
+    <message>
+        <source>停止出厂检测</source>
+        <translation>Stop factory test</translation>
+    </message>
+</context>
+<context>
     <name>OutputPage</name>
     <message>
         <source>输出设置</source>
@@ -2159,22 +2390,6 @@
 </context>
 <context>
     <name>QObject</name>
-    <message>
-        <source>识别到仪表</source>
-        <translation>Transmitter found</translation>
-    </message>
-    <message>
-        <source>备份数据</source>
-        <translation>Backup</translation>
-    </message>
-    <message>
-        <source>读取备份数据</source>
-        <translation>Restore backup</translation>
-    </message>
-    <message>
-        <source>出厂检测</source>
-        <translation>Factory test</translation>
-    </message>
     <message>
         <source>成功</source>
         <translation>succeeded</translation>

@@ -34,6 +34,7 @@
 #include "secondcorrectionpage.h"
 #include "sensorconfigpage.h"
 #include "seriallink.h"
+#include "startupsteps.h"
 #include "trafficcapture.h"
 #include "trafficwindow.h"
 #include "transmitterinfopage.h"
@@ -50,6 +51,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
@@ -57,6 +59,7 @@
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
 #include <QThread>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstring>
@@ -71,6 +74,8 @@ constexpr const char *kPageNames[pageindex::Count] = {
         "page_14", "page_17", "page_15", "page_16", "page_20", "page_18"};
 
 } // namespace
+
+Q_LOGGING_CATEGORY(lcStartup, "hart.startup", QtInfoMsg)
 
 // ---------------------------------------------------------------------------------------
 // Construction and shutdown
@@ -93,9 +98,11 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     , ui(std::make_unique<Ui::MainWindow>())
     , m_edition(edition)
 {
+    StartupSteps steps("window");
     initWindowResources();
     ui->setupUi(this);
     ui->label_makeDate->setText(pagefmt::buildDateText(__DATE__));
+    steps.mark("form");
 
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setMouseTracking(true);
@@ -108,6 +115,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     } else {
         qCDebug(lcWindow, "QSS文件打开失败");
     }
+    steps.mark("style sheet");
 
     ui->label_mainTitle->setText(edition == Edition::Factory
                                          ? tr("HART智能变送器组态软件工厂版V0.8")
@@ -120,19 +128,21 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     m_worker = std::make_unique<hartThread>();
     m_link = std::make_unique<SerialLink>(m_worker->master());
     createTrafficCapture();
+    steps.mark("worker, link and capture");
 
     ui->widget_navigation->setHost(*this);
     connect(ui->widget_navigation, &NavigationBox::pageOpened, this, &MainWindow::onPageOpened);
 
-    createPages();
+    // The first thing the technician sees; the other pages follow the first paint.
+    addPage(pageindex::Welcome, new WelcomePage);
+    addPage(pageindex::Empty, new QWidget);
     showPage(pageindex::Welcome);
+    steps.mark("welcome page");
 
     startWorker();
 
     connect(&m_tickTimer, &QTimer::timeout, this, &MainWindow::tickTimerSlot);
     m_tickTimer.start(100);
-
-    refreshPortList();
 
     {
         QMutexLocker lock(&m_worker->mutex);
@@ -140,19 +150,94 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
         deviceData.pv = std::numeric_limits<float>::infinity();
     }
 
-    createBackup();
-    createHistory();
+    m_backup = std::make_unique<BackupActions>(*this, this, pageCollectors(), pageFillers());
+    m_backup->installMenu(ui->pushButton_mainIcon, this, &MainWindow::duqubeifenshujuSlot,
+                          &MainWindow::beifenshujuSlot);
 
     m_progressAnimation = new QPropertyAnimation(ui->progressBar, "value", this);
     m_progressAnimation->setDuration(200);
 
+    connect(addTitleButton(QStringLiteral("pushButton_history"), tr("档案"),
+                           tr("设备档案：每台变送器的记录与改动")),
+            &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+    steps.mark("worker start, backup menu and title bar");
+
+    // Nothing the technician does may reach a page before it exists: the first input builds
+    // the rest at once, and a window never shown (or never exposed) is built all the same.
+    qApp->installEventFilter(this);
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            ensureBuilt();
+    });
+    QTimer::singleShot(kLatestBuildMs, this, &MainWindow::ensureBuilt);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_built && windowHandle())
+        windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_built)
+        return QMainWindow::eventFilter(watched, event);
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        // Painted and on the screen first, then the rest of the window is built before the
+        // event loop can deliver anything else.
+        watched->event(event);
+        if (windowHandle()->isExposed()) {
+            QGuiApplication::sync();
+            ensureBuilt();
+        }
+        return true;
+    }
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::InputMethod:
+        ensureBuilt();
+        break;
+    default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::ensureBuilt()
+{
+    if (m_built || m_building)
+        return;
+    m_building = true;
+    StartupSteps steps("after the first paint");
+    createPages();
+    steps.mark("pages");
+    wirePages();
+    refreshPortList();
+    steps.mark("port list");
+    // The default backup fills the pages before the first search, as it always has.
+    m_backup->loadDefault();
+    steps.mark("default backup");
+    createHistory();
+    steps.mark("history store");
+    m_building = false;
+    m_built = true;
+    qApp->removeEventFilter(this);
+    if (windowHandle())
+        windowHandle()->removeEventFilter(this);
+    emit built();
 }
 
 void MainWindow::openLoopCheck()
 {
+    ensureBuilt();
     if (!m_loopCheck) {
         m_loopCheck = new LoopCheckWindow(*this, this);
         m_loopCheck->setDeviceCheck([this] { return m_worker->isDeviceFound(); });
@@ -188,33 +273,39 @@ void MainWindow::createValidators()
     m_u24Validator = new UIntValidator(16777215, this);
 }
 
+void MainWindow::addPage(int index, QWidget *page)
+{
+    // In index order: the stacked widget's index is the page's number.
+    Q_ASSERT(ui->stackedWidget->count() == index);
+    page->setObjectName(QLatin1String(kPageNames[index]));
+    ui->stackedWidget->addWidget(page);
+}
+
 void MainWindow::createPages()
 {
-    std::array<QWidget *, pageindex::Count> pages{};
-    pages[pageindex::Welcome] = new WelcomePage;
-    pages[pageindex::Empty] = new QWidget;
-    pages[pageindex::TransmitterInfo] = m_transmitterInfoPage = new TransmitterInfoPage(*this);
-    pages[pageindex::MeterInfo] = m_meterInfoPage = new MeterInfoPage(*this);
-    pages[pageindex::MoreInfo] = m_moreInfoPage = new MoreInfoPage(*this);
-    pages[pageindex::Address] = m_addressPage = new AddressPage(*this);
-    pages[pageindex::Range] = m_rangePage = new RangePage(*this);
-    pages[pageindex::Rerange] = m_rerangePage = new RerangePage(*this);
-    pages[pageindex::Output] = m_outputPage = new OutputPage(*this);
-    pages[pageindex::Display] = m_displayPage = new DisplayPage(*this);
-    pages[pageindex::Proprietary] = m_proprietaryPage = new ProprietaryPage(*this);
-    pages[pageindex::PvZero] = m_pvZeroPage = new PvZeroPage(*this);
-    pages[pageindex::Modbus] = m_modbusPage = new ModbusPage(*this);
-    pages[pageindex::FactoryTest] = m_factoryTestPage = new FactoryTestPage(*this);
-    pages[pageindex::CurrentTrim] = m_currentTrimPage = new CurrentTrimPage(*this);
-    pages[pageindex::Monitoring] = m_monitoringPage = new MonitoringPage(*this);
-    pages[pageindex::SensorConfig] = m_sensorPage = new SensorConfigPage(*this);
-    pages[pageindex::UserCalibration] = m_userCalibrationPage = new UserCalibrationPage(*this);
-    pages[pageindex::Linearization] = m_linearizationPage = new LinearizationPage(*this);
-    pages[pageindex::SecondCorrection] = m_secondCorrectionPage = new SecondCorrectionPage(*this);
-    for (QWidget *&page : pages) {
-        if (!page)
-            page = new QWidget;
-    }
+    addPage(pageindex::TransmitterInfo, m_transmitterInfoPage = new TransmitterInfoPage(*this));
+    addPage(pageindex::MeterInfo, m_meterInfoPage = new MeterInfoPage(*this));
+    addPage(pageindex::MoreInfo, m_moreInfoPage = new MoreInfoPage(*this));
+    addPage(pageindex::Address, m_addressPage = new AddressPage(*this));
+    addPage(pageindex::Range, m_rangePage = new RangePage(*this));
+    addPage(pageindex::Rerange, m_rerangePage = new RerangePage(*this));
+    addPage(pageindex::Output, m_outputPage = new OutputPage(*this));
+    addPage(pageindex::Display, m_displayPage = new DisplayPage(*this));
+    addPage(pageindex::Proprietary, m_proprietaryPage = new ProprietaryPage(*this));
+    addPage(pageindex::PvZero, m_pvZeroPage = new PvZeroPage(*this));
+    addPage(pageindex::CurrentTrim, m_currentTrimPage = new CurrentTrimPage(*this));
+    addPage(pageindex::Monitoring, m_monitoringPage = new MonitoringPage(*this));
+    addPage(pageindex::UserCalibration, m_userCalibrationPage = new UserCalibrationPage(*this));
+    addPage(pageindex::Modbus, m_modbusPage = new ModbusPage(*this));
+    addPage(pageindex::SensorConfig, m_sensorPage = new SensorConfigPage(*this));
+    addPage(pageindex::Linearization, m_linearizationPage = new LinearizationPage(*this));
+    addPage(pageindex::SecondCorrection,
+            m_secondCorrectionPage = new SecondCorrectionPage(*this));
+    addPage(pageindex::FactoryTest, m_factoryTestPage = new FactoryTestPage(*this));
+}
+
+void MainWindow::wirePages()
+{
     connect(m_sensorPage, &SensorConfigPage::sensorUnitChanged, m_linearizationPage,
             &LinearizationPage::followUserUnit);
     connect(m_linearizationPage, &LinearizationPage::writeAllRequested, this,
@@ -225,11 +316,6 @@ void MainWindow::createPages()
         if (!m_linearizationPage->writeCalibration())
             m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Failed);
     });
-    // Placed before the worker exists, so the page-change rules stay quiet.
-    for (int index = 0; index < pageindex::Count; ++index) {
-        pages[index]->setObjectName(QLatin1String(kPageNames[index]));
-        ui->stackedWidget->addWidget(pages[index]);
-    }
 }
 
 // The seven pages whose data write all sends and a backup holds, in the order both take them.
@@ -251,14 +337,6 @@ std::vector<std::function<void()>> MainWindow::pageFillers()
             [this] { m_displayPage->fill(); },     [this] { m_proprietaryPage->fill(); },
             [this] { m_sensorPage->fill(); },      [this] { m_linearizationPage->fill(); },
             [this] { m_modbusPage->fill(); }};
-}
-
-void MainWindow::createBackup()
-{
-    m_backup = std::make_unique<BackupActions>(*this, this, pageCollectors(), pageFillers());
-    m_backup->installMenu(ui->pushButton_mainIcon, this, &MainWindow::duqubeifenshujuSlot,
-                          &MainWindow::beifenshujuSlot);
-    m_backup->loadDefault();
 }
 
 void MainWindow::createHistory()
@@ -287,13 +365,11 @@ void MainWindow::createHistory()
                 m_recorder->factoryTestEnded(run, who);
             });
     m_history->start();
-    connect(addTitleButton(QStringLiteral("pushButton_history"), tr("档案"),
-                           tr("设备档案：每台变送器的记录与改动")),
-            &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
 }
 
 void MainWindow::openHistoryWindow()
 {
+    ensureBuilt();
     if (!m_historyWindow)
         m_historyWindow = new HistoryWindow(m_history->location(), this);
     m_historyWindow->show();
@@ -317,6 +393,7 @@ void MainWindow::createTrafficCapture()
 
 void MainWindow::openTrafficMonitor()
 {
+    ensureBuilt();
     if (!m_trafficWindow)
         m_trafficWindow = std::make_unique<traffic::TrafficWindow>(*m_traffic);
     m_trafficWindow->show();
@@ -326,11 +403,13 @@ void MainWindow::openTrafficMonitor()
 
 void MainWindow::beifenshujuSlot()
 {
+    ensureBuilt();
     m_backup->backup();
 }
 
 void MainWindow::duqubeifenshujuSlot()
 {
+    ensureBuilt();
     m_backup->restore();
 }
 
@@ -409,6 +488,8 @@ void MainWindow::on_pushButton_close_clicked()
 
 void MainWindow::showPage(int index)
 {
+    if (index >= pageindex::TransmitterInfo)
+        ensureBuilt();
     ui->widget_navigation->markPage(index);
     // Entering the monitoring page starts its curves afresh; staying on it keeps them.
     if (index == pageindex::Monitoring && ui->stackedWidget->currentIndex() != index)
@@ -426,7 +507,7 @@ void MainWindow::on_stackedWidget_currentChanged(int)
     const int page = ui->stackedWidget->currentIndex();
     qCDebug(lcWindow).noquote()
             << QStringLiteral("stackedWidget_currentChanged,index=%1").arg(page);
-    if (!m_workerStarted)
+    if (!m_workerStarted || !m_built)
         return; // the window is still being built
 
     const bool open = m_link->isOpen();
@@ -518,6 +599,7 @@ void MainWindow::releaseLoopBeforeClosing()
 
 void MainWindow::onPageOpened(int index)
 {
+    ensureBuilt();
     if (index == pageindex::Address)
         m_addressPage->fill();
     else if (index == pageindex::Monitoring && m_link->isOpen())
@@ -534,6 +616,7 @@ void MainWindow::refreshPortList()
 
 void MainWindow::openPortAtStart(const QString &name)
 {
+    ensureBuilt();
     QComboBox *combo = ui->comboBox_duankouhao;
     int row = combo->findText(name);
     if (row < 0) {
@@ -557,11 +640,13 @@ void MainWindow::on_comboBox_duankouhao_currentTextChanged(const QString &text)
 
 void MainWindow::on_pushButton_chazhaoduankou_clicked()
 {
+    ensureBuilt();
     refreshPortList();
 }
 
 void MainWindow::on_pushButton_dakaiduankou_clicked()
 {
+    ensureBuilt();
     const QString name = ui->comboBox_duankouhao->currentText().trimmed();
     if (name.isEmpty()) {
         ui->label_connect->setText(tr("未连接"));
@@ -627,8 +712,11 @@ void MainWindow::tickTimerSlot()
             --m_statusSeconds;
         if (m_statusSeconds == 0)
             ui->label_state->clear();
-        m_linearizationPage->countdownSecond(); // ends the single-point test on the host
+        if (m_built)
+            m_linearizationPage->countdownSecond(); // ends the single-point test on the host
     }
+    if (!m_built)
+        return;
     // The factory test counts its second down before its step, as the tick always has.
     m_factoryTestPage->tick(ui->progressBar->value(),
                             second ? SecondMark::Elapsed : SecondMark::No);
@@ -730,6 +818,7 @@ QValidator *MainWindow::u24Validator() const
 
 void MainWindow::on_pushButton_chaxunyibiao_clicked()
 {
+    ensureBuilt();
     if (!portReady())
         return;
     ui->widget_navigation->clear();
@@ -748,6 +837,7 @@ void MainWindow::startWriteAll()
 
 void MainWindow::receiveMessageFromHartThread(QString Message)
 {
+    ensureBuilt();
     // Before the pages react: a write all collects the pages right after its search.
     if (m_recorder)
         m_recorder->resultReceived(Message);

@@ -116,8 +116,16 @@ public:
 
     static constexpr int kPageCount = pageindex::Count;
 
+    // The pages, the port list, the default backup and the history store follow the first
+    // paint; this builds whatever is still missing at once. Anything that reaches a page
+    // calls it first.
+    void ensureBuilt();
+    bool isBuilt() const { return m_built; }
+
 signals:
     void sendMessageToHartThread(QString Message);
+    // Every page exists, the default backup is in them and the history store has started.
+    void built();
 
 public slots:
     void receiveMessageFromHartThread(QString Message);
@@ -128,6 +136,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -147,8 +157,9 @@ private slots:
 
 private:
     void createValidators();
+    void addPage(int index, QWidget *page);
     void createPages();
-    void createBackup();
+    void wirePages();
     void createHistory();
     void openHistoryWindow();
     void createTrafficCapture();
@@ -182,6 +193,10 @@ private:
     bool m_maximized = false;
     bool m_writeAllPending = false;
     bool m_workerStarted = false;
+    bool m_built = false;
+    bool m_building = false;
+    // A window shown but never exposed (a minimised start) is built after this all the same.
+    static constexpr int kLatestBuildMs = 1500;
     QString m_compensationProblem; // why the last collect left the compensation unwritable
 
     QTimer m_tickTimer;

@@ -1,4 +1,5 @@
 #include "historyreader.h"
+#include "eventtext.h"
 #include "devicefields.h"
 #include "historyconnection.h"
 #include "historylog.h"
@@ -107,7 +108,7 @@ public:
         QTextStream out(&file);
         out.setCodec("UTF-8");
         out << "\xEF\xBB\xBF"; // spreadsheet programs need the BOM to read UTF-8
-        out << "time,device,kind,request,outcome,response code,station,port,changes,details\n";
+        out << "time,device,kind,operation,outcome,response code,station,port,changes,details\n";
         int count = 0;
         qint64 before = -1;
         for (;;) {
@@ -119,7 +120,7 @@ public:
                 return;
             }
             for (const EventRow &r : rows) {
-                const QStringList cells = {r.at, device, r.kind, r.request, r.outcome,
+                const QStringList cells = {r.at, device, r.kind, history::operationText(r), r.outcome,
                                            r.responseCode < 0 ? QString()
                                                               : QString::number(r.responseCode),
                                            r.station, r.port, r.changes, r.payload};

@@ -1,4 +1,5 @@
 #include "historywindow.h"
+#include "eventtext.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,21 +20,6 @@ QString localTime(const QString &utc)
 {
     const QDateTime t = QDateTime::fromString(utc, Qt::ISODateWithMs);
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
-}
-
-QString operationText(const EventRow &e)
-{
-    if (e.kind == QLatin1String("operation"))
-        return e.request;
-    if (e.kind == QLatin1String("device"))
-        return QObject::tr("识别到仪表");
-    if (e.kind == QLatin1String("backup"))
-        return QObject::tr("备份数据");
-    if (e.kind == QLatin1String("restore"))
-        return QObject::tr("读取备份数据");
-    if (e.kind == QLatin1String("factorytest"))
-        return QObject::tr("出厂检测");
-    return e.request.isEmpty() ? e.kind : e.kind + QLatin1Char(' ') + e.request;
 }
 
 QString outcomeText(const EventRow &e)
@@ -133,13 +119,22 @@ void EventTableModel::addPage(const QVector<EventRow> &rows, bool more)
     QVector<QStringList> texts;
     texts.reserve(rows.size());
     for (const EventRow &e : rows) {
-        texts.append({localTime(e.at), operationText(e), outcomeText(e),
+        texts.append({localTime(e.at), history::operationText(e), outcomeText(e),
                       e.snapshot ? tr("有") : QString(), e.station, e.port, e.changes});
     }
     m_events += rows;
     m_more = more;
     m_loading = false;
     appendRows(texts);
+}
+
+QVariant EventTableModel::data(const QModelIndex &index, int role) const
+{
+    // The name is the technician's; the stored request stays within reach for support.
+    if (role == Qt::ToolTipRole && index.isValid() && index.column() == 1
+        && index.row() < m_events.size())
+        return history::storedOperation(m_events[index.row()]);
+    return TextTableModel::data(index, role);
 }
 
 bool EventTableModel::canFetchMore(const QModelIndex &parent) const

@@ -46,6 +46,7 @@ public:
     void reset();
     void addPage(const QVector<EventRow> &rows, bool more);
     const EventRow &event(int r) const { return m_events[r]; }
+    QVariant data(const QModelIndex &index, int role) const override;
 
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;

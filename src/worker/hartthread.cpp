@@ -173,6 +173,16 @@ void hartThread::clearAllExcept(std::initializer_list<Bit> keep)
         m_flags[i].fetch_and(keepMask[i]);
 }
 
+QStringList hartThread::vocabulary()
+{
+    QStringList all{QStringLiteral("open port"), QStringLiteral("read PV"),
+                    QStringLiteral("stop read PV"), QStringLiteral("stop read ADC"),
+                    QStringLiteral("start chuchang jiance"), QStringLiteral("stop chuchang jiance")};
+    for (const Request &r : kRequests)
+        all << QLatin1String(r.text);
+    return all;
+}
+
 bool hartThread::isRequestPending(const QString &request) const
 {
     if (request == QLatin1String("read PV"))

@@ -6,6 +6,7 @@
 
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 
@@ -39,6 +40,8 @@ public:
     std::uint32_t tickCount() const { return m_tickCount.load(); }
     void setTickCount(std::uint32_t count) { m_tickCount.store(count); }
     bool isRequestPending(const QString &request) const;
+    // Every request string the worker serves.
+    static QStringList vocabulary();
 
 signals:
     void sendMessageToMainThread(QString Message);

@@ -70,6 +70,7 @@ void TestWindowPages::everyEdition_everyPageSlotFindsItsSignal()
     {
         MessageRecorder recorder;
         MainWindow window{Edition(edition)};
+        window.ensureBuilt();
         QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->count(),
                  MainWindow::kPageCount);
         messages = recorder.messages();

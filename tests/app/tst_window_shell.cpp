@@ -9,6 +9,12 @@
 #include <QPropertyAnimation>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "backupactions.h"
+#include "historystore.h"
 
 class TestWindowShell : public QObject
 {
@@ -17,6 +23,8 @@ class TestWindowShell : public QObject
 private slots:
     void autoConnectedSlots_everySlotFindsItsSignal();
     void startUp_titleDateWelcomePageAndNoNavigation();
+    void startUp_aRestoreBeforeThePagesExistFillsThemAndIsRecorded();
+    void startUp_paintedFirstThenBuiltBeforeAnyInput();
     void closedPort_requestButtonWarnsAndSendsNothing_data();
     void closedPort_requestButtonWarnsAndSendsNothing();
     void portButton_refusesMissingOrUnusablePort_data();
@@ -54,6 +62,7 @@ void TestWindowShell::autoConnectedSlots_everySlotFindsItsSignal()
     {
         MessageRecorder recorder;
         MainWindow window;
+        window.ensureBuilt();
         Dialog_Warning warning(nullptr, QStringLiteral("警告"), QStringLiteral("x"));
         Dialog_ask ask(nullptr, QStringLiteral("询问"), QStringLiteral("y"));
         messages = recorder.messages();
@@ -91,6 +100,75 @@ void TestWindowShell::startUp_titleDateWelcomePageAndNoNavigation()
     QVERIFY(f.dialogs.seen.isEmpty());
     QVERIFY(f.requests.isEmpty());
     QCOMPARE(f.startupStatus, QStringLiteral("读取备份数据完成"));
+}
+
+void TestWindowShell::startUp_aRestoreBeforeThePagesExistFillsThemAndIsRecorded()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tagged.vqmbk"));
+    {
+        WindowFixture a;
+        a.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("LATE-001"));
+        a.window->backupActions().setFileChooser(
+                [&](BackupActions::FileDialog, const QString &) { return file; });
+        a.window->beifenshujuSlot();
+    }
+    const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+    qputenv("HART_HISTORY", store.toLocal8Bit());
+    {
+        // Restored before the window was ever shown: the pages are built, the default backup
+        // fills them, then the file does, and the store takes the restore as its first event.
+        MainWindow window;
+        QVERIFY(!window.isBuilt());
+        QVERIFY(!window.findChild<QLineEdit *>(QStringLiteral("lineEdit_yibiaoxinxi_tag")));
+        window.backupActions().setFileChooser(
+                [&](BackupActions::FileDialog, const QString &) { return file; });
+        window.duqubeifenshujuSlot();
+        QVERIFY(window.isBuilt());
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEdit_yibiaoxinxi_tag"))->text(),
+                 QStringLiteral("LATE-001"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label_state"))->text(),
+                 QStringLiteral("读取备份数据完成"));
+        QVERIFY(window.historyStore()->flush(10000));
+    }
+    qunsetenv("HART_HISTORY");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("late"));
+        db.setDatabaseName(store);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT kind FROM events ORDER BY at")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("restore"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("late"));
+}
+
+void TestWindowShell::startUp_paintedFirstThenBuiltBeforeAnyInput()
+{
+    {
+        // Exposed and painted with the welcome page, then built before the event loop
+        // delivers anything else.
+        MainWindow window;
+        window.show();
+        QVERIFY(!window.isBuilt());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.isBuilt());
+        QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->count(),
+                 MainWindow::kPageCount);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label_state"))->text(),
+                 QStringLiteral("读取备份数据完成"));
+    }
+    {
+        // A key typed before the first paint: the pages exist before it is delivered.
+        MainWindow window;
+        window.show();
+        QVERIFY(!window.isBuilt());
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &press);
+        QVERIFY(window.isBuilt());
+        QVERIFY(window.findChild<QLineEdit *>(QStringLiteral("lineEdit_yibiaoxinxi_tag")));
+    }
 }
 
 void TestWindowShell::closedPort_requestButtonWarnsAndSendsNothing_data()

@@ -112,6 +112,8 @@ public:
         : sim(config)
     {
         window = std::make_unique<MainWindow>(edition);
+        // As the first input would: the tests reach into pages before the first paint.
+        window->ensureBuilt();
         {
             QMutexLocker lock(&window->worker()->mutex);
             resetDeviceData(deviceData);

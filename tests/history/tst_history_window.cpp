@@ -2,6 +2,8 @@
 // identity, one transmitter's events newest first a page at a time with old -> new values,
 // two snapshots compared field by field, and the CSV export of its whole history.
 #include "devicedata.h"
+#include "hartthread.h"
+#include "operationnames.h"
 #include "historystore.h"
 #include "historywindow.h"
 
@@ -50,6 +52,7 @@ class TestHistoryWindow : public QObject
 private slots:
     void initTestCase();
     void browse_filterPageCompareExport();
+    void operationNames_everyRequestHasOne();
 
 private:
     QTemporaryDir m_dir;
@@ -80,8 +83,8 @@ void TestHistoryWindow::initTestCase()
             e.image = image(2.5f, "\x41\x42\x43\x44\x45\x47");
             e.fileName = QStringLiteral("pump.vqmbk");
         }
-        if (i == 30)
-            e.request = QStringLiteral("=HYPERLINK(\"http://x\")"); // a spreadsheet formula
+        if (i == 30) // a spreadsheet formula
+            e.port = QStringLiteral("=HYPERLINK(\"http://x\")");
         store.record(e);
     }
     QVERIFY(store.flush(10000));
@@ -105,6 +108,10 @@ void TestHistoryWindow::browse_filterPageCompareExport()
              QStringLiteral("upperRangeValue: 449 → 450; pvUnits: kPa → kPa"));
     QCOMPARE(w.events()->row(449 - 407).value(2), QStringLiteral("失败（响应码 7）"));
     QCOMPARE(w.events()->row(449 - 406).value(2), QStringLiteral("成功"));
+    // The technician's name of the operation; the stored request only in its tool tip.
+    QCOMPARE(w.events()->row(0).value(1), QStringLiteral("写入量程信息"));
+    QCOMPARE(w.events()->data(w.events()->index(0, 1), Qt::ToolTipRole).toString(),
+             QStringLiteral("operation write range info"));
 
     // One event chosen: each of its fields with old and new value in full.
     auto *view = w.findChild<QTableView *>(QStringLiteral("tableView_history_events"));
@@ -170,11 +177,22 @@ void TestHistoryWindow::browse_filterPageCompareExport()
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 452);
     QVERIFY(lines[1].contains(QStringLiteral(",upperRangeValue: 449 → 450; pvUnits: kPa → kPa,")));
+    QVERIFY(lines[1].contains(QStringLiteral(",operation,写入量程信息,")));
+    QVERIFY(lines.filter(QStringLiteral("write range info")).isEmpty());
     // A cell a spreadsheet would run as a formula is defused.
     const QStringList formula = lines.filter(QStringLiteral("HYPERLINK"));
     QCOMPARE(formula.size(), 1);
     QVERIFY2(formula[0].contains(QStringLiteral(",\"'=HYPERLINK(\"\"http://x\"\")\",")),
              qPrintable(formula[0]));
+}
+
+void TestHistoryWindow::operationNames_everyRequestHasOne()
+{
+    // A request added to the worker without a name would show as "其他操作".
+    for (const QString &request : hartThread::vocabulary())
+        QVERIFY2(operations::hasName(request), qPrintable(request));
+    QCOMPARE(operations::displayName(QStringLiteral("liangchengqianyi")), QStringLiteral("量程迁移"));
+    QCOMPARE(operations::displayName(QStringLiteral("no such request")), QStringLiteral("其他操作"));
 }
 
 QTEST_MAIN(TestHistoryWindow)
