@@ -2757,6 +2757,138 @@
         <source>接收缓冲区溢出</source>
         <translation>receive buffer overflow</translation>
     </message>
+    <message>
+        <source>日期</source>
+        <translation>date</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>address</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>data</translation>
+    </message>
+    <message>
+        <source>缺</source>
+        <translation>missing</translation>
+    </message>
+    <message>
+        <source> (单位 %1)</source>
+        <translation> (unit %1)</translation>
+    </message>
+    <message>
+        <source>轮询地址</source>
+        <translation>polling address</translation>
+    </message>
+    <message>
+        <source>消息</source>
+        <translation>message</translation>
+    </message>
+    <message>
+        <source>位号</source>
+        <translation>tag</translation>
+    </message>
+    <message>
+        <source>描述符</source>
+        <translation>descriptor</translation>
+    </message>
+    <message>
+        <source>最终装配号</source>
+        <translation>final assembly no.</translation>
+    </message>
+    <message>
+        <source>阻尼</source>
+        <translation>damping</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>unit</translation>
+    </message>
+    <message>
+        <source>上限</source>
+        <translation>upper</translation>
+    </message>
+    <message>
+        <source>下限</source>
+        <translation>lower</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <source>制造商</source>
+        <translation>manufacturer</translation>
+    </message>
+    <message>
+        <source>设备类型</source>
+        <translation>device type</translation>
+    </message>
+    <message>
+        <source>前导符</source>
+        <translation>preambles</translation>
+    </message>
+    <message>
+        <source>通用版本</source>
+        <translation>universal rev.</translation>
+    </message>
+    <message>
+        <source>设备版本</source>
+        <translation>device rev.</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>software rev.</translation>
+    </message>
+    <message>
+        <source>硬件版本</source>
+        <translation>hardware rev.</translation>
+    </message>
+    <message>
+        <source>标志</source>
+        <translation>flags</translation>
+    </message>
+    <message>
+        <source>设备号</source>
+        <translation>device id</translation>
+    </message>
+    <message>
+        <source>PV</source>
+        <translation>PV</translation>
+    </message>
+    <message>
+        <source>百分比</source>
+        <translation>percent</translation>
+    </message>
+    <message>
+        <source>传感器序列号</source>
+        <translation>sensor serial</translation>
+    </message>
+    <message>
+        <source>最小量程</source>
+        <translation>minimum span</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>alarm</translation>
+    </message>
+    <message>
+        <source>传递函数</source>
+        <translation>transfer function</translation>
+    </message>
+    <message>
+        <source>写保护</source>
+        <translation>write protect</translation>
+    </message>
+    <message>
+        <source>经销商</source>
+        <translation>distributor</translation>
+    </message>
 </context>
 <context>
     <name>TransmitterInfoPage</name>

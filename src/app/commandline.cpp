@@ -113,14 +113,27 @@ static void initTranslationResources()
     Q_INIT_RESOURCE(translations);
 }
 
+namespace {
+
+QTranslator &englishTranslator()
+{
+    // Lives as long as the application: installed translators are not owned by it.
+    static QTranslator translator;
+    return translator;
+}
+
+} // namespace
+
 bool installEnglish()
 {
     initTranslationResources();
-    // Lives as long as the application: installed translators are not owned by it.
-    static QTranslator translator;
-    if (!translator.isEmpty())
-        return true;
-    if (!translator.load(QStringLiteral(":/i18n/hartconfig_en.qm")))
+    QTranslator &translator = englishTranslator();
+    if (translator.isEmpty() && !translator.load(QStringLiteral(":/i18n/hartconfig_en.qm")))
         return false;
     return QCoreApplication::installTranslator(&translator);
+}
+
+void removeEnglish()
+{
+    QCoreApplication::removeTranslator(&englishTranslator());
 }

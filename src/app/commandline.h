@@ -37,3 +37,5 @@ void exportStartOptions(const StartOptions &options);
 
 // Installs the compiled-in English texts on the running application; false if they are missing.
 bool installEnglish();
+// Back to the source texts (a test that pictures both languages in one run).
+void removeEnglish();

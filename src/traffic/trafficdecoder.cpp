@@ -15,7 +15,14 @@ namespace {
 constexpr std::size_t kShortHeader = 4; // delimiter, address, command, byte count
 constexpr std::size_t kLongHeader = 8;
 
+// Texts written as tr("...") here are extracted into the namespace's context; the tables'
+// names and the field names are marked for "TrafficDecoder".
 QString tr(const char *text)
+{
+    return QCoreApplication::translate("traffic", text);
+}
+
+QString named(const char *text)
 {
     return QCoreApplication::translate("TrafficDecoder", text);
 }
@@ -80,7 +87,7 @@ public:
     void date(int offset)
     {
         if (m_r.has(offset, 3))
-            add("日期", QStringLiteral("%1-%2-%3")
+            add(QT_TRANSLATE_NOOP("TrafficDecoder", "日期"), QStringLiteral("%1-%2-%3")
                                 .arg(1900 + m_r.u8(offset + 2))
                                 .arg(m_r.u8(offset + 1), 2, 10, QLatin1Char('0'))
                                 .arg(m_r.u8(offset), 2, 10, QLatin1Char('0')));
@@ -90,18 +97,18 @@ public:
     {
         if (!m_r.has(0, 2))
             return;
-        add("地址", QStringLiteral("0x%1").arg(m_r.u16(0), 4, 16, QLatin1Char('0')));
+        add(QT_TRANSLATE_NOOP("TrafficDecoder", "地址"), QStringLiteral("0x%1").arg(m_r.u16(0), 4, 16, QLatin1Char('0')));
         if (!m_r.has(2, 1))
             return;
         const int announced = int(m_r.u8(2));
-        add("长度", QString::number(announced));
+        add(QT_TRANSLATE_NOOP("TrafficDecoder", "长度"), QString::number(announced));
         if (!withBytes)
             return;
         const int held = std::min(announced, m_r.n - 3);
         if (held > 0)
-            add("数据", hexBytes(m_r.p + 3, std::size_t(held)));
+            add(QT_TRANSLATE_NOOP("TrafficDecoder", "数据"), hexBytes(m_r.p + 3, std::size_t(held)));
         if (held < announced)
-            add("缺", QString::number(announced - held));
+            add(QT_TRANSLATE_NOOP("TrafficDecoder", "缺"), QString::number(announced - held));
     }
     void variables(int from)
     {
@@ -111,7 +118,7 @@ public:
             if (!m_r.has(at, 5))
                 return;
             add(names[i], QString::number(double(m_r.f32(at + 1)), 'g', 6)
-                                  + QStringLiteral(" (单位 %1)").arg(m_r.u8(at)));
+                                  + named(QT_TRANSLATE_NOOP("TrafficDecoder", " (单位 %1)")).arg(m_r.u8(at)));
         }
     }
     QString result() const { return m_parts.join(QLatin1String("  ")); }
@@ -119,7 +126,7 @@ public:
 private:
     void add(const char *name, const QString &value)
     {
-        m_parts << tr(name) + QLatin1Char('=') + value;
+        m_parts << named(name) + QLatin1Char('=') + value;
     }
     Reader m_r;
     QStringList m_parts;
@@ -129,23 +136,23 @@ QString requestFields(int command, Reader r)
 {
     Fields f(r);
     switch (command) {
-    case 6: f.number("轮询地址", 0); break;
-    case 17: f.text("消息", 0, 24); break;
+    case 6: f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "轮询地址"), 0); break;
+    case 17: f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "消息"), 0, 24); break;
     case 18:
-        f.text("位号", 0, 6);
-        f.text("描述符", 6, 12);
+        f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "位号"), 0, 6);
+        f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "描述符"), 6, 12);
         f.date(18);
         break;
-    case 19: f.u24("最终装配号", 0); break;
-    case 34: f.real("阻尼", 0, " s"); break;
+    case 19: f.u24(QT_TRANSLATE_NOOP("TrafficDecoder", "最终装配号"), 0); break;
+    case 34: f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "阻尼"), 0, " s"); break;
     case 35:
-        f.number("单位", 0);
-        f.real("上限", 1);
-        f.real("下限", 5);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "单位"), 0);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "上限"), 1);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "下限"), 5);
         break;
     case 40:
     case 45:
-    case 46: f.real("电流", 0, " mA"); break;
+    case 46: f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "电流"), 0, " mA"); break;
     case 133: f.memory(true); break;
     case 134: f.memory(false); break;
     default: break;
@@ -158,65 +165,65 @@ QString responseFields(int command, Reader r)
     Fields f(r);
     switch (command) {
     case 0:
-        f.number("制造商", 1);
-        f.number("设备类型", 2);
-        f.number("前导符", 3);
-        f.number("通用版本", 4);
-        f.number("设备版本", 5);
-        f.number("软件版本", 6);
-        f.number("硬件版本", 7);
-        f.hex8("标志", 8);
-        f.id24("设备号", 9);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "制造商"), 1);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "设备类型"), 2);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "前导符"), 3);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "通用版本"), 4);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "设备版本"), 5);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "软件版本"), 6);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "硬件版本"), 7);
+        f.hex8(QT_TRANSLATE_NOOP("TrafficDecoder", "标志"), 8);
+        f.id24(QT_TRANSLATE_NOOP("TrafficDecoder", "设备号"), 9);
         break;
     case 1:
-        f.number("单位", 0);
-        f.real("PV", 1);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "单位"), 0);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "PV"), 1);
         break;
     case 2:
-        f.real("电流", 0, " mA");
-        f.real("百分比", 4, " %");
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "电流"), 0, " mA");
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "百分比"), 4, " %");
         break;
     case 3:
-        f.real("电流", 0, " mA");
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "电流"), 0, " mA");
         f.variables(4);
         break;
-    case 6: f.number("轮询地址", 0); break;
+    case 6: f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "轮询地址"), 0); break;
     case 12:
-    case 17: f.text("消息", 0, 24); break;
+    case 17: f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "消息"), 0, 24); break;
     case 13:
     case 18:
-        f.text("位号", 0, 6);
-        f.text("描述符", 6, 12);
+        f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "位号"), 0, 6);
+        f.text(QT_TRANSLATE_NOOP("TrafficDecoder", "描述符"), 6, 12);
         f.date(18);
         break;
     case 14:
-        f.u24("传感器序列号", 0);
-        f.number("单位", 3);
-        f.real("上限", 4);
-        f.real("下限", 8);
-        f.real("最小量程", 12);
+        f.u24(QT_TRANSLATE_NOOP("TrafficDecoder", "传感器序列号"), 0);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "单位"), 3);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "上限"), 4);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "下限"), 8);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "最小量程"), 12);
         break;
     case 15:
-        f.number("报警", 0);
-        f.number("传递函数", 1);
-        f.number("单位", 2);
-        f.real("上限", 3);
-        f.real("下限", 7);
-        f.real("阻尼", 11, " s");
-        f.number("写保护", 15);
-        f.number("经销商", 16);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "报警"), 0);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "传递函数"), 1);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "单位"), 2);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "上限"), 3);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "下限"), 7);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "阻尼"), 11, " s");
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "写保护"), 15);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "经销商"), 16);
         break;
     case 16:
-    case 19: f.u24("最终装配号", 0); break;
-    case 34: f.real("阻尼", 0, " s"); break;
+    case 19: f.u24(QT_TRANSLATE_NOOP("TrafficDecoder", "最终装配号"), 0); break;
+    case 34: f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "阻尼"), 0, " s"); break;
     case 35:
-        f.number("单位", 0);
-        f.real("上限", 1);
-        f.real("下限", 5);
+        f.number(QT_TRANSLATE_NOOP("TrafficDecoder", "单位"), 0);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "上限"), 1);
+        f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "下限"), 5);
         break;
     case 40:
     case 45:
-    case 46: f.real("电流", 0, " mA"); break;
+    case 46: f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "电流"), 0, " mA"); break;
     case 48:
         if (r.n > 0)
             return tr("附加状态=") + hexBytes(r.p, std::size_t(r.n));
@@ -390,7 +397,7 @@ QString commandName(int command)
     };
     for (const auto &n : names)
         if (n.command == command)
-            return tr(n.name);
+            return named(n.name);
     return tr("命令 %1").arg(command);
 }
 
@@ -427,7 +434,7 @@ QString communicationErrorText(std::uint8_t bits)
     QStringList parts;
     for (const auto &e : errors)
         if (bits & e.mask)
-            parts << tr(e.text);
+            parts << named(e.text);
     return tr("通信错误") + (parts.isEmpty() ? QString() : QLatin1Char(':') + parts.join(QLatin1Char(',')));
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("TrafficMonitor", text);
+    return QCoreApplication::translate("traffic", text);
 }
 
 QString csvField(QString text)

@@ -5,7 +5,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -93,6 +95,14 @@ TrafficWindow::TrafficWindow(TrafficCapture &capture, QWidget *parent)
     const int widths[TrafficModel::ColumnCount] = {15, 7, 7, 7, 17, 18, 18, 6, 16, 16, 40, 60};
     for (int c = 0; c < TrafficModel::ColumnCount; ++c)
         m_view->setColumnWidth(c, widths[c] * ch + 8);
+    // The direction's words differ most in length between the languages.
+    int direction = m_view->columnWidth(TrafficModel::Direction);
+    for (const char *text : {"主→仪表", "仪表→主", "事件"})
+        direction = std::max(direction, fontMetrics().horizontalAdvance(
+                                                QCoreApplication::translate("traffic", text))
+                                                + 2 * ch);
+    m_view->setColumnWidth(TrafficModel::Direction, direction);
+    createFrozenColumns();
 
     m_counters = new QLabel;
     m_counters->setObjectName(QStringLiteral("label_trafficCounters"));
@@ -135,6 +145,69 @@ TrafficWindow::TrafficWindow(TrafficCapture &capture, QWidget *parent)
         m_note->setText(tr("正在记录到 %1").arg(file));
     resize(1000, 600);
     pull();
+}
+
+// Twelve columns never fit a window's width: the time, direction, transaction and verdict
+// stay in view on a second table laid over the left of the first, sharing its model, its
+// selection and its vertical scrolling.
+void TrafficWindow::createFrozenColumns()
+{
+    m_frozen = new QTableView(m_view);
+    m_frozen->setObjectName(QStringLiteral("tableView_trafficFrozen"));
+    m_frozen->setModel(m_model);
+    m_frozen->setSelectionModel(m_view->selectionModel());
+    m_frozen->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setWordWrap(false);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->verticalHeader()->setDefaultSectionSize(
+            m_view->verticalHeader()->defaultSectionSize());
+    m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    for (int c = 0; c < TrafficModel::ColumnCount; ++c) {
+        if (c < kFrozenColumns)
+            m_frozen->setColumnWidth(c, m_view->columnWidth(c));
+        else
+            m_frozen->setColumnHidden(c, true);
+    }
+    m_view->viewport()->stackUnder(m_frozen);
+    m_view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(m_view->verticalScrollBar(), &QAbstractSlider::valueChanged,
+            m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged,
+            m_view->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(m_view->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int size) {
+                if (column < kFrozenColumns) {
+                    m_frozen->setColumnWidth(column, size);
+                    placeFrozenColumns();
+                }
+            });
+    connect(m_frozen, &QTableView::doubleClicked, this, &TrafficWindow::showTransactionOf);
+    // The viewport shrinks when the horizontal scroll bar appears; the view itself does not.
+    m_view->viewport()->installEventFilter(this);
+    placeFrozenColumns();
+    m_frozen->show();
+}
+
+void TrafficWindow::placeFrozenColumns()
+{
+    int width = 0;
+    for (int c = 0; c < kFrozenColumns; ++c)
+        width += m_view->columnWidth(c);
+    const int frame = m_view->frameWidth();
+    m_frozen->setGeometry(frame, frame, width,
+                          m_view->viewport()->height() + m_view->horizontalHeader()->height());
+}
+
+bool TrafficWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        placeFrozenColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 TrafficWindow::~TrafficWindow()

@@ -32,6 +32,9 @@ public:
 
     TrafficModel *model() const { return m_model; }
     QTableView *view() const { return m_view; }
+    // Time to verdict, held at the left while the rest of the row scrolls under it.
+    QTableView *frozenView() const { return m_frozen; }
+    static constexpr int kFrozenColumns = 5;
     QString countersText() const;
 
     // Take what the capture holds now (the tick does the same).
@@ -45,7 +48,12 @@ public:
 signals:
     void exportFinished(bool ok, const QString &path, const QString &error);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void createFrozenColumns();
+    void placeFrozenColumns();
     void applyFilter();
     void onClear();
     void onPauseToggled(bool paused);
@@ -56,6 +64,7 @@ private:
     TrafficCapture &m_capture;
     TrafficModel *m_model;
     QTableView *m_view;
+    QTableView *m_frozen = nullptr;
     QComboBox *m_command;
     QCheckBox *m_errorsOnly;
     QSpinBox *m_transaction;

@@ -4,6 +4,7 @@
 // the counters must agree with the simulator's own log, and both the export and the file
 // written while running must read back in tshark as the same HART frames.
 #include "../app/windowfixture.h"
+#include "commandline.h"
 #include "trafficcapture.h"
 #include "trafficdecoder.h"
 #include "trafficexport.h"
@@ -214,6 +215,20 @@ void TstTrafficWindow::faultyLine_everyFrameCapturedWithItsVerdict()
                 monitor->view()->horizontalScrollBar()->value() + 300);
         QTest::qWait(100);
         monitor->grab().save(shots + QStringLiteral("/traffic-monitor-right.png"));
+        // The same records in English, in a monitor made after the translation is in.
+        QVERIFY(installEnglish());
+        {
+            TrafficWindow english(*f.window->trafficCapture());
+            english.resize(823, 631);
+            english.show();
+            QTest::qWait(300);
+            english.grab().save(shots + QStringLiteral("/traffic-monitor-en.png"));
+            english.view()->horizontalScrollBar()->setValue(
+                    english.view()->horizontalScrollBar()->maximum());
+            QTest::qWait(100);
+            english.grab().save(shots + QStringLiteral("/traffic-monitor-en-right.png"));
+        }
+        removeEnglish();
     }
 
     monitor->findChild<QCheckBox *>(QStringLiteral("checkBox_trafficErrors"))->setChecked(true);
