@@ -952,7 +952,10 @@ void MainWindow::handleResultRow(const results::ResultRow &row)
         showStatus(tr(row.status));
     if (row.effect == Effect::FactoryCurrentStepFailed)
         m_linearizationPage->factoryCurrentStepFailed(); // before its one warning
-    if (row.warning) {
+    const bool warning = row.warning
+            && (row.effect != Effect::FactoryCurrentExitFailed
+                || m_linearizationPage->factoryCurrentExitFailed());
+    if (warning) {
         if (row.effect == Effect::CalibrationWriteFailed)
             m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Failed);
         warn(tr(row.warning));
@@ -993,8 +996,11 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::CalibrationWriteOk:
         m_factoryTestPage->calibrationWriteFinished(CalibrationWrite::Succeeded);
         break;
+    case Effect::FactoryCurrentEntered: m_linearizationPage->factoryCurrentEntered(); break;
+    case Effect::FactoryCurrentExited: m_linearizationPage->factoryCurrentExited(); break;
     case Effect::CalibrationWriteFailed:
     case Effect::FactoryCurrentStepFailed:
+    case Effect::FactoryCurrentExitFailed:
     case Effect::SingleTempDisplay:
     case Effect::AdcValues:
     case Effect::PvSample:

@@ -28,6 +28,9 @@ enum class Effect {
     CalibrationWriteOk,
     CalibrationWriteFailed, // recorded before the dialog, so the factory test sees it at once
     FactoryCurrentStepFailed, // the factory current calibration ends before its one warning
+    FactoryCurrentEntered,    // the point's reading may be taken
+    FactoryCurrentExitFailed, // repeated by the worker: one warning for the whole outage
+    FactoryCurrentExited,
     SingleTempDisplay,      // no status text; buttons enabled first
     AdcValues,              // the three calibration pages' live values; nothing else
     PvSample,               // a monitoring sample; nothing else

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidgetItem>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -527,11 +528,43 @@ std::optional<float> LinearizationPage::askCurrent(const QString &title, const Q
     return dialog.value();
 }
 
+void LinearizationPage::factoryCurrentEntered()
+{
+    m_exitOutage = false; // the transmitter answers again
+    if (m_calPoint < 0)
+        return;
+    m_pointEnter = PointEnter::Entered;
+    if (m_heldReading) {
+        const float value = *m_heldReading;
+        m_heldReading.reset();
+        takeFactoryCurrentReading(value, true);
+    }
+}
+
 void LinearizationPage::factoryCurrentStepFailed()
 {
-    m_currentStepFailed = true;
+    if (m_calPoint < 0)
+        return;
+    m_pointEnter = PointEnter::Failed;
     if (m_currentQuestion)
         m_currentQuestion->reject();
+    if (m_heldReading) {
+        // The meter showed whatever the loop carried, not this point's code.
+        m_heldReading.reset();
+        endFactoryCurrentCalibration();
+    }
+}
+
+bool LinearizationPage::factoryCurrentExitFailed()
+{
+    const bool first = !m_exitOutage;
+    m_exitOutage = true;
+    return first;
+}
+
+void LinearizationPage::factoryCurrentExited()
+{
+    m_exitOutage = false;
 }
 
 void LinearizationPage::leaveFactoryCurrentMode()
@@ -567,32 +600,72 @@ void LinearizationPage::pushButton_clicked_wenbu_dianliujiaozhun()
     m_currentTempEdits[k]->setText(
             QString::asprintf("%d", representable ? static_cast<int>(tempSignal) : 0));
 
-    m_currentStepFailed = false;
-    for (int p = 0; p < kOutputPoints; ++p) {
-        if (m_host.isPortOpen()) {
-            {
-                QMutexLocker lock(&m_host.dataLock());
-                deviceData.factoryCurrentMode = 1;
-                deviceData.factoryCurrentDacCode =
-                        static_cast<std::uint16_t>(deviceData.currentDacPoints[p]);
-            }
-            if (p == 0)
-                m_host.showStatus(
-                        windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在进入工厂电流校准模式...")));
-            m_host.sendRequest(QStringLiteral("gongchangdianliujiaozhun"));
-            m_host.setPortButtonsEnabled(false);
-        } else {
-            m_host.portReady();
-        }
-        const std::optional<float> value =
-                askCurrent(windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准")),
-                           QString::fromLatin1(kDacPoints[p].nominal));
-        if (!value || m_currentStepFailed)
-            break;
-        const QString text = real(*value);
-        m_currentCalEdits[p][k]->setText(text);
-        qCDebug(lcCalibration).noquote() << QStringLiteral("current=%1").arg(text);
+    m_calColumn = k;
+    m_modeRequested = false;
+    askFactoryCurrentPoint(0);
+}
+
+void LinearizationPage::askFactoryCurrentPoint(int p)
+{
+    m_calPoint = p;
+    m_pointEnter = PointEnter::Waiting;
+    m_heldReading.reset();
+    if (!m_host.isPortOpen()) {
+        // Nothing can enter the mode, so no reading could be taken.
+        m_host.portReady();
+        endFactoryCurrentCalibration();
+        return;
     }
-    leaveFactoryCurrentMode();
+    {
+        QMutexLocker lock(&m_host.dataLock());
+        deviceData.factoryCurrentMode = 1;
+        deviceData.factoryCurrentDacCode = static_cast<std::uint16_t>(deviceData.currentDacPoints[p]);
+    }
+    if (p == 0)
+        m_host.showStatus(windowTr(QT_TRANSLATE_NOOP("MainWindow", "正在进入工厂电流校准模式...")));
+    m_host.sendRequest(QStringLiteral("gongchangdianliujiaozhun"));
+    m_host.setPortButtonsEnabled(false);
+    m_modeRequested = true;
+    const std::optional<float> value = askCurrent(
+            windowTr(QT_TRANSLATE_NOOP("MainWindow", "电流校准")),
+            QString::fromLatin1(kDacPoints[p].nominal));
+    if (m_calPoint != p)
+        return; // ended meanwhile
+    if (!value || m_pointEnter == PointEnter::Failed) {
+        endFactoryCurrentCalibration();
+        return;
+    }
+    if (m_pointEnter == PointEnter::Entered)
+        takeFactoryCurrentReading(*value, false);
+    else
+        m_heldReading = value; // taken when the enter is answered, or discarded
+}
+
+void LinearizationPage::takeFactoryCurrentReading(float value, bool deferNext)
+{
+    const int p = m_calPoint;
+    const QString text = real(value);
+    m_currentCalEdits[p][m_calColumn]->setText(text);
+    qCDebug(lcCalibration).noquote() << QStringLiteral("current=%1").arg(text);
+    if (p + 1 >= kOutputPoints) {
+        endFactoryCurrentCalibration();
+    } else if (!deferNext) {
+        askFactoryCurrentPoint(p + 1);
+    } else {
+        // Asked from the event loop, not inside the handling of the result that allowed it.
+        QTimer::singleShot(0, this, [this, p] {
+            if (m_calPoint == p && m_pointEnter == PointEnter::Entered)
+                askFactoryCurrentPoint(p + 1);
+        });
+    }
+}
+
+void LinearizationPage::endFactoryCurrentCalibration()
+{
+    m_calPoint = -1;
+    m_heldReading.reset();
+    if (m_modeRequested)
+        leaveFactoryCurrentMode();
+    m_modeRequested = false;
     m_host.sendRequest(QStringLiteral("read ADC"));
 }

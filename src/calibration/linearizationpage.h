@@ -50,8 +50,18 @@ public:
     int singleTempSecondsLeft() const { return m_singleTempSeconds; }
     // The sensor page's unit drives the user unit.
     void followUserUnit(const QString &unitText);
-    // "enter gongchangdianliujiaozhun failed": the calibration ends as if cancelled.
+    // "enter gongchangdianliujiaozhun succeed": the point's reading may be taken.
+    void factoryCurrentEntered();
+    // "enter gongchangdianliujiaozhun failed": the calibration ends as if cancelled, and a
+    // reading confirmed before this answer is discarded.
     void factoryCurrentStepFailed();
+    // "exit gongchangdianliujiaozhun failed", repeated by the worker on every pass: true only
+    // for the first of an outage, the one that is worth a warning.
+    bool factoryCurrentExitFailed();
+    // "exit gongchangdianliujiaozhun succeed".
+    void factoryCurrentExited();
+    // The point whose current is being asked or whose enter is awaited; -1 when none.
+    int factoryCurrentPoint() const { return m_calPoint; }
     // Replaces the question asked at each point of the factory current calibration.
     void setCurrentAsker(CurrentAsker asker) { m_askCurrent = std::move(asker); }
 
@@ -90,6 +100,9 @@ private:
     void showFitQuality(const std::array<calrules::PointQuality, calrules::kPressurePoints> &q,
                         int pressurePoints);
     void leaveFactoryCurrentMode();
+    void askFactoryCurrentPoint(int point);
+    void takeFactoryCurrentReading(float value, bool deferNext);
+    void endFactoryCurrentCalibration();
     std::optional<float> askCurrent(const QString &title, const QString &initialText);
 
     PageHost &m_host;
@@ -108,7 +121,15 @@ private:
             m_pointSignalEdits{};
     std::array<QPushButton *, calrules::kPressurePoints> m_pointCollectButtons{};
     std::uint8_t m_selectedTempPoint = 0;
-    bool m_currentStepFailed = false;
+    // The factory current calibration: the point under way, whether its enter was answered,
+    // and a reading confirmed before that answer came.
+    enum class PointEnter { Waiting, Entered, Failed };
+    int m_calPoint = -1;
+    int m_calColumn = 0;
+    PointEnter m_pointEnter = PointEnter::Waiting;
+    std::optional<float> m_heldReading;
+    bool m_modeRequested = false;
+    bool m_exitOutage = false;
     QDialog *m_currentQuestion = nullptr; // open while a point's current is asked
     int m_singleTempSeconds = 0;
 };

@@ -44,6 +44,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         startAttempt();
         if (m_aborted.load())
             return 1;
+        const auto attemptEnd =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         const bool answered = takeResponse(int(timeoutMs), command, response, responseCapacity);
         if (m_aborted.load())
             return 1;
@@ -62,6 +64,25 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
             sink->attemptTimedOut(command, attempt, attempt < retryCount);
         if (attempt >= retryCount)
             return busy ? 0 : 1;
+        // Busy answers come at once; asked again at once, a device busy saving would be
+        // given up long before the attempts' budget has passed.
+        if (busy && !waitUntil(attemptEnd))
+            return 1;
+    }
+}
+
+bool kvhart_master::waitUntil(std::chrono::steady_clock::time_point end)
+{
+    // Frames that arrive meanwhile are late answers; the next attempt drains them anyway.
+    for (;;) {
+        if (m_aborted.load())
+            return false;
+        // Rounded up: a wait cut short by a fraction of a millisecond is asked again early.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return true;
+        m_semaphore.tryAcquire(int(left.count()));
     }
 }
 

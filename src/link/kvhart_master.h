@@ -231,6 +231,8 @@ signals:
 
 private:
     RxVerdict judge(std::uint8_t length) const;
+    // Sleeps until end; false when aborted meanwhile.
+    bool waitUntil(std::chrono::steady_clock::time_point end);
 
     FrameSemaphore m_semaphore;
     mutable std::mutex m_rxLock;

@@ -374,19 +374,31 @@ void hartThread::factoryCurrentCalibration()
     }
     const QString request = enter ? QStringLiteral("enter gongchangdianliujiaozhun")
                                   : QStringLiteral("exit gongchangdianliujiaozhun");
-    // A failed step is not repeated: the window ends the calibration on its failure.
-    clearBit(FactoryCurrentCalibration);
+    // A failed enter is not repeated: the window ends the calibration on its failure. Cleared
+    // before the exchange, so an exit asked for meanwhile survives it.
+    if (enter)
+        clearBit(FactoryCurrentCalibration);
+    bool ok = false;
     if (!unlockDevice()) {
         send(outcome(request, false));
-        return;
-    }
-    progress(10);
-    if (command(135, data, 3)) {
-        progress(100);
-        send(outcome(request, true));
     } else {
-        send(outcome(request, false));
-        progress(100);
+        progress(10);
+        ok = command(135, data, 3);
+        if (ok) {
+            progress(100);
+            send(outcome(request, true));
+        } else {
+            send(outcome(request, false));
+            progress(100);
+        }
+    }
+    // A transmitter left in this mode drives a raw converter code into the loop: an exit
+    // that went unanswered stays pending and is asked again on every pass. One the device
+    // answered or refused ends, unless a new calibration's enter was asked for meanwhile.
+    if (!enter && (ok || m_refused || !isSupportedDevice())) {
+        QMutexLocker lock(&mutex);
+        if (deviceData.factoryCurrentMode == 0)
+            clearBit(FactoryCurrentCalibration);
     }
 }
 
@@ -457,6 +469,8 @@ void hartThread::singleTempMode()
     if (unlockDevice() && writeRegister(kRegSingleTempPoint, point)) {
         send(QStringLiteral("single temp compensation mode succeed"));
         clearBit(SingleTempMode);
+    } else if (m_refused) {
+        clearBit(SingleTempMode); // asked again, a refusal would only be refused again
     }
 }
 
@@ -497,8 +511,11 @@ void hartThread::stopFactoryTest()
 {
     std::uint8_t request[20] = {};
     // Sent on every page change: only the maker's own transmitter gets it.
-    if (isSupportedDevice() && !command(137, request, sizeof request))
-        return; // repeated on the next pass until the device acknowledges
+    if (isSupportedDevice() && !command(137, request, sizeof request)) {
+        if (m_refused)
+            clearBit(StopFactoryTest);
+        return; // unanswered: repeated on the next pass until the device acknowledges
+    }
     {
         QMutexLocker lock(&mutex);
         deviceData.factoryTestStatus = 0;

@@ -303,6 +303,7 @@ void hartThread::serveClosePort()
 
 void hartThread::serve(Bit b)
 {
+    m_refused = false;
     const std::uint32_t tick = m_tickCount.load();
     if (b == ReadPvFirst) {
         // The two "read PV" bits form one state: first read, then periodic reading.
@@ -413,6 +414,7 @@ bool hartThread::pause(int ms)
 bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_t length,
                          Reply *reply)
 {
+    m_refused = false;
     if (!pause(20))
         return false;
     if (m_master->transact(cmd, data, length, reply ? reply->data : nullptr,
@@ -426,6 +428,7 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
     if (isRefusal(code)) {
         qCDebug(lcWorker, "cmd %d refused, response code %d", int(cmd), int(code));
         emit commandRefused(cmd, code);
+        m_refused = true;
         return false;
     }
     if (reply && reply->length < reply->needed) {

@@ -211,6 +211,8 @@ private:
     void stopFactoryTest();
 
     kvhart_master *m_master;
+    // The last command failed on the device's refusal, not on silence (worker thread only).
+    bool m_refused = false;
     QTimer m_tickTimer;
     DeviceStatusReporter m_status;
     std::array<std::atomic<std::uint8_t>, 7> m_flags{};

@@ -390,8 +390,12 @@ void hartThread::readPv()
 {
     if (testBit(ReadPvFirst)) {
         progress(10);
-        if (!readCommand15(Fields15::All))
-            return; // retried on the next pass
+        if (!readCommand15(Fields15::All)) {
+            // Unanswered: retried on the next pass. Refused: it would be on every pass.
+            if (m_refused)
+                clearBit(ReadPvFirst);
+            return;
+        }
         // Only move on to periodic reading if no "stop read PV" came meanwhile.
         std::uint8_t expected = m_flags[ReadPvFirst / 8].load();
         while (expected & bitMask(ReadPvFirst)) {

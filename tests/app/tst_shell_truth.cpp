@@ -95,6 +95,7 @@ private slots:
     void factoryTest_refusedCalibrationWriteFailsStepTwo();
     void heldCurrent_releasedWhenItsPageIsLeftOrTheWindowCloses();
     void factoryCurrentCalibration_failedStepEndsItWithOneWarning();
+    void factoryCurrentCalibration_readingOnlyAfterItsEnter_exitRepeatedWithOneWarning();
     void monitoring_startsOnEntryOnlyAndAfreshEachTime();
 };
 
@@ -380,6 +381,88 @@ void TestShellTruth::factoryCurrentCalibration_failedStepEndsItWithOneWarning()
     QCOMPARE(countOf(warnings, QStringLiteral("进入工厂电流校准模式失败！")), 1);
     QVERIFY(warnings.size() <= 2); // and at most the failed exit from the silent device
     QCOMPARE(f.requests.count(QStringLiteral("gongchangdianliujiaozhun")), 2); // enter, leave
+}
+
+// The operator confirms each point at once, before the transmitter has answered its enter.
+void TestShellTruth::factoryCurrentCalibration_readingOnlyAfterItsEnter_exitRepeatedWithOneWarning()
+{
+    WindowFixture f(SimConfig(), Edition::Factory);
+    QVERIFY(f.openPort());
+    QVERIFY(f.search());
+    f.window->showPage(pageindex::Linearization);
+    auto *page = f.window->findChild<LinearizationPage *>();
+    auto *table = f.w<QTableWidget>("tableWidget_xianxinghuajiwenbu");
+    QPushButton *start = nullptr;
+    for (QPushButton *b : table->findChildren<QPushButton *>())
+        if (b->text() == QStringLiteral("电流校准"))
+            start = b;
+    QVERIFY(start);
+    const int column = 3 + page->selectedTempPoint();
+    auto reading = [&](int point) {
+        return qobject_cast<QLineEdit *>(table->cellWidget(2 + point, column))->text();
+    };
+    auto exitsSent = [&] {
+        int n = 0;
+        for (const SimRequest &r : f.sim.requests())
+            n += r.command == 135 && r.data.size() >= 1 && r.data.at(0) == 0;
+        return n;
+    };
+    auto factoryMode = [&] {
+        const QByteArray mode = f.sim.memory(DEVICE_ADDRESS(factoryCurrentMode), 1);
+        return mode.isEmpty() ? -1 : int(quint8(mode.at(0)));
+    };
+    QStringList asked;
+    const float answers[] = {4.01f, 12.02f, 20.03f};
+    page->setCurrentAsker([&](const QString &, const QString &initial) -> std::optional<float> {
+        asked << initial;
+        return answers[asked.size() - 1];
+    });
+
+    // Answered late: each reading waits for its point's enter, then the next point is asked.
+    SimFaults slow;
+    slow.delayMs = 300;
+    f.window->worker()->master()->timeoutMs = 1500;
+    f.sim.setFaults(slow);
+    start->click();
+    QVERIFY(f.waitFor([&] { return f.status() == QStringLiteral("退出工厂电流校准模式成功"); },
+                      15000));
+    QCOMPARE(asked, (QStringList{"4.000", "12.000", "20.000"}));
+    QCOMPARE(reading(1), QStringLiteral("4.01"));
+    QCOMPARE(reading(2), QStringLiteral("12.02"));
+    QCOMPARE(reading(3), QStringLiteral("20.03"));
+    QCOMPARE(factoryMode(), 0);
+    QVERIFY(f.dialogs.seen.isEmpty());
+
+    // The transmitter stops answering: the reading confirmed while the enter was failing is
+    // not this point's current and stays out of the table.
+    f.window->worker()->master()->timeoutMs = 150;
+    for (int point = 1; point <= 3; ++point)
+        qobject_cast<QLineEdit *>(table->cellWidget(2 + point, column))->clear();
+    asked.clear();
+    SimFaults silent;
+    silent.silentCommands = {135};
+    f.sim.setFaults(silent);
+    f.sim.clearRequests();
+    f.requests.clear();
+    start->click();
+    QVERIFY(f.waitFor([&] { return exitsSent() >= 3; }, 10000));
+    QCOMPARE(asked, QStringList{"4.000"});
+    QCOMPARE(reading(1), QString());
+    QCOMPARE(reading(2), QString());
+    const QStringList warnings = f.dialogs.texts();
+    QCOMPARE(countOf(warnings, QStringLiteral("进入工厂电流校准模式失败！")), 1);
+    // The exit is asked again on every pass, with one warning for the whole outage.
+    QCOMPARE(countOf(warnings, QStringLiteral("退出工厂电流校准模式失败！")), 1);
+    QCOMPARE(warnings.size(), 2);
+    QCOMPARE(f.requests.count(QStringLiteral("gongchangdianliujiaozhun")), 2); // enter, leave
+    f.sim.setFaults(SimFaults());
+    QVERIFY(f.waitFor([&] { return f.status() == QStringLiteral("退出工厂电流校准模式成功"); },
+                      5000));
+    QVERIFY(!f.window->worker()->isRequestPending(QStringLiteral("gongchangdianliujiaozhun")));
+    const int exits = exitsSent();
+    QTest::qWait(600);
+    QCOMPARE(exitsSent(), exits);
+    QCOMPARE(f.dialogs.texts().size(), 2);
 }
 
 void TestShellTruth::monitoring_startsOnEntryOnlyAndAfreshEachTime()

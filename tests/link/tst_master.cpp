@@ -126,6 +126,7 @@ private slots:
     void staleRelease_isDrainedBeforeWaiting();
     void command0_relearnsUniqueAddressForLongFrames();
     void errorResponseCode_stillReturnsSuccessWithStatus();
+    void busyAnswer_isAskedAgainOnlyAfterTheAttemptsTimeOut();
     void responseData_neverExceedsCallerBuffer();
     void noResponseBuffer_keepsOnlyStatus();
     void abort_endsWaitingTransactionAtOnce();
@@ -402,6 +403,45 @@ void TestMaster::errorResponseCode_stillReturnsSuccessWithStatus()
     QCOMPARE(int(m.deviceStatus), 0x08);
     QCOMPARE(int(m.responseDataLength), 0);
     QCOMPARE(int(r.data[0]), 0xAA);
+}
+
+// A device busy after a save answers at once; the attempts must still span their budget, and
+// the answer that finally comes is the one handed over.
+void TestMaster::busyAnswer_isAskedAgainOnlyAfterTheAttemptsTimeOut()
+{
+    kvhart_master m;
+    m.timeoutMs = 300;
+    m.retryCount = 4;
+    FakeDevice dev(&m);
+    const QByteArray addr = QByteArray::fromHex("8000000000");
+    QElapsedTimer clock;
+    dev.script = [&](int attempt, const QByteArray &) {
+        return kPreambles
+                + longResponse(addr, 136, attempt < 3 ? 32 : 0, 0, attempt < 3 ? "" : "ok");
+    };
+    clock.start();
+    Result r = runTransaction(m, 136);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(int(m.responseCode), 0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(r.data.data()), 2), QByteArray("ok"));
+    QCOMPARE(dev.sent.size(), 3);
+    // Each asking again waits out the busy attempt's time-out, which began before the send.
+    QVERIFY2(clock.elapsed() >= 2 * 300, qPrintable(QString::number(clock.elapsed())));
+
+    // Busy to the end: every attempt made, the last busy answer handed over for its report,
+    // after at least the time-outs of all attempts but the last.
+    dev.sent.clear();
+    g_debugLines.clear();
+    dev.script = [&](int, const QByteArray &) {
+        return kPreambles + longResponse(addr, 136, 32, 0, {});
+    };
+    clock.restart();
+    r = runTransaction(m, 136);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(int(m.responseCode), 32);
+    QCOMPARE(dev.sent.size(), 4);
+    QCOMPARE(g_debugLines.size(), 4);
+    QVERIFY2(clock.elapsed() >= 3 * 300, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestMaster::responseData_neverExceedsCallerBuffer()

@@ -41,6 +41,8 @@ private slots:
     void readPvStoppedBeforeFirstSuccess_neverStartsPeriodicReading();
     void readPv_firstReadThenPeriodicSamples();
     void stopFactoryTest_repeatsUntilAcknowledged();
+    void repeatedRequests_repeatOnSilenceEndOnRefusal_data();
+    void repeatedRequests_repeatOnSilenceEndOnRefusal();
     void keepAlive_atTickWrap();
     void enterCurrentTest_raisesCurrentTo3_8();
     void statusTexts_coldStartOnceAndNoneAfterFailure();
@@ -369,17 +371,82 @@ void TestWorker::silentDevice_failsWithFailureStrings()
     f.request("read xianshishezhi");
     QCOMPARE(f.runUntil(failed("read xianshishezhi")),
              QStringList({P(100), failed("read xianshishezhi")}));
+    // An unanswered exit from factory current mode is asked again on every pass, and only
+    // until the device answers it; an unanswered enter is not (the window ends the calibration).
+    {
+        QMutexLocker lock(&f.worker.mutex);
+        deviceData.factoryCurrentMode = 1;
+        deviceData.factoryCurrentDacCode = 10900;
+    }
+    f.request("gongchangdianliujiaozhun");
+    QCOMPARE(f.runUntil("enter gongchangdianliujiaozhun failed"),
+             QStringList{"enter gongchangdianliujiaozhun failed"});
+    QTest::qWait(1500);
+    QVERIFY(!f.messages.contains("enter gongchangdianliujiaozhun failed"));
+    {
+        QMutexLocker lock(&f.worker.mutex);
+        deviceData.factoryCurrentMode = 0;
+        deviceData.factoryCurrentDacCode = 0;
+    }
     f.request("gongchangdianliujiaozhun");
     QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"),
              QStringList{"exit gongchangdianliujiaozhun failed"});
-    // Not repeated: the window ends the calibration on the first failure.
-    QTest::qWait(1500);
-    QVERIFY(!f.messages.contains("exit gongchangdianliujiaozhun failed"));
+    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun failed"),
+             QStringList{"exit gongchangdianliujiaozhun failed"});
+    QVERIFY(f.worker.isRequestPending("gongchangdianliujiaozhun"));
     f.sim.setFaults(SimFaults());
-    f.request("gongchangdianliujiaozhun");
-    QCOMPARE(f.runUntil("exit gongchangdianliujiaozhun succeed").last(),
-             QString("exit gongchangdianliujiaozhun succeed"));
+    QStringList last = f.runUntil("exit gongchangdianliujiaozhun succeed");
+    QCOMPARE(last.last(), QString("exit gongchangdianliujiaozhun succeed"));
+    QCOMPARE(last.count("exit gongchangdianliujiaozhun succeed"), 1);
+    QVERIFY(!f.worker.isRequestPending("gongchangdianliujiaozhun"));
     QCOMPARE(f.drain(300), QStringList());
+}
+
+void TestWorker::repeatedRequests_repeatOnSilenceEndOnRefusal_data()
+{
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<int>("command");
+    QTest::newRow("first read PV") << "read PV" << 15;
+    QTest::newRow("single temperature point mode") << "single temp compensation mode" << 136;
+    QTest::newRow("stop factory test polling") << "stop chuchang jiance" << 137;
+    QTest::newRow("exit factory current mode") << "gongchangdianliujiaozhun" << 135;
+}
+
+// Requests served until they succeed: asked again while the device is silent, ended on its
+// first refusal, so one refusal is one status item and not one on every pass.
+void TestWorker::repeatedRequests_repeatOnSilenceEndOnRefusal()
+{
+    QFETCH(QString, request);
+    QFETCH(int, command);
+    WorkerFixture f;
+    QVERIFY(f.openAndSearch());
+    auto sent = [&] {
+        int n = 0;
+        for (const SimRequest &r : f.sim.requests())
+            n += r.command == command;
+        return n;
+    };
+    SimFaults faults;
+    faults.silentCommands = {quint8(command)};
+    f.sim.setFaults(faults);
+    f.sim.clearRequests();
+    f.request(request);
+    QTRY_VERIFY_WITH_TIMEOUT(sent() >= 3, 5000);
+    QVERIFY(f.worker.isRequestPending(request));
+
+    faults = SimFaults();
+    faults.responseCodeFor.insert(quint8(command), 16); // access restricted
+    f.messages.clear();
+    f.sim.setFaults(faults);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.worker.isRequestPending(request), 5000);
+    const int afterRefusal = sent();
+    QTest::qWait(1500);
+    QCOMPARE(sent(), afterRefusal);
+    QCOMPARE(f.messages.count("hart status:访问受限"), 1);
+    int refused = 0;
+    for (const SimRequest &r : f.sim.requests())
+        refused += r.command == command && r.answered && r.responseCode == 16;
+    QCOMPARE(refused, 1);
 }
 
 void TestWorker::failureInsideTransfer_stopsAndLeavesWritesEnabled()
