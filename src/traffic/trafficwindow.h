@@ -46,6 +46,7 @@ signals:
     void exportFinished(bool ok, const QString &path, const QString &error);
 
 private:
+    static QString lossText(const Counters &c);
     void applyFilter();
     void onClear();
     void onPauseToggled(bool paused);
