@@ -12,6 +12,8 @@ constexpr std::uint8_t kShortHeader = 4; // delimiter, address, command, byte co
 constexpr std::uint8_t kLongHeader = 8;
 constexpr std::uint8_t kCommand0DataLength = 12;
 constexpr std::uint8_t kResponseBusy = 32;
+// Time-outs a frame queued for the port may wait to be written before its own time-out runs.
+constexpr int kWriteWaits = 10;
 } // namespace
 
 kvhart_master::kvhart_master(QObject *parent)
@@ -113,7 +115,7 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
 {
     const auto wait = std::chrono::milliseconds(waitMs);
     auto deadline = std::chrono::steady_clock::now() + wait;
-    bool waitedForWrite = false;
+    int writeWaits = 0;
     std::unique_lock<std::mutex> lock(m_rxLock, std::defer_lock);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -121,14 +123,13 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
         if (!m_semaphore.tryAcquire(int(std::max<std::int64_t>(0, left.count())))) {
             // The time-out is the device's time to answer: a request that reached the wire
             // late (a busy window thread) still gets all of it, and one not yet written is
-            // waited for once more.
+            // waited for, up to a bound only a hung window thread reaches.
             lock.lock();
             auto next = deadline;
             if (m_onWire)
                 next = m_onWireAt + wait;
-            else if (m_writesReported && !waitedForWrite)
+            else if (m_writesReported && writeWaits++ < kWriteWaits)
                 next = std::chrono::steady_clock::now() + wait;
-            waitedForWrite = true;
             lock.unlock();
             if (next <= deadline || m_aborted.load())
                 return false;
