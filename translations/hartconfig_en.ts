@@ -577,6 +577,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>无法写入通信记录文件%1：%2</source>
+        <translation>Cannot write the capture file %1: %2</translation>
+    </message>
+    <message>
         <source>HART智能变送器组态软件用户版V0.8</source>
         <translation>HART Configurator V0.8, User Edition</translation>
     </message>
@@ -3029,6 +3033,18 @@
 <context>
     <name>traffic</name>
     <message>
+        <source>✖ 发送失败</source>
+        <translation>✖ Write failed</translation>
+    </message>
+    <message>
+        <source>✖ 清除丢弃</source>
+        <translation>✖ Cleared unread</translation>
+    </message>
+    <message>
+        <source>✖ 未收完，放弃</source>
+        <translation>✖ Cut off, abandoned</translation>
+    </message>
+    <message>
         <source>附加状态=</source>
         <translation>additional status=</translation>
     </message>
@@ -3198,6 +3214,22 @@
 </context>
 <context>
     <name>traffic::TrafficWindow</name>
+    <message>
+        <source>  清除丢弃 %1 次 %2 字节</source>
+        <translation>  cleared unread %1 times %2 bytes</translation>
+    </message>
+    <message>
+        <source>  未收完 %1</source>
+        <translation>  cut off %1</translation>
+    </message>
+    <message>
+        <source>  发送失败 %1</source>
+        <translation>  write failed %1</translation>
+    </message>
+    <message>
+        <source>  记录文件丢帧 %1</source>
+        <translation>  lost to the capture file %1</translation>
+    </message>
     <message>
         <source>通信监视</source>
         <translation>Traffic</translation>

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QTranslator>
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -89,6 +90,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
         o.capture = parser.values(capture).constLast();
         if (o.capture.isEmpty())
             return fail(QStringLiteral("--capture needs a file name"));
+    }
+    // A capture asked for and not written would be found missing only when it is needed.
+    const QString capturePath =
+            o.capture.isEmpty() ? qEnvironmentVariable("HART_CAPTURE") : o.capture;
+    if (!capturePath.isEmpty()) {
+        QFile file(capturePath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return fail(QStringLiteral("cannot write the capture file '%1': %2")
+                                .arg(capturePath, file.errorString()));
     }
     return result;
 }

@@ -384,8 +384,13 @@ void MainWindow::createTrafficCapture()
     m_traffic = std::make_unique<traffic::TrafficCapture>();
     m_worker->master()->setCapture(m_traffic.get());
     const QString file = qEnvironmentVariable("HART_CAPTURE");
-    if (!file.isEmpty())
-        m_traffic->startFile(file);
+    QString why;
+    if (!file.isEmpty() && !m_traffic->startFile(file, &why)) {
+        // Once the window is up, so the warning has a window to sit on.
+        QTimer::singleShot(0, this, [this, file, why] {
+            warn(tr("无法写入通信记录文件%1：%2").arg(file, why));
+        });
+    }
     QPushButton *button = addTitleButton(QStringLiteral("pushButton_traffic"), tr("通信监视"),
                                          tr("通信监视：每一帧报文、链路计数和导出"));
     connect(button, &QPushButton::clicked, this, &MainWindow::openTrafficMonitor);

@@ -12,6 +12,8 @@ constexpr std::uint8_t kShortHeader = 4; // delimiter, address, command, byte co
 constexpr std::uint8_t kLongHeader = 8;
 constexpr std::uint8_t kCommand0DataLength = 12;
 constexpr std::uint8_t kResponseBusy = 32;
+// Time-outs a frame queued for the port may wait to be written before its own time-out runs.
+constexpr int kWriteWaits = 10;
 } // namespace
 
 kvhart_master::kvhart_master(QObject *parent)
@@ -40,8 +42,10 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     for (int attempt = 0;;) {
         if (LinkCaptureSink *sink = m_capture.load())
             sink->attemptStarted(command, attempt);
-        emit SendData(wire);
+        // Before the frame is queued: a worker slow to get here must never drain or reset
+        // away the answer to a request the window thread has already written.
         startAttempt();
+        emit SendData(wire);
         if (m_aborted.load())
             return 1;
         const auto attemptEnd =
@@ -106,20 +110,53 @@ void kvhart_master::startAttempt()
         ;
     // Under the receiver's lock so the reset cannot interleave with receiveByte.
     std::lock_guard<std::mutex> lock(m_rxLock);
+    // The reset throws away a half-assembled frame; the capture keeps what it was.
+    if (LinkCaptureSink *sink = m_capture.load(); sink && rxCount > 0)
+        sink->frameReceived(rxAssembly, rxCount, RxVerdict::Abandoned);
     rxCount = 0;
     rxFrameLength = 0;
+    m_onWire = false;
+}
+
+void kvhart_master::requestOnWire()
+{
+    std::lock_guard<std::mutex> lock(m_rxLock);
+    // Anything assembled before this request went out is not its answer.
+    if (LinkCaptureSink *sink = m_capture.load(); sink && rxCount > 0)
+        sink->frameReceived(rxAssembly, rxCount, RxVerdict::Abandoned);
+    rxCount = 0;
+    rxFrameLength = 0;
+    m_onWire = true;
+    m_writesReported = true;
+    m_onWireAt = std::chrono::steady_clock::now();
 }
 
 bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t *response,
                                  std::size_t responseCapacity)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    const auto wait = std::chrono::milliseconds(waitMs);
+    auto deadline = std::chrono::steady_clock::now() + wait;
+    int writeWaits = 0;
     std::unique_lock<std::mutex> lock(m_rxLock, std::defer_lock);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-        if (!m_semaphore.tryAcquire(int(std::max<std::int64_t>(0, left.count()))))
-            return false;
+        if (!m_semaphore.tryAcquire(int(std::max<std::int64_t>(0, left.count())))) {
+            // The time-out is the device's time to answer: a request that reached the wire
+            // late (a busy window thread) still gets all of it, and one not yet written is
+            // waited for, up to a bound only a hung window thread reaches.
+            lock.lock();
+            auto next = deadline;
+            if (m_onWire)
+                next = m_onWireAt + wait;
+            else if (m_writesReported && writeWaits++ < kWriteWaits)
+                next = std::chrono::steady_clock::now() + wait;
+            lock.unlock();
+            if (next <= deadline || m_aborted.load())
+                return false;
+            deadline = next;
+            continue;
+        }
         lock.lock();
         // A release with nothing in rxFrame came from abort() or from a late answer that
         // slipped in before the reset; neither is this attempt's answer.

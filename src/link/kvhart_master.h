@@ -91,6 +91,9 @@ public:
     void startAttempt();
     bool takeResponse(int waitMs, std::uint8_t command, std::uint8_t *response,
                       std::size_t responseCapacity);
+    // The port's side, on the thread that feeds receiveByte, as it takes the attempt's
+    // frame (written or not): the receiver starts afresh and the time-out runs from now.
+    void requestOnWire();
 
     // Makes a waiting and every later transaction fail at once; used at shutdown so
     // the worker never sits out the retry budget.
@@ -237,5 +240,10 @@ private:
     FrameSemaphore m_semaphore;
     mutable std::mutex m_rxLock;
     std::atomic<bool> m_aborted{false};
+    // Under m_rxLock: whether this attempt's frame went out and when; whether a link
+    // reports its writes at all (a test double answering SendData itself does not).
+    bool m_onWire = false;
+    bool m_writesReported = false;
+    std::chrono::steady_clock::time_point m_onWireAt;
     std::atomic<LinkCaptureSink *> m_capture{nullptr};
 };

@@ -15,6 +15,7 @@ enum class RxVerdict : std::uint8_t {
     OtherAddress, // no address or command byte matched the request
     WrongMaster,  // as OtherAddress, and the master bit is the other master's
     Overlong,     // abandoned after the 40-byte frame area was full
+    Abandoned,    // half assembled when a new attempt reset the receiver
 };
 
 class LinkCaptureSink
@@ -29,7 +30,13 @@ public:
     virtual void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) = 0;
     // Window thread: one preamble-plus-frame buffer handed to the port.
     virtual void requestWritten(const std::uint8_t *bytes, std::size_t length) = 0;
-    // Window thread: a frame the receiver completed (or abandoned), without preambles.
+    // Window thread: a buffer the port did not take (closed, or the write failed).
+    virtual void requestFailed(const std::uint8_t *bytes, std::size_t length) = 0;
+    // Window thread: bytes still waiting in the input buffer when it was cleared before a
+    // request, never seen by the receiver.
+    virtual void inputDiscarded(const std::uint8_t *bytes, std::size_t length) = 0;
+    // A frame the receiver completed (or abandoned), without preambles: window thread, or
+    // the worker's thread for a frame cut off by its receiver reset.
     virtual void frameReceived(const std::uint8_t *frame, std::size_t length,
                                RxVerdict verdict) = 0;
 };

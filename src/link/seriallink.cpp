@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 std::int64_t monotonicUs()
@@ -94,13 +95,28 @@ bool SerialLink::setRts(bool on)
 
 void SerialLink::writeMySerialPort(const QByteArray &data)
 {
-    if (!m_port.isOpen())
+    LinkCaptureSink *sink = m_master->capture();
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());
+    const auto length = std::size_t(data.size());
+    m_master->requestOnWire();
+    if (!m_port.isOpen()) {
+        if (sink)
+            sink->requestFailed(bytes, length);
         return;
+    }
+    if (sink)
+        captureWaitingInput(sink);
     m_port.clear(QSerialPort::AllDirections);
-    if (!m_port.isOpen())
-        return; // clearing found the port gone (portLost has been sent)
+    if (!m_port.isOpen()) {
+        if (sink)
+            sink->requestFailed(bytes, length); // clearing found the port gone (portLost sent)
+        return;
+    }
     setRts(true);
-    m_txBytes += m_port.write(data);
+    m_writeFailed = false;
+    const qint64 written = m_port.write(data);
+    if (written > 0)
+        m_txBytes += written;
     // QSerialPort writes from the event loop; push the bytes out now so the RTS
     // window is timed from the moment they reach the driver.
     m_port.flush();
@@ -109,9 +125,32 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
     m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
     m_rtsTimer.start(period);
     // Recorded once the release is timed, so capturing cannot stretch the RTS window.
-    if (LinkCaptureSink *sink = m_master->capture())
-        sink->requestWritten(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                             std::size_t(data.size()));
+    if (!sink)
+        return;
+    if (written != data.size() || m_writeFailed || !m_port.isOpen())
+        sink->requestFailed(bytes, length);
+    else
+        sink->requestWritten(bytes, length);
+}
+
+void SerialLink::captureWaitingInput(LinkCaptureSink *sink)
+{
+    // What the port has buffered, then what the driver still holds: the clear would drop
+    // both unseen. Bounded, so a flooding line cannot hold the window thread here.
+    QByteArray waiting = m_port.read(m_port.bytesAvailable());
+    const int fd = int(m_port.handle());
+    char chunk[kReadChunk];
+    while (fd >= 0 && waiting.size() < kMaxDiscardCapture) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        waiting.append(chunk, int(n));
+    }
+    if (waiting.isEmpty())
+        return;
+    m_rxBytes += waiting.size();
+    sink->inputDiscarded(reinterpret_cast<const std::uint8_t *>(waiting.constData()),
+                         std::size_t(waiting.size()));
 }
 
 void SerialLink::hartRTSTimerTimerout()
@@ -153,6 +192,8 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // A vanished device shows as a resource error on a real port and as endless read
     // errors (EIO) on a pseudo-terminal; either way the port is gone.
+    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError)
+        m_writeFailed = true;
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
         && error != QSerialPort::WriteError)
         return;

@@ -12,6 +12,7 @@
 #include <atomic>
 
 class kvhart_master;
+class LinkCaptureSink;
 
 class SerialLink : public QObject
 {
@@ -41,6 +42,7 @@ public:
 
     static constexpr int kReadChunk = 300;
     static constexpr int kRtsAttempts = 3;
+    static constexpr int kMaxDiscardCapture = 4096;
 
 signals:
     // The port vanished under us (USB modem unplugged, pseudo-terminal closed).
@@ -58,6 +60,7 @@ private:
     bool setRts(bool on);
     void onError(QSerialPort::SerialPortError error);
     bool hungUp() const;
+    void captureWaitingInput(LinkCaptureSink *sink);
 
     kvhart_master *m_master;
     QSerialPort m_port;
@@ -65,6 +68,7 @@ private:
     QString m_portName;
     QSerialPort::SerialPortError m_lastOpenError = QSerialPort::NoError;
     bool m_rtsFailureReported = false;
+    bool m_writeFailed = false; // set by onError while a write is under way
     qint64 m_txBytes = 0;
     qint64 m_rxBytes = 0;
     std::atomic<int> m_rtsFd{-1};

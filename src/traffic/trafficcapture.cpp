@@ -31,21 +31,21 @@ public:
         m_wake.notify_one();
         m_thread.join();
     }
-    void enqueue(const Record &r)
+    // False when the queue is full: the disk has stalled for minutes; keep the link going.
+    bool enqueue(const Record &r)
     {
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (m_queue.size() >= kMaxQueued)
-                return; // the disk has stalled for minutes; keep the link going
+            if (m_queue.size() >= kFileQueueCapacity)
+                return false;
             m_queue.push_back(r);
         }
         m_wake.notify_one();
+        return true;
     }
     QString path() const { return m_file->fileName(); }
 
 private:
-    static constexpr std::size_t kMaxQueued = 10000;
-
     void run()
     {
         m_file->write(pcapng::fileHeader());
@@ -98,8 +98,8 @@ void TrafficCapture::push(Record &r)
     if (r.isFrame()) {
         r.gapUs = m_lastFrameUs < 0 ? -1 : r.timeUs - m_lastFrameUs;
         m_lastFrameUs = r.timeUs;
-        if (m_file)
-            m_file->enqueue(r);
+        if (m_file && !m_file->enqueue(r))
+            ++m_counters.fileDropped;
     }
     if (m_ring.size() < m_capacity) {
         m_ring.push_back(r);
@@ -152,14 +152,13 @@ void TrafficCapture::attemptTimedOut(std::uint8_t command, int failedAttempts, b
     push(r);
 }
 
-void TrafficCapture::requestWritten(const std::uint8_t *bytes, std::size_t length)
+Record TrafficCapture::requestRecord(qint64 now, const std::uint8_t *bytes,
+                                     std::size_t length) const
 {
-    const qint64 now = nowUs();
     std::size_t preambles = 0;
     while (preambles < length && bytes[preambles] == 0xFF)
         ++preambles;
     const std::size_t frameLength = std::min(length - preambles, kMaxFrameBytes);
-    std::lock_guard<std::mutex> lock(m_lock);
     Record r;
     r.timeUs = now;
     r.kind = Kind::Request;
@@ -170,10 +169,46 @@ void TrafficCapture::requestWritten(const std::uint8_t *bytes, std::size_t lengt
     r.length = quint8(frameLength);
     std::memcpy(r.bytes.data(), bytes + preambles, frameLength);
     r.command = frameLength > 2 ? commandOf(r.bytes.data(), frameLength) : m_command;
+    return r;
+}
+
+void TrafficCapture::requestWritten(const std::uint8_t *bytes, std::size_t length)
+{
+    const qint64 now = nowUs();
+    std::lock_guard<std::mutex> lock(m_lock);
+    Record r = requestRecord(now, bytes, length);
     ++m_counters.requests;
     m_requestUs = now;
     m_lastRequest = r.bytes;
     m_lastRequestLength = r.length;
+    push(r);
+}
+
+void TrafficCapture::requestFailed(const std::uint8_t *bytes, std::size_t length)
+{
+    const qint64 now = nowUs();
+    std::lock_guard<std::mutex> lock(m_lock);
+    // Nothing went out: an answer that follows cannot be this attempt's.
+    Record r = requestRecord(now, bytes, length);
+    r.verdict = Verdict::Failed;
+    ++m_counters.failedWrites;
+    push(r);
+}
+
+void TrafficCapture::inputDiscarded(const std::uint8_t *bytes, std::size_t length)
+{
+    const qint64 now = nowUs();
+    std::lock_guard<std::mutex> lock(m_lock);
+    Record r;
+    r.timeUs = now;
+    r.kind = Kind::Discarded;
+    r.verdict = Verdict::Discarded;
+    r.transaction = m_transaction;
+    r.attempt = m_attempt;
+    r.command = m_command;
+    r.discarded = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
+    ++m_counters.discards;
+    m_counters.discardedBytes += length;
     push(r);
 }
 
@@ -245,6 +280,10 @@ void TrafficCapture::frameReceived(const std::uint8_t *frame, std::size_t length
     case RxVerdict::Overlong:
         r.verdict = Verdict::Overlong;
         ++m_counters.malformed;
+        break;
+    case RxVerdict::Abandoned:
+        r.verdict = Verdict::Abandoned;
+        ++m_counters.abandoned;
         break;
     }
     push(r);
@@ -323,12 +362,14 @@ void TrafficCapture::clear()
     m_lastFrameUs = -1;
 }
 
-bool TrafficCapture::startFile(const QString &path)
+bool TrafficCapture::startFile(const QString &path, QString *error)
 {
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qCWarning(lcTraffic, "cannot write the capture file %s: %s", qPrintable(path),
                   qPrintable(file->errorString()));
+        if (error)
+            *error = file->errorString();
         return false;
     }
     auto writer = std::make_unique<FileWriter>(std::move(file), m_originWallUs);

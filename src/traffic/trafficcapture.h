@@ -36,6 +36,11 @@ struct Counters
     quint64 malformed = 0; // bad delimiter, too short, over-long
     quint64 late = 0;
     quint64 busy = 0;
+    quint64 failedWrites = 0;   // requests the port did not take
+    quint64 discards = 0;       // input buffers cleared with bytes in them
+    quint64 discardedBytes = 0;
+    quint64 abandoned = 0;      // frames cut off by a receiver reset
+    quint64 fileDropped = 0;    // frames the capture file lost to a stalled disk
     QMap<quint8, quint64> refusals; // error-class response codes of accepted answers
     quint64 answerSamples = 0;
     qint64 medianAnswerUs = -1; // to the millisecond
@@ -46,6 +51,8 @@ class TrafficCapture : public LinkCaptureSink
 {
 public:
     static constexpr std::size_t kDefaultCapacity = 100000;
+    // Frames waiting for the capture file at most; beyond, they are counted as lost to it.
+    static constexpr std::size_t kFileQueueCapacity = 10000;
 
     explicit TrafficCapture(std::size_t capacity = kDefaultCapacity);
     ~TrafficCapture() override;
@@ -56,6 +63,8 @@ public:
     void attemptStarted(std::uint8_t command, int attempt) override;
     void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) override;
     void requestWritten(const std::uint8_t *bytes, std::size_t length) override;
+    void requestFailed(const std::uint8_t *bytes, std::size_t length) override;
+    void inputDiscarded(const std::uint8_t *bytes, std::size_t length) override;
     void frameReceived(const std::uint8_t *frame, std::size_t length, RxVerdict verdict) override;
 
     std::size_t capacity() const { return m_capacity; }
@@ -73,8 +82,8 @@ public:
     qint64 originWallUs() const { return m_originWallUs; }
 
     // Writes every frame from now on to path as pcapng, flushed after each. False (and
-    // nothing written) when the file cannot be created.
-    bool startFile(const QString &path);
+    // nothing written, the reason in error) when the file cannot be created.
+    bool startFile(const QString &path, QString *error = nullptr);
     void stopFile();
     QString filePath() const;
 
@@ -82,6 +91,7 @@ private:
     qint64 nowUs() const;
     void push(Record &r); // under m_lock
     void noteAnswerTime(qint64 us);
+    Record requestRecord(qint64 now, const std::uint8_t *bytes, std::size_t length) const;
 
     const std::size_t m_capacity;
     const std::chrono::steady_clock::time_point m_origin;

@@ -42,7 +42,11 @@ bool commit(QSaveFile &file, QString *error)
 QString verdictText(const Record &r)
 {
     switch (r.kind) {
-    case Kind::Request: return r.attempt > 1 ? tr("↻ 重发") : tr("→ 已发送");
+    case Kind::Request:
+        if (r.verdict == Verdict::Failed)
+            return tr("✖ 发送失败");
+        return r.attempt > 1 ? tr("↻ 重发") : tr("→ 已发送");
+    case Kind::Discarded: return tr("✖ 清除丢弃");
     case Kind::Timeout:
         return r.verdict == Verdict::Failed ? tr("◷ 超时，放弃") : tr("◷ 超时");
     case Kind::Retry: return tr("↻ 重试");
@@ -57,6 +61,8 @@ QString verdictText(const Record &r)
     case Verdict::OtherAddress: return tr("✖ 非本机地址");
     case Verdict::WrongMaster: return tr("✖ 主站不符");
     case Verdict::Overlong: return tr("✖ 超长");
+    case Verdict::Abandoned: return tr("✖ 未收完，放弃");
+    case Verdict::Discarded:
     case Verdict::Sent:
     case Verdict::Failed: break;
     }
@@ -67,7 +73,8 @@ QString directionText(const Record &r)
 {
     switch (r.kind) {
     case Kind::Request: return tr("主→仪表");
-    case Kind::Response: return tr("仪表→主");
+    case Kind::Response:
+    case Kind::Discarded: return tr("仪表→主");
     case Kind::Timeout:
     case Kind::Retry: break;
     }
@@ -131,7 +138,7 @@ bool writeCsvFile(const QString &path, const std::vector<Record> &records, qint6
             row << QString() << QString() << QString() << QString();
         }
         row << (r.kind == Kind::Request ? QString::number(r.preambles) : QString())
-            << hexBytes(r.bytes.data(), r.length) << d.fields;
+            << hexBytes(r.dataBytes(), r.dataLength()) << d.fields;
         for (QString &field : row)
             field = csvField(field);
         out << row.join(QLatin1Char(',')) << '\n';

@@ -129,6 +129,8 @@ QString TrafficModel::text(const Record &r, const DecodedFrame &d, int column) c
                             : QString();
     }
     case Bytes:
+        if (r.kind == Kind::Discarded)
+            return QString::number(r.dataLength());
         if (!r.isFrame())
             return QString();
         return r.kind == Kind::Request
@@ -145,7 +147,9 @@ QString TrafficModel::text(const Record &r, const DecodedFrame &d, int column) c
         return QStringLiteral("0x%1 %2")
                 .arg(d.status.deviceStatus, 2, 16, QLatin1Char('0'))
                 .arg(deviceStatusText(d.status.deviceStatus));
-    case Data: return r.isFrame() ? hexBytes(r.bytes.data(), r.length) : QString();
+    case Data:
+        return r.isFrame() || r.kind == Kind::Discarded ? hexBytes(r.dataBytes(), r.dataLength())
+                                                        : QString();
     case Fields: return d.fields;
     default: break;
     }
@@ -164,7 +168,8 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
             return text(r, decoded(index.row()), index.column());
         return QVariant();
     case Qt::BackgroundRole:
-        if (r.kind == Kind::Response && r.verdict != traffic::Verdict::Accepted)
+        if ((r.kind == Kind::Response && r.verdict != traffic::Verdict::Accepted)
+            || r.kind == Kind::Discarded)
             return QBrush(QColor(0xFF, 0xE0, 0xE0));
         if (r.isError())
             return QBrush(QColor(0xFF, 0xF4, 0xD0));

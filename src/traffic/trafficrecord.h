@@ -2,6 +2,7 @@
 // microsecond time stamp and the transaction and attempt it belongs to.
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <array>
@@ -14,6 +15,7 @@ enum class Kind : std::uint8_t {
     Response, // a frame the receiver completed, with its verdict
     Timeout,  // an attempt without an acceptable answer
     Retry,    // the next attempt of the same transaction follows
+    Discarded, // bytes cleared from the input buffer before a request, never received
 };
 
 enum class Verdict : std::uint8_t {
@@ -26,7 +28,9 @@ enum class Verdict : std::uint8_t {
     OtherAddress,
     WrongMaster,
     Overlong,
-    Failed, // a time-out that ended the transaction
+    Failed, // a time-out that ended the transaction, or a request the port did not take
+    Abandoned, // a frame cut off by the next attempt's receiver reset
+    Discarded,
 };
 
 constexpr std::size_t kMaxFrameBytes = 40;
@@ -45,13 +49,26 @@ struct Record
     quint8 preambles = 0;         // of a request
     quint8 length = 0;            // frame bytes held, without preambles
     std::array<quint8, kMaxFrameBytes> bytes{};
+    QByteArray discarded; // every byte of a Discarded record, however many
+
+    // The bytes shown and exported as data.
+    const quint8 *dataBytes() const
+    {
+        return kind == Kind::Discarded ? reinterpret_cast<const quint8 *>(discarded.constData())
+                                       : bytes.data();
+    }
+    std::size_t dataLength() const
+    {
+        return kind == Kind::Discarded ? std::size_t(discarded.size()) : length;
+    }
 
     bool isFrame() const { return kind == Kind::Request || kind == Kind::Response; }
     // Anything a technician looks for when the line misbehaves.
     bool isError() const
     {
-        return kind == Kind::Timeout || kind == Kind::Retry || addressMismatch
-                || (kind == Kind::Response && verdict != Verdict::Accepted);
+        return kind == Kind::Timeout || kind == Kind::Retry || kind == Kind::Discarded
+                || addressMismatch || (kind == Kind::Response && verdict != Verdict::Accepted)
+                || (kind == Kind::Request && verdict == Verdict::Failed);
     }
 };
 

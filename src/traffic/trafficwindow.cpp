@@ -261,7 +261,23 @@ QString TrafficWindow::countersText() const
             .arg(c.busy)
             .arg(refusals.isEmpty() ? QStringLiteral("0") : refusals.join(QLatin1Char(' ')))
             .arg(ms(c.medianAnswerUs))
-            .arg(ms(c.worstAnswerUs));
+            .arg(ms(c.worstAnswerUs))
+            + lossText(c);
+}
+
+// Only when something was lost, so a clean line keeps its two lines.
+QString TrafficWindow::lossText(const Counters &c)
+{
+    QString text;
+    if (c.discards > 0)
+        text += tr("  清除丢弃 %1 次 %2 字节").arg(c.discards).arg(c.discardedBytes);
+    if (c.abandoned > 0)
+        text += tr("  未收完 %1").arg(c.abandoned);
+    if (c.failedWrites > 0)
+        text += tr("  发送失败 %1").arg(c.failedWrites);
+    if (c.fileDropped > 0)
+        text += tr("  记录文件丢帧 %1").arg(c.fileDropped);
+    return text.isEmpty() ? text : QLatin1Char('\n') + text.mid(2);
 }
 
 void TrafficWindow::applyFilter()

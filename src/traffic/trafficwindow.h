@@ -54,6 +54,7 @@ protected:
 private:
     void createFrozenColumns();
     void placeFrozenColumns();
+    static QString lossText(const Counters &c);
     void applyFilter();
     void onClear();
     void onPauseToggled(bool paused);

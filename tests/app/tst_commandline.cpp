@@ -118,6 +118,12 @@ private slots:
                                   << QStringLiteral("--lang takes zh or en");
         QTest::newRow("bad option")
                 << QStringList{"-x"} << 2 << QString() << QStringLiteral("Unknown option 'x'");
+        QTest::newRow("unwritable capture")
+                << QStringList{"--capture", "/nonexistent-folder/line.pcapng"} << 2 << QString()
+                << QStringLiteral("cannot write the capture file '/nonexistent-folder/line.pcapng': ");
+        QTest::newRow("unwritable HART_CAPTURE")
+                << QStringList{"HART_CAPTURE=/proc/line.pcapng"} << 2 << QString()
+                << QStringLiteral("cannot write the capture file '/proc/line.pcapng': ");
     }
 
     void theProgramEndsBeforeAnyWindow()
@@ -128,6 +134,15 @@ private slots:
         QFETCH(QString, stderrHas);
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("HART_CAPTURE"));
+        // NAME=value arguments go to the environment instead.
+        for (int i = args.size() - 1; i >= 0; --i) {
+            if (args[i].contains(QLatin1Char('=')) && !args[i].startsWith(QLatin1Char('-'))) {
+                env.insert(args[i].section(QLatin1Char('='), 0, 0),
+                           args[i].section(QLatin1Char('='), 1));
+                args.removeAt(i);
+            }
+        }
         // No platform plugin could start here: a window attempt would abort.
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
         program.setProcessEnvironment(env);

@@ -1,16 +1,23 @@
 // The traffic decoder against hand-built frames, the capture's ring, verdicts and counters
 // fed as the link feeds them, and a pcapng file read back by tshark.
 #include "hartcodec.h"
+#include "kvhart_master.h"
 #include "pcapngwriter.h"
 #include "trafficcapture.h"
 #include "trafficdecoder.h"
 #include "trafficexport.h"
+#include "trafficwindow.h"
 #include "tsharkreader.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace traffic;
 
@@ -75,6 +82,8 @@ private slots:
     void decoder_neverReadsPastTheFrame();
     void capture_verdictsAndCounters();
     void capture_ringStaysBounded();
+    void receiverReset_capturesTheHalfFrameItAbandons();
+    void stalledFile_countsEveryFrameItDrops();
     void pcapng_readBackByTshark();
 };
 
@@ -313,6 +322,88 @@ void TstTraffic::capture_ringStaysBounded()
     QVERIFY(out.empty());
 }
 
+// A new attempt's receiver reset throws away a frame half assembled; the capture keeps its
+// bytes, and the receiver still takes the next frame whole.
+void TstTraffic::receiverReset_capturesTheHalfFrameItAbandons()
+{
+    TrafficCapture capture;
+    kvhart_master master;
+    master.setCapture(&capture);
+    master.prepareRequest(1, nullptr, 0);
+    const QByteArray good = response(1, hex("0c") + f32(1.0f));
+    auto feed = [&](const QByteArray &bytes) {
+        for (char b : bytes)
+            master.receiveByte(std::uint8_t(b));
+    };
+    master.startAttempt();
+    feed(QByteArray(3, char(0xFF)) + good.left(6));
+    master.startAttempt();
+    master.startAttempt(); // nothing half-done this time: nothing recorded
+    feed(QByteArray(3, char(0xFF)) + good);
+    HartResponse data{};
+    QVERIFY(master.takeResponse(0, 1, data.data(), data.size()));
+
+    const std::vector<Record> records = capture.snapshot();
+    QCOMPARE(records.size(), std::size_t(2));
+    QCOMPARE(records[0].kind, Kind::Response);
+    QCOMPARE(records[0].verdict, Verdict::Abandoned);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(records[0].bytes.data()), records[0].length),
+             good.left(6));
+    QCOMPARE(verdictText(records[0]), QStringLiteral("✖ 未收完，放弃"));
+    QVERIFY(records[0].isError());
+    QCOMPARE(records[1].length, quint8(good.size()));
+    const Counters c = capture.counters();
+    QCOMPARE(c.abandoned, 1u);
+    QCOMPARE(c.responses, 2u);
+}
+
+// A capture file whose disk stops taking data (here a pipe nobody reads) loses frames once
+// its queue is full, counts each one, and the monitor shows the count. Every frame is either
+// in the file or counted.
+void TstTraffic::stalledFile_countsEveryFrameItDrops()
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = dir.filePath(QStringLiteral("stalled")).toLocal8Bit();
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    TrafficCapture capture;
+    QVERIFY(capture.startFile(QString::fromLocal8Bit(fifo)));
+    const QByteArray wire = QByteArray(5, char(0xFF)) + request(2);
+    const int frames = int(TrafficCapture::kFileQueueCapacity) * 3;
+    for (int i = 0; i < frames; ++i)
+        capture.requestWritten(u8(wire), std::size_t(wire.size()));
+    const quint64 dropped = capture.counters().fileDropped;
+    QVERIFY2(dropped > 0, "the queue never filled");
+
+    TrafficWindow monitor(capture);
+    QVERIFY2(monitor.countersText().contains(QStringLiteral("记录文件丢帧 %1").arg(dropped)),
+             qPrintable(monitor.countersText()));
+
+    // Read the pipe to its end while the writer empties its queue.
+    ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
+    QByteArray file;
+    std::thread drain([&] {
+        char chunk[65536];
+        for (ssize_t n; (n = ::read(reader, chunk, sizeof chunk)) > 0;)
+            file.append(chunk, int(n));
+    });
+    capture.stopFile();
+    drain.join();
+    ::close(reader);
+    int packets = 0;
+    for (int at = 0; at + 8 <= file.size();) {
+        quint32 type, length;
+        std::memcpy(&type, file.constData() + at, 4);
+        std::memcpy(&length, file.constData() + at + 4, 4);
+        QVERIFY(length >= 12 && at + int(length) <= file.size());
+        packets += type == 6 ? 1 : 0;
+        at += int(length);
+    }
+    QCOMPARE(quint64(packets) + dropped, quint64(frames));
+    QCOMPARE(capture.counters().fileDropped, dropped);
+}
+
 // Every frame kind, including a communication-error answer and a frame cut off mid-way,
 // read back as HART-IP with the capture's command numbers, byte counts and directions.
 void TstTraffic::pcapng_readBackByTshark()
@@ -357,5 +448,5 @@ void TstTraffic::pcapng_readBackByTshark()
     QVERIFY(std::abs(first - double(capture.originWallUs() + records[0].timeUs) / 1e6) < 1e-5);
 }
 
-QTEST_GUILESS_MAIN(TstTraffic)
+QTEST_MAIN(TstTraffic)
 #include "tst_traffic.moc"
