@@ -181,16 +181,37 @@ private:
     bool page(int ticket, QSqlDatabase &db, const QString &device, qint64 beforeId, int limit,
               QVector<EventRow> &rows, bool &more)
     {
-        // Keyset paging on the (device, id) index: as fast for the last page as the first.
+        // Newest first by the event's time (a forwarded event is older than its id), the id
+        // breaking ties; keyset paging on the (device, at, id) index.
+        QString beforeAt;
+        if (beforeId >= 0) {
+            QSqlQuery at(db);
+            at.prepare(QStringLiteral("SELECT at FROM events WHERE id = ?"));
+            at.addBindValue(beforeId);
+            if (!run(ticket, at))
+                return false;
+            if (!at.next())
+                return true; // the row paged from is gone: nothing older to show
+            beforeAt = at.value(0).toString();
+        }
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral(
+        const QString select = QStringLiteral(
                 "SELECT e.id, e.uuid, e.at, e.kind, e.request, e.outcome, e.response_code,"
                 " e.station, e.port, e.payload,"
                 " (SELECT COUNT(*) FROM snapshots s WHERE s.event_uuid = e.uuid)"
-                " FROM events e WHERE e.device = ? AND e.id < ? ORDER BY e.id DESC LIMIT ?"));
-        q.addBindValue(device);
-        q.addBindValue(beforeId < 0 ? std::numeric_limits<qint64>::max() : beforeId);
+                " FROM events e WHERE e.device = ?");
+        const QString order = QStringLiteral(" ORDER BY e.at DESC, e.id DESC LIMIT ?");
+        if (beforeId < 0) {
+            q.prepare(select + order);
+            q.addBindValue(device);
+        } else {
+            q.prepare(select + QStringLiteral(" AND (e.at < ? OR (e.at = ? AND e.id < ?))") + order);
+            q.addBindValue(device);
+            q.addBindValue(beforeAt);
+            q.addBindValue(beforeAt);
+            q.addBindValue(beforeId);
+        }
         q.addBindValue(limit + 1);
         if (!run(ticket, q))
             return false;
@@ -222,9 +243,14 @@ private:
         c.prepare(QStringLiteral(
                 "SELECT c.event_uuid, c.field, c.old_value, c.new_value FROM field_changes c"
                 " JOIN events e ON e.uuid = c.event_uuid"
-                " WHERE e.device = ? AND e.id <= ? AND e.id >= ? ORDER BY c.event_uuid, c.position"));
+                " WHERE e.device = ? AND (e.at < ? OR (e.at = ? AND e.id <= ?))"
+                " AND (e.at > ? OR (e.at = ? AND e.id >= ?)) ORDER BY c.event_uuid, c.position"));
         c.addBindValue(device);
+        c.addBindValue(rows.first().at);
+        c.addBindValue(rows.first().at);
         c.addBindValue(rows.first().id);
+        c.addBindValue(rows.last().at);
+        c.addBindValue(rows.last().at);
         c.addBindValue(rows.last().id);
         if (!run(ticket, c))
             return false;
