@@ -534,7 +534,8 @@ private:
             c.addBindValue(e.uuid);
             c.addBindValue(i);
             c.addBindValue(e.changes[i].field);
-            c.addBindValue(e.changes[i].oldValue);
+            c.addBindValue(e.changes[i].oldUnknown ? QVariant(QVariant::String)
+                                                   : QVariant(e.changes[i].oldValue));
             c.addBindValue(e.changes[i].newValue);
             if (!c.exec()) {
                 m_error = c.lastError();

@@ -122,7 +122,8 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
     QCOMPARE(ops.value(4).section(QLatin1Char('|'), 2, 2), QStringLiteral("-1"));
 
     auto changes = [&](const QString &request, const QString &outcome) {
-        return db.rows(QStringLiteral("SELECT c.field, c.old_value, c.new_value FROM field_changes c"
+        return db.rows(QStringLiteral("SELECT c.field, COALESCE(c.old_value, '(none)'), c.new_value"
+                                      " FROM field_changes c"
                                       " JOIN events e ON e.uuid = c.event_uuid"
                                       " WHERE e.request = ? AND e.outcome = ? ORDER BY c.position"),
                        {request, outcome});
@@ -134,8 +135,9 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
              (QStringList{"pvUnits|kPa|kPa", "lowerRangeValue|0|-20",
                           "upperRangeValue|100|250.5"}));
     QVERIFY(changes(QStringLiteral("write range info"), QStringLiteral("failed")).isEmpty());
-    // Write all names only what differs from the last read or restored record (here also
-    // what the fixture cleared behind the window's back), never an unchanged field.
+    // Write all names what differs from the last read or restored record (here also what
+    // the fixture cleared behind the window's back) and what was never read from this
+    // transmitter, without an old value; never an unchanged field.
     const QStringList all = changes(QStringLiteral("write all"), QStringLiteral("succeed"));
     QVERIFY2(all.contains(QStringLiteral("damping|0.5|2.5")), qPrintable(all.join('\n')));
     for (const QString &row : all)
