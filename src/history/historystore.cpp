@@ -179,10 +179,15 @@ protected:
             {
                 QMutexLocker lock(&m_lock);
                 while (m_queue.empty() && !m_stopping.load()) {
-                    if (!m_up && pendingInSpool()) {
-                        const qint64 left = m_retryDelay - m_lastAttempt.elapsed();
-                        if (left <= 0)
+                    if (pendingInSpool()) {
+                        // Forward at once when the store is up, else try it again later.
+                        if (m_up && m_forwardDue)
                             break;
+                        const qint64 left = m_retryDelay - m_lastAttempt.elapsed();
+                        if (left <= 0) {
+                            m_forwardDue = true;
+                            break;
+                        }
                         m_wake.wait(&m_lock, static_cast<unsigned long>(left));
                         continue;
                     }
@@ -373,6 +378,7 @@ private:
     void comeUp()
     {
         m_up = true;
+        m_forwardDue = true;
         m_retryDelay = retryMs;
     }
 
@@ -655,6 +661,16 @@ private:
     // Oldest first, a block at a time; a row leaves the spool only once the store committed it.
     void forwardSpool()
     {
+        forwardOnce();
+        if (m_up && pendingInSpool()) {
+            // Up, yet something is left (an unreadable spool): not before the next retry.
+            m_forwardDue = false;
+            m_lastAttempt.restart();
+        }
+    }
+
+    void forwardOnce()
+    {
         if (!m_held.empty()) {
             forwardHeld();
             if (!m_up)
@@ -767,6 +783,7 @@ private:
     bool m_spoolWarned = false;
     bool m_up = false;
     bool m_noticeGiven = false;
+    bool m_forwardDue = false;
     QElapsedTimer m_lastAttempt;
     qint64 m_retryDelay = 0;
     QSqlError m_error;
