@@ -349,8 +349,13 @@ void MainWindow::createHistory()
     m_recorder = std::make_unique<HistoryRecorder>(
             *m_history, [this] { return copyDeviceData(*this); },
             [this] { return addressing(); });
-    connect(m_worker.get(), &hartThread::commandRefused, this,
-            [this](quint8 command, quint8 code) { m_recorder->commandRefused(command, code); },
+    connect(m_worker.get(), &hartThread::refusedDuring, this,
+            [this](const QString &request, quint8 command, quint8 code) {
+                m_recorder->commandRefused(request, command, code);
+            },
+            Qt::QueuedConnection);
+    connect(m_worker.get(), &hartThread::requestsDiscarded, this,
+            [this](const QStringList &requests) { m_recorder->requestsDiscarded(requests); },
             Qt::QueuedConnection);
     connect(m_backup.get(), &BackupActions::backupSaved, this,
             [this](const QString &path, const QByteArray &image, quint16 crc) {
@@ -371,7 +376,12 @@ void MainWindow::openHistoryWindow()
 {
     ensureBuilt();
     if (!m_historyWindow)
+    {
         m_historyWindow = new HistoryWindow(m_history->location(), this);
+        m_historyWindow->setRejectedCount(m_history->rejected());
+        connect(m_history.get(), &HistoryStore::rejectedChanged, m_historyWindow,
+                &HistoryWindow::setRejectedCount);
+    }
     m_historyWindow->show();
     m_historyWindow->raise();
     m_historyWindow->activateWindow();

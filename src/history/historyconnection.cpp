@@ -61,7 +61,6 @@ bool addConnection(const QString &location, const QString &name, QString *messag
     static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_./:@-]+$"));
     static const QRegularExpression key(QStringLiteral("^[a-z_]+$"));
     QStringList options;
-    bool timeoutGiven = false;
     const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
     for (const auto &item : items) {
         if (!key.match(item.first).hasMatch() || !word.match(item.second).hasMatch()
@@ -71,20 +70,37 @@ bool addConnection(const QString &location, const QString &name, QString *messag
             QSqlDatabase::removeDatabase(name);
             return false;
         }
-        timeoutGiven = timeoutGiven || item.first == QLatin1String("connect_timeout");
         options << item.first + QLatin1Char('=') + item.second;
     }
-    if (!timeoutGiven)
-        options << QStringLiteral("connect_timeout=3");
+    // A half-open connection (a pulled cable) must fail within seconds, not the system's
+    // minutes: keepalives while waiting for an answer, a limit on unacknowledged data.
+    const std::pair<const char *, const char *> defaults[] = {
+            {"connect_timeout", "3"},       {"keepalives", "1"},
+            {"keepalives_idle", "5"},       {"keepalives_interval", "2"},
+            {"keepalives_count", "3"},      {"tcp_user_timeout", "10000"},
+    };
+    for (const auto &d : defaults) {
+        const QString name = QLatin1String(d.first);
+        bool given = false;
+        for (const auto &item : items)
+            given = given || item.first == name;
+        if (!given)
+            options << name + QLatin1Char('=') + QLatin1String(d.second);
+    }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     return true;
 }
 
 void tuneConnection(QSqlDatabase &db)
 {
+    QSqlQuery q(db);
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        // A statement the server cannot finish (a lock held elsewhere, a stalled disk) ends.
+        q.exec(QStringLiteral("SET statement_timeout = 15000"));
+        return;
+    }
     if (db.driverName() != QLatin1String("QSQLITE"))
         return;
-    QSqlQuery q(db);
     q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
 }
@@ -96,12 +112,24 @@ bool isCorruption(const QSqlError &error)
     return code == QLatin1String("11") || code == QLatin1String("26");
 }
 
-bool sqliteLooksSound(QSqlDatabase &db)
+FileCheck checkSqlite(QSqlDatabase &db, QSqlError *error)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
-        return !isCorruption(q.lastError());
-    return q.next() && q.value(0).toString() == QLatin1String("ok");
+    if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
+        if (error)
+            *error = q.lastError();
+        if (isCorruption(q.lastError()))
+            return FileCheck::Corrupt;
+        // SQLITE_BUSY, SQLITE_LOCKED: another program is writing; the file is not at fault.
+        const int code = q.lastError().nativeErrorCode().toInt() & 0xFF;
+        return code == 5 || code == 6 ? FileCheck::Sound : FileCheck::Unusable;
+    }
+    if (q.next() && q.value(0).toString() == QLatin1String("ok"))
+        return FileCheck::Sound;
+    if (error)
+        *error = QSqlError(QString(), q.value(0).toString(), QSqlError::StatementError,
+                           QStringLiteral("11"));
+    return FileCheck::Corrupt;
 }
 
 QString setAside(const QString &path)

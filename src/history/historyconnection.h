@@ -16,13 +16,16 @@ QString printableLocation(const QString &location);
 // location is not usable (an unknown URL scheme, an option that is not a plain word).
 bool addConnection(const QString &location, const QString &name, QString *message);
 
-// After open: WAL and a busy time-out for SQLite; nothing for PostgreSQL.
+// After open: WAL for SQLite; a statement time-out for PostgreSQL.
 void tuneConnection(QSqlDatabase &db);
 
 // SQLite said the file is not a database or is malformed.
 bool isCorruption(const QSqlError &error);
-// quick_check on an open SQLite file: true when it says "ok". A busy file counts as sound.
-bool sqliteLooksSound(QSqlDatabase &db);
+// quick_check on an open SQLite file. Corrupt only on SQLite's own verdict (a malformed
+// image, not a database); permission, a missing folder or a read-only medium are Unusable
+// and leave the file alone. A busy file counts as sound.
+enum class FileCheck { Sound, Corrupt, Unusable };
+FileCheck checkSqlite(QSqlDatabase &db, QSqlError *error = nullptr);
 // Renames the file and its -wal and -shm companions; returns the new name, empty on failure.
 QString setAside(const QString &path);
 

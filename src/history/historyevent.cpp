@@ -32,7 +32,8 @@ QJsonObject HistoryEvent::toJson() const
     o.insert(QStringLiteral("payload"), payload);
     QJsonArray list;
     for (const FieldChange &c : changes)
-        list.append(QJsonArray{c.field, c.oldValue, c.newValue});
+        list.append(QJsonArray{c.field, c.oldUnknown ? QJsonValue() : QJsonValue(c.oldValue),
+                               c.newValue});
     o.insert(QStringLiteral("changes"), list);
     if (!image.isEmpty()) {
         o.insert(QStringLiteral("image"), QString::fromLatin1(image.toBase64()));
@@ -64,7 +65,7 @@ bool HistoryEvent::fromJson(const QJsonObject &o, HistoryEvent &e)
     for (const QJsonValue &v : o.value(QStringLiteral("changes")).toArray()) {
         const QJsonArray c = v.toArray();
         if (c.size() == 3)
-            e.changes.append({c[0].toString(), c[1].toString(), c[2].toString()});
+            e.changes.append({c[0].toString(), c[1].toString(), c[2].toString(), c[1].isNull()});
     }
     if (o.contains(QStringLiteral("image"))) {
         e.image = QByteArray::fromBase64(o.value(QStringLiteral("image")).toString().toLatin1());

@@ -13,8 +13,11 @@
 struct FieldChange
 {
     QString field;    // DeviceData's name, array elements as "name[i]"
-    QString oldValue; // as the pages show it; empty when the record held nothing yet
+    QString oldValue; // as the pages show it
     QString newValue;
+    // Never read from this transmitter since it was found (nor restored from a file):
+    // there is no old value, and none of another transmitter's is lent.
+    bool oldUnknown = false;
 };
 
 // The transmitter's unique identity as HART gives it.

@@ -4,7 +4,10 @@
 #include "historyconnection.h"
 #include "historylog.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -13,12 +16,19 @@
 #include <QVariant>
 
 #include <cstring>
+#include <memory>
+
+QString HistoryReader::oldText(const FieldChange &change)
+{
+    return change.oldUnknown ? QCoreApplication::translate("HistoryWindow", "未读取")
+                             : change.oldValue;
+}
 
 class HistoryReader::Worker : public QObject
 {
 public:
     Worker(HistoryReader &owner, QString location)
-        : m_owner(owner)
+        : m_owner(&owner)
         , m_location(std::move(location))
         , m_name(QStringLiteral("hart.history.reader.%1").arg(quintptr(this)))
     { }
@@ -62,7 +72,7 @@ public:
                          q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
                          q.value(6).toString(), q.value(7).toString()});
         }
-        emit m_owner.devicesLoaded(ticket, rows);
+        if (auto h = hold(); h.owner) emit h.owner->devicesLoaded(ticket, rows);
     }
 
     void events(int ticket, const QString &device, qint64 beforeId)
@@ -74,7 +84,7 @@ public:
         bool more = false;
         if (!page(ticket, db, device, beforeId, kPageSize, rows, more))
             return;
-        emit m_owner.eventsLoaded(ticket, rows, more);
+        if (auto h = hold(); h.owner) emit h.owner->eventsLoaded(ticket, rows, more);
     }
 
     void compare(int ticket, const QString &first, const QString &second)
@@ -92,7 +102,7 @@ public:
             if (!history::sameValue(f, a, b))
                 rows.append({f.name, history::fieldText(f, a), history::fieldText(f, b)});
         }
-        emit m_owner.snapshotsCompared(ticket, rows);
+        if (auto h = hold(); h.owner) emit h.owner->snapshotsCompared(ticket, rows);
     }
 
     void exportCsv(int ticket, const QString &device, const QString &path)
@@ -102,7 +112,7 @@ public:
             return;
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) {
-            emit m_owner.csvExported(ticket, false, 0);
+            if (auto h = hold(); h.owner) emit h.owner->csvExported(ticket, false, 0);
             return;
         }
         QTextStream out(&file);
@@ -116,7 +126,7 @@ public:
             bool more = false;
             if (!page(ticket, db, device, before, 2000, rows, more)) {
                 file.cancelWriting();
-                emit m_owner.csvExported(ticket, false, count);
+                if (auto h = hold(); h.owner) emit h.owner->csvExported(ticket, false, count);
                 return;
             }
             for (const EventRow &r : rows) {
@@ -135,7 +145,7 @@ public:
                 break;
         }
         out.flush();
-        emit m_owner.csvExported(ticket, file.commit(), count);
+        if (auto h = hold(); h.owner) emit h.owner->csvExported(ticket, file.commit(), count);
     }
 
 private:
@@ -156,14 +166,18 @@ private:
         if (!QSqlDatabase::contains(m_name)) {
             QString message;
             if (!history::addConnection(m_location, m_name, &message)) {
-                emit m_owner.failed(ticket, message);
+                if (auto h = hold(); h.owner) emit h.owner->failed(ticket, message);
                 return false;
             }
         }
         db = QSqlDatabase::database(m_name, false);
-        if (db.isOpen() || db.open())
+        if (db.isOpen())
             return true;
-        emit m_owner.failed(ticket, db.lastError().databaseText());
+        if (db.open()) {
+            history::tuneConnection(db);
+            return true;
+        }
+        if (auto h = hold(); h.owner) emit h.owner->failed(ticket, db.lastError().databaseText());
         return false;
     }
 
@@ -172,7 +186,7 @@ private:
         if (q.exec())
             return true;
         qCWarning(lcHistory) << "history query failed:" << q.lastError().text();
-        emit m_owner.failed(ticket, q.lastError().databaseText());
+        if (auto h = hold(); h.owner) emit h.owner->failed(ticket, q.lastError().databaseText());
         // A lost server: the next query reconnects.
         q.finish();
         QSqlDatabase::database(m_name, false).close();
@@ -182,16 +196,37 @@ private:
     bool page(int ticket, QSqlDatabase &db, const QString &device, qint64 beforeId, int limit,
               QVector<EventRow> &rows, bool &more)
     {
-        // Keyset paging on the (device, id) index: as fast for the last page as the first.
+        // Newest first by the event's time (a forwarded event is older than its id), the id
+        // breaking ties; keyset paging on the (device, at, id) index.
+        QString beforeAt;
+        if (beforeId >= 0) {
+            QSqlQuery at(db);
+            at.prepare(QStringLiteral("SELECT at FROM events WHERE id = ?"));
+            at.addBindValue(beforeId);
+            if (!run(ticket, at))
+                return false;
+            if (!at.next())
+                return true; // the row paged from is gone: nothing older to show
+            beforeAt = at.value(0).toString();
+        }
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral(
+        const QString select = QStringLiteral(
                 "SELECT e.id, e.uuid, e.at, e.kind, e.request, e.outcome, e.response_code,"
                 " e.station, e.port, e.payload,"
                 " (SELECT COUNT(*) FROM snapshots s WHERE s.event_uuid = e.uuid)"
-                " FROM events e WHERE e.device = ? AND e.id < ? ORDER BY e.id DESC LIMIT ?"));
-        q.addBindValue(device);
-        q.addBindValue(beforeId < 0 ? std::numeric_limits<qint64>::max() : beforeId);
+                " FROM events e WHERE e.device = ?");
+        const QString order = QStringLiteral(" ORDER BY e.at DESC, e.id DESC LIMIT ?");
+        if (beforeId < 0) {
+            q.prepare(select + order);
+            q.addBindValue(device);
+        } else {
+            q.prepare(select + QStringLiteral(" AND (e.at < ? OR (e.at = ? AND e.id < ?))") + order);
+            q.addBindValue(device);
+            q.addBindValue(beforeAt);
+            q.addBindValue(beforeAt);
+            q.addBindValue(beforeId);
+        }
         q.addBindValue(limit + 1);
         if (!run(ticket, q))
             return false;
@@ -223,9 +258,14 @@ private:
         c.prepare(QStringLiteral(
                 "SELECT c.event_uuid, c.field, c.old_value, c.new_value FROM field_changes c"
                 " JOIN events e ON e.uuid = c.event_uuid"
-                " WHERE e.device = ? AND e.id <= ? AND e.id >= ? ORDER BY c.event_uuid, c.position"));
+                " WHERE e.device = ? AND (e.at < ? OR (e.at = ? AND e.id <= ?))"
+                " AND (e.at > ? OR (e.at = ? AND e.id >= ?)) ORDER BY c.event_uuid, c.position"));
         c.addBindValue(device);
+        c.addBindValue(rows.first().at);
+        c.addBindValue(rows.first().at);
         c.addBindValue(rows.first().id);
+        c.addBindValue(rows.last().at);
+        c.addBindValue(rows.last().at);
         c.addBindValue(rows.last().id);
         if (!run(ticket, c))
             return false;
@@ -235,11 +275,11 @@ private:
                 continue;
             EventRow &row = rows[*it];
             const FieldChange change{c.value(1).toString(), c.value(2).toString(),
-                                     c.value(3).toString()};
+                                     c.value(3).toString(), c.value(2).isNull()};
             if (!row.changes.isEmpty())
                 row.changes += QStringLiteral("; ");
             row.changes += QStringLiteral("%1: %2 → %3")
-                                   .arg(change.field, change.oldValue, change.newValue);
+                                   .arg(change.field, oldText(change), change.newValue);
             row.fieldChanges.append(change);
         }
         return true;
@@ -253,13 +293,13 @@ private:
         if (!run(ticket, q))
             return false;
         if (!q.next()) {
-            emit m_owner.failed(ticket, QStringLiteral("no snapshot %1").arg(uuid));
+            if (auto h = hold(); h.owner) emit h.owner->failed(ticket, QStringLiteral("no snapshot %1").arg(uuid));
             return false;
         }
         const QByteArray bytes = q.value(0).toByteArray();
         // Bytes from a shared database are untrusted: only a whole image is taken.
         if (bytes.size() != devmem::kParameterSize) {
-            emit m_owner.failed(ticket, QStringLiteral("snapshot %1 has %2 bytes")
+            if (auto h = hold(); h.owner) emit h.owner->failed(ticket, QStringLiteral("snapshot %1 has %2 bytes")
                                                 .arg(uuid)
                                                 .arg(bytes.size()));
             return false;
@@ -269,27 +309,58 @@ private:
         return true;
     }
 
-    HistoryReader &m_owner;
+    // The answers go to the reader while it lives; one that gave up waiting for a stuck
+    // query is told nothing more.
+    struct Held
+    {
+        std::unique_ptr<QMutexLocker> lock;
+        HistoryReader *owner;
+    };
+    Held hold()
+    {
+        auto lock = std::make_unique<QMutexLocker>(&m_ownerLock);
+        return {std::move(lock), m_owner};
+    }
+
+public:
+    void disown()
+    {
+        QMutexLocker lock(&m_ownerLock);
+        m_owner = nullptr;
+    }
+
+private:
+    QMutex m_ownerLock;
+    HistoryReader *m_owner;
     const QString m_location;
     const QString m_name;
 };
 
 HistoryReader::HistoryReader(const QString &location, QObject *parent)
     : QObject(parent)
+    , m_thread(new QThread)
     , m_worker(new Worker(*this, location))
 {
     qRegisterMetaType<QVector<DeviceRow>>();
     qRegisterMetaType<QVector<EventRow>>();
     qRegisterMetaType<QVector<SnapshotDifference>>();
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start(QThread::LowPriority);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start(QThread::LowPriority);
 }
 
 HistoryReader::~HistoryReader()
 {
-    m_thread.quit();
-    m_thread.wait();
+    m_thread->quit();
+    if (m_thread->wait(kStopWaitMs)) {
+        delete m_thread;
+        return;
+    }
+    // A query stuck on a server that stopped answering: the window closes anyway, and the
+    // thread ends on its own once the connection's time-outs give up.
+    qCWarning(lcHistory) << "history reader still waiting for the store; left to end alone";
+    m_worker->disown();
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
 }
 
 void HistoryReader::loadDevices(int ticket, const QString &filter)

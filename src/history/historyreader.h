@@ -37,8 +37,12 @@ class HistoryReader : public QObject
 
 public:
     static constexpr int kPageSize = 200;
+    // How long the destructor waits for a query in progress.
+    static constexpr int kStopWaitMs = 2000;
 
     explicit HistoryReader(const QString &location, QObject *parent = nullptr);
+    // A change's old value as shown: "未读取" when none was known.
+    static QString oldText(const FieldChange &change);
     ~HistoryReader() override;
 
     // Thread-safe; each posts the work to the reader's thread.
@@ -56,7 +60,7 @@ signals:
 
 private:
     class Worker;
-    QThread m_thread;
+    QThread *m_thread;
     Worker *m_worker;
 };
 

@@ -71,6 +71,8 @@ HistoryRecorder::HistoryRecorder(HistoryStore &store, DataCopy copy, AddressingC
     , m_addressing(std::move(addressing))
     , m_known(std::make_unique<DeviceData>(m_copy()))
 { }
+// Nothing is known yet: what the record holds at start is the default backup, no
+// transmitter's value.
 
 HistoryRecorder::~HistoryRecorder() = default;
 
@@ -98,10 +100,17 @@ void HistoryRecorder::requestSent(const QString &request)
     m_pending.insert(request, p);
 }
 
-void HistoryRecorder::commandRefused(quint8 command, quint8 responseCode)
+void HistoryRecorder::commandRefused(const QString &request, quint8 command, quint8 responseCode)
 {
-    m_refusedCommand = command;
-    m_refusedCode = responseCode;
+    m_refusals.insert(request, {command, responseCode});
+}
+
+void HistoryRecorder::requestsDiscarded(const QStringList &requests)
+{
+    for (const QString &r : requests) {
+        m_pending.remove(r);
+        m_refusals.remove(r);
+    }
 }
 
 void HistoryRecorder::resultReceived(const QString &message)
@@ -123,16 +132,18 @@ void HistoryRecorder::resultReceived(const QString &message)
     if (base == QLatin1String("search meter") && !m_pending.contains(base)
         && m_pending.contains(QStringLiteral("search meter 1-15")))
         base = QStringLiteral("search meter 1-15");
+    // The refusal of this operation, never one of another (a periodic read, the keep-alive).
+    const Refusal refusal = m_refusals.take(base);
     const auto it = m_pending.find(base);
     if (it == m_pending.end())
         return;
     const Pending pending = it.value();
     m_pending.erase(it);
-    finish(base, ok, pending);
-    m_refusedCommand = m_refusedCode = -1;
+    finish(base, ok, pending, refusal);
 }
 
-void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pending)
+void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pending,
+                             const Refusal &refusal)
 {
     const DeviceData now = m_copy();
     const bool search = request.startsWith(QLatin1String("search meter"));
@@ -144,6 +155,11 @@ void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pen
             id.deviceType = now.deviceType;
             id.deviceId = pagefmt::deviceIdentifier(a.uniqueAddress);
             m_device = id.key();
+            if (m_device != m_knownFor) {
+                // Another transmitter: none of the last one's values are its old values.
+                m_knownFor = m_device;
+                m_knownFields.clear();
+            }
             learn(now, request, false);
             recordDevice(now, false);
         } else {
@@ -154,9 +170,9 @@ void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pen
     HistoryEvent e = event(QStringLiteral("operation"));
     e.request = request;
     e.outcome = ok ? QStringLiteral("succeed") : QStringLiteral("failed");
-    if (!ok && m_refusedCode >= 0) {
-        e.responseCode = m_refusedCode;
-        e.payload.insert(QStringLiteral("refusedCommand"), m_refusedCommand);
+    if (!ok && refusal.code >= 0) {
+        e.responseCode = refusal.code;
+        e.payload.insert(QStringLiteral("refusedCommand"), refusal.command);
     }
     e.payload.insert(QStringLiteral("sent"), history::timeText(pending.sent));
     for (auto v = pending.values.begin(); v != pending.values.end(); ++v)
@@ -172,7 +188,10 @@ void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pen
     if (ok && !written.empty()) {
         const bool all = int(written.size()) <= kAllFieldsLimit;
         for (const history::DeviceField *f : written) {
-            if (all || !history::sameValue(*f, *m_known, now))
+            const bool known = m_knownFields.contains(f);
+            if (!known)
+                e.changes.append({f->name, QString(), history::fieldText(*f, now), true});
+            else if (all || !history::sameValue(*f, *m_known, now))
                 e.changes.append({f->name, history::fieldText(*f, *m_known),
                                   history::fieldText(*f, now)});
         }
@@ -195,6 +214,7 @@ void HistoryRecorder::learn(const DeviceData &now, const QString &request, bool 
     for (const history::DeviceField *f : fields) {
         std::memcpy(reinterpret_cast<char *>(m_known.get()) + f->offset,
                     reinterpret_cast<const char *>(&now) + f->offset, f->size);
+        m_knownFields.insert(f);
     }
 }
 
@@ -238,6 +258,12 @@ void HistoryRecorder::backupRestored(const QString &path, const QByteArray &imag
         std::memcpy(reinterpret_cast<char *>(m_known.get()) + kMirrorOffset
                             + devmem::kParameterStart,
                     image.constData(), std::size_t(image.size()));
+        // The file's values are what the pages now hold: the old values of the next writes.
+        const std::size_t start = kMirrorOffset + devmem::kParameterStart;
+        for (const history::DeviceField &f : history::deviceFields()) {
+            if (f.offset >= start && f.offset + f.size <= start + devmem::kParameterSize)
+                m_knownFields.insert(&f);
+        }
     }
     HistoryEvent e = event(QStringLiteral("restore"));
     e.outcome = QStringLiteral("succeed");

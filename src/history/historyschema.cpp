@@ -39,6 +39,12 @@ const char *const kVersion2[] = {
         "CREATE INDEX devices_last_seen ON devices (last_seen)",
 };
 
+// Events are shown newest first by their time, which a forwarded event does not share with
+// its id.
+const char *const kVersion3[] = {
+        "CREATE INDEX events_device_at ON events (device, at, id)",
+};
+
 struct Step
 {
     const char *const *statements;
@@ -48,6 +54,7 @@ struct Step
 const Step kSteps[] = {
         {kVersion1, int(sizeof kVersion1 / sizeof *kVersion1)},
         {kVersion2, int(sizeof kVersion2 / sizeof *kVersion2)},
+        {kVersion3, int(sizeof kVersion3 / sizeof *kVersion3)},
 };
 static_assert(sizeof kSteps / sizeof *kSteps == kSchemaVersion, "one step per version");
 
@@ -72,9 +79,17 @@ bool exec(QSqlDatabase &db, const QString &sql, QString *message)
     return false;
 }
 
-bool hasVersionTable(QSqlDatabase &db)
+// Looked up by name where this connection creates its tables (PostgreSQL: the current
+// schema), so other programs' tables and schemas beside ours do not matter.
+bool hasTable(QSqlDatabase &db, const char *name)
 {
-    return db.tables().contains(QStringLiteral("schema_version"));
+    QSqlQuery q(db);
+    q.prepare(isPostgres(db)
+                      ? QStringLiteral("SELECT 1 FROM information_schema.tables"
+                                       " WHERE table_schema = current_schema() AND table_name = ?")
+                      : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(QLatin1String(name));
+    return q.exec() && q.next();
 }
 
 } // namespace
@@ -86,8 +101,8 @@ bool isPostgres(const QSqlDatabase &db)
 
 int schemaVersion(QSqlDatabase &db)
 {
-    if (!hasVersionTable(db))
-        return db.tables().isEmpty() ? 0 : -1;
+    if (!hasTable(db, "schema_version"))
+        return hasTable(db, "events") ? -1 : 0; // ours, but without a version: not recognised
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next())
         return -1;

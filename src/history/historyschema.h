@@ -7,7 +7,7 @@
 
 namespace history {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 enum class Migration { Ok, Newer, Failed };
 

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
@@ -47,7 +48,7 @@ class HistoryStore::Writer : public QThread
 {
 public:
     Writer(HistoryStore &owner, QString location)
-        : m_owner(owner)
+        : m_owner(&owner)
         , m_location(std::move(location))
         , m_pg(history::isPostgresUrl(m_location))
         , m_name(QStringLiteral("hart.history.writer.%1").arg(quintptr(this)))
@@ -75,80 +76,215 @@ public:
         return true;
     }
 
-    // abandon: give up on what is still queued once the batch in hand is written.
-    void requestStop(bool abandon)
+    // What is still queued goes to the spool once the batch in hand is done.
+    void requestStop()
     {
         QMutexLocker lock(&m_lock);
-        m_stopping = true;
-        m_abandon = abandon;
+        m_stopping.store(true);
         m_wake.wakeAll();
+    }
+
+    // The thread is stuck in the server's client library: what it has not written is taken
+    // over by the caller, and the thread never speaks to the store again.
+    std::deque<HistoryEvent> abandon()
+    {
+        {
+            QMutexLocker lock(&m_ownerLock);
+            m_owner = nullptr;
+        }
+        QMutexLocker lock(&m_lock);
+        std::deque<HistoryEvent> rest = m_inHand;
+        std::move(m_queue.begin(), m_queue.end(), std::back_inserter(rest));
+        m_queue.clear();
+        return rest;
     }
 
     QString spoolPath;
     int retryMs = 5000;
     std::atomic<int> spoolCount{0};
+    std::atomic<int> rejectedCount{0};
     // Stamps of the events, set from any thread.
     QMutex stampLock;
     QString program, edition, port;
 
+    // The local spool on a connection of its own (any thread): events kept verbatim,
+    // oldest first, until the store has them.
+    static bool openSpoolDb(const QString &path, const QString &name, int *spooled, int *rejected)
+    {
+        if (!QSqlDatabase::contains(name))
+            history::addConnection(path, name, nullptr);
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            return true;
+        if (!db.open())
+            return false;
+        const history::FileCheck check = history::checkSqlite(db);
+        if (check == history::FileCheck::Corrupt) {
+            db.close();
+            const QString aside = history::setAside(path);
+            qCWarning(lcHistory) << "history spool damaged, set aside as" << aside;
+            if (!db.open())
+                return false;
+        } else if (check == history::FileCheck::Unusable) {
+            db.close();
+            return false;
+        }
+        history::tuneConnection(db);
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS spool (id INTEGER PRIMARY KEY "
+                                   "AUTOINCREMENT, uuid TEXT NOT NULL UNIQUE, body TEXT NOT NULL)"))
+            || !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS rejected (id INTEGER PRIMARY KEY"
+                                      " AUTOINCREMENT, uuid TEXT, body TEXT NOT NULL, reason TEXT,"
+                                      " at TEXT NOT NULL)"))) {
+            qCWarning(lcHistory) << "history spool not usable:" << q.lastError().text();
+            db.close();
+            return false;
+        }
+        if (spooled && q.exec(QStringLiteral("SELECT COUNT(*) FROM spool")) && q.next())
+            *spooled = q.value(0).toInt();
+        if (rejected && q.exec(QStringLiteral("SELECT COUNT(*) FROM rejected")) && q.next())
+            *rejected = q.value(0).toInt();
+        return true;
+    }
+
+    static int spoolInto(QSqlDatabase db, const std::deque<HistoryEvent> &events)
+    {
+        db.transaction();
+        int added = 0;
+        for (const HistoryEvent &e : events) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("INSERT OR IGNORE INTO spool (uuid, body) VALUES (?, ?)"));
+            q.addBindValue(e.uuid);
+            q.addBindValue(jsonText(e.toJson()));
+            if (q.exec())
+                added += q.numRowsAffected();
+            else
+                qCWarning(lcHistory) << "history spool write failed:" << q.lastError().text();
+        }
+        if (!db.commit()) {
+            db.rollback();
+            return -1;
+        }
+        return added;
+    }
+
 protected:
     void run() override
     {
+        if (!spoolPath.isEmpty() && QFileInfo::exists(spoolPath))
+            openSpool(); // events left from an earlier run go first
         openPrimary();
-        if (m_pg)
-            openSpool();
         for (;;) {
             std::deque<HistoryEvent> batch;
             {
                 QMutexLocker lock(&m_lock);
-                while (m_queue.empty() && !m_stopping) {
-                    if (m_pg && !m_primaryUp && spoolCount.load() > 0) {
-                        m_wake.wait(&m_lock, static_cast<unsigned long>(retryMs));
-                        break;
+                while (m_queue.empty() && !m_stopping.load()) {
+                    if (pendingInSpool()) {
+                        // Forward at once when the store is up, else try it again later.
+                        if (m_up && m_forwardDue)
+                            break;
+                        const qint64 left = m_retryDelay - m_lastAttempt.elapsed();
+                        if (left <= 0) {
+                            m_forwardDue = true;
+                            break;
+                        }
+                        m_wake.wait(&m_lock, static_cast<unsigned long>(left));
+                        continue;
                     }
                     m_wake.wait(&m_lock);
                 }
-                if (m_abandon) {
-                    if (!m_queue.empty())
-                        qCWarning(lcHistory) << "history events not written at exit:"
-                                             << m_queue.size();
+                if (m_stopping.load()) {
+                    // Fast and on this machine: the spool, forwarded at the next start.
+                    std::move(m_queue.begin(), m_queue.end(), std::back_inserter(batch));
                     m_queue.clear();
-                    break;
+                    m_inHand = batch;
+                    m_busy = true;
+                } else {
+                    // Bounded batches: a stop never waits for more than one of them.
+                    const std::size_t take = std::min<std::size_t>(m_queue.size(), kBatch);
+                    std::move(m_queue.begin(), m_queue.begin() + long(take),
+                              std::back_inserter(batch));
+                    m_queue.erase(m_queue.begin(), m_queue.begin() + long(take));
+                    m_inHand = batch;
+                    m_busy = !batch.empty();
                 }
-                // Bounded batches: a stop never waits for more than one of them.
-                const std::size_t take = std::min<std::size_t>(m_queue.size(), kBatch);
-                std::move(m_queue.begin(), m_queue.begin() + long(take), std::back_inserter(batch));
-                m_queue.erase(m_queue.begin(), m_queue.begin() + long(take));
-                m_busy = !batch.empty();
-                if (batch.empty() && m_stopping)
-                    break;
+            }
+            if (m_stopping.load()) {
+                if (!batch.empty())
+                    spool(batch);
+                markIdle();
+                break;
             }
             process(batch);
-            {
-                QMutexLocker lock(&m_lock);
-                m_busy = false;
-                m_idle.wakeAll();
-                if (m_stopping && m_queue.empty())
-                    break;
-            }
+            markIdle();
         }
+        if (!m_held.empty())
+            qCWarning(lcHistory) << "history events not written at exit, nowhere to keep them:"
+                                 << m_held.size();
         closeAll();
     }
 
 private:
-    enum class Primary { Unknown, Ready, Refused };
+    enum class Failure { None, Transient, Content };
 
-    void notice(const QString &text) { emit m_owner.notice(text); }
+    void markIdle()
+    {
+        QMutexLocker lock(&m_lock);
+        m_busy = false;
+        m_inHand.clear();
+        m_idle.wakeAll();
+    }
+
+    void notice(const QString &text)
+    {
+        QMutexLocker lock(&m_ownerLock);
+        if (m_owner)
+            emit m_owner->notice(text);
+    }
+
+    void rejectedChanged()
+    {
+        QMutexLocker lock(&m_ownerLock);
+        if (m_owner)
+            emit m_owner->rejectedChanged(rejectedCount.load());
+    }
+
+    bool pendingInSpool() const { return spoolCount.load() > 0 || !m_held.empty(); }
+
+    // Whether a failed write is the event's fault or the store's. Only a verdict on the
+    // event's own content sets it apart; anything else (read-only, permission, disk full,
+    // connection, time-out, an unknown code) keeps it for another try.
+    Failure classify(const QSqlError &error) const
+    {
+        const QString code = error.nativeErrorCode();
+        if (m_pg) {
+            if (code.size() != 5)
+                return Failure::Transient; // the client library lost the server
+            const QStringRef cls = code.leftRef(2);
+            if (cls == QLatin1String("22") || cls == QLatin1String("23")
+                || cls == QLatin1String("54"))
+                return Failure::Content;
+            return Failure::Transient;
+        }
+        bool ok = false;
+        const int primary = code.toInt(&ok) & 0xFF;
+        // SQLITE_TOOBIG, SQLITE_CONSTRAINT, SQLITE_MISMATCH.
+        if (ok && (primary == 18 || primary == 19 || primary == 20))
+            return Failure::Content;
+        return Failure::Transient;
+    }
 
     // ---- opening ----
 
     void openPrimary()
     {
         QString message;
-        if (!history::addConnection(m_location, m_name, &message)) {
+        m_lastAttempt.restart();
+        if (!QSqlDatabase::contains(m_name)
+            && !history::addConnection(m_location, m_name, &message)) {
             qCWarning(lcHistory) << "history store not usable:"
                                  << history::printableLocation(m_location) << message;
-            m_primary = Primary::Refused;
+            goDown(QCoreApplication::translate("HistoryStore", "记录库地址无法使用：%1").arg(message));
             return;
         }
         if (m_pg)
@@ -160,25 +296,47 @@ private:
     void openSqlite()
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        bool sound = db.open() && history::sqliteLooksSound(db);
-        if (!sound && history::isCorruption(db.isOpen() ? QSqlError() : db.lastError()))
-            sound = false;
-        if (!sound) {
+        db.close();
+        QDir().mkpath(QFileInfo(m_location).absolutePath());
+        history::FileCheck check = history::FileCheck::Unusable;
+        QSqlError error;
+        if (db.open()) {
+            check = history::checkSqlite(db, &error);
+        } else {
+            error = db.lastError();
+            if (history::isCorruption(error))
+                check = history::FileCheck::Corrupt;
+        }
+        if (check == history::FileCheck::Corrupt) {
             db.close();
             const QString aside = history::setAside(m_location);
             qCWarning(lcHistory) << "history file damaged, set aside as" << aside;
             notice(QCoreApplication::translate("HistoryStore",
                                                "记录库文件已损坏，已改名保存为 %1，并新建记录库")
                            .arg(QDir::toNativeSeparators(aside)));
-            if (!db.open()) {
-                qCWarning(lcHistory) << "history file cannot be created:" << db.lastError().text();
-                m_primary = Primary::Refused;
-                return;
-            }
+            check = db.open() ? history::checkSqlite(db, &error) : history::FileCheck::Unusable;
+            if (!db.isOpen())
+                error = db.lastError();
+        }
+        if (check != history::FileCheck::Sound) {
+            // Permission, a missing folder, a read-only medium: the file is not at fault.
+            db.close();
+            const QString reason = error.driverText().isEmpty() ? error.databaseText()
+                                                                : error.text();
+            if (!m_noticeGiven)
+                qCWarning(lcHistory) << "history file cannot be opened:" << m_location << reason;
+            goDown(QCoreApplication::translate("HistoryStore",
+                                               "记录库文件 %1 无法打开（%2），记录已暂存本机")
+                           .arg(QDir::toNativeSeparators(m_location), reason));
+            return;
         }
         history::tuneConnection(db);
-        m_primary = migrated(db) ? Primary::Ready : Primary::Refused;
-        m_primaryUp = m_primary == Primary::Ready;
+        if (!migrated(db)) {
+            db.close();
+            goDown(QString());
+            return;
+        }
+        comeUp();
     }
 
     bool migrated(QSqlDatabase &db)
@@ -188,68 +346,84 @@ private:
         if (m == history::Migration::Ok)
             return true;
         qCWarning(lcHistory) << "history store refused:" << message;
-        notice(message);
+        if (!m_noticeGiven) {
+            m_noticeGiven = true;
+            notice(message);
+        }
         return false;
     }
 
-    // True when the server answers and holds our schema.
-    bool connectPostgres()
+    void connectPostgres()
     {
-        m_lastAttempt.restart();
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         db.close();
         if (!db.open()) {
             // libpq's message names host and port, never the password.
             qCDebug(lcHistory) << "history server not reachable:" << db.lastError().databaseText();
-            goDown();
-            return false;
-        }
-        if (m_primary == Primary::Unknown) {
-            if (!migrated(db)) {
-                // A server newer than us keeps refusing; the spool keeps everything.
-                m_primary = Primary::Refused;
-                goDown();
-                return false;
-            }
-            m_primary = Primary::Ready;
-        }
-        if (m_primary != Primary::Ready)
-            return false;
-        m_primaryUp = true;
-        m_noticeGiven = false;
-        qCDebug(lcHistory) << "history server connected:"
-                           << history::printableLocation(m_location);
-        return true;
-    }
-
-    void goDown()
-    {
-        m_primaryUp = false;
-        if (!m_noticeGiven) {
-            m_noticeGiven = true;
-            notice(QCoreApplication::translate("HistoryStore", kUnavailable));
-        }
-    }
-
-    void openSpool()
-    {
-        if (spoolPath.isEmpty())
-            spoolPath = QDir(QFileInfo(HistoryStore::defaultLocation()).absolutePath())
-                                .filePath(QStringLiteral("history-spool.sqlite"));
-        history::addConnection(spoolPath, m_spoolName, nullptr);
-        QSqlDatabase db = QSqlDatabase::database(m_spoolName, false);
-        if (!db.open() || !history::sqliteLooksSound(db)) {
-            db.close();
-            const QString aside = history::setAside(spoolPath);
-            qCWarning(lcHistory) << "history spool damaged, set aside as" << aside;
-            db.open();
+            goDown(QCoreApplication::translate("HistoryStore", kUnavailable));
+            return;
         }
         history::tuneConnection(db);
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS spool (id INTEGER PRIMARY KEY "
-                              "AUTOINCREMENT, uuid TEXT NOT NULL UNIQUE, body TEXT NOT NULL)"));
-        if (q.exec(QStringLiteral("SELECT COUNT(*) FROM spool")) && q.next())
-            spoolCount.store(q.value(0).toInt());
+        if (!migrated(db)) {
+            // A server newer than us keeps refusing; the spool keeps everything.
+            db.close();
+            goDown(QString());
+            return;
+        }
+        comeUp();
+        qCDebug(lcHistory) << "history server connected:"
+                           << history::printableLocation(m_location);
+    }
+
+    void comeUp()
+    {
+        m_up = true;
+        m_forwardDue = true;
+        m_retryDelay = retryMs;
+    }
+
+    // Once per outage; an empty text when the reason was told already.
+    void goDown(const QString &text)
+    {
+        if (m_up || m_retryDelay < retryMs)
+            m_retryDelay = retryMs;
+        else
+            m_retryDelay = std::min<qint64>(m_retryDelay * 2, std::min(retryMs * 16, std::max(retryMs, 60000)));
+        m_up = false;
+        m_lastAttempt.restart();
+        if (!m_noticeGiven) {
+            m_noticeGiven = true;
+            if (!text.isEmpty())
+                notice(text);
+        }
+    }
+
+    void goDownAfterWrite()
+    {
+        if (!m_noticeGiven)
+            qCWarning(lcHistory) << "history store refuses writes, events kept in the spool:"
+                             << m_error.nativeErrorCode() << m_error.text();
+        goDown(QCoreApplication::translate("HistoryStore", kUnavailable));
+    }
+
+    bool openSpool()
+    {
+        if (QSqlDatabase::database(m_spoolName, false).isOpen())
+            return true;
+        if (spoolPath.isEmpty())
+            return false;
+        int spooled = 0, rejected = 0;
+        if (!openSpoolDb(spoolPath, m_spoolName, &spooled, &rejected)) {
+            if (!m_spoolWarned)
+                qCWarning(lcHistory) << "history spool cannot be opened:" << spoolPath;
+            m_spoolWarned = true;
+            return false;
+        }
+        spoolCount.store(spooled);
+        rejectedCount.store(rejected);
+        if (rejected > 0)
+            rejectedChanged();
+        return true;
     }
 
     void closeAll()
@@ -269,72 +443,66 @@ private:
 
     void process(std::deque<HistoryEvent> &batch)
     {
-        if (!m_pg) {
-            if (m_primary == Primary::Ready && !batch.empty())
-                writeOrDrop(batch);
-            return;
-        }
-        if (!m_primaryUp && spoolCount.load() > 0 && m_lastAttempt.elapsed() >= retryMs)
-            connectPostgres();
-        if (!m_primaryUp && spoolCount.load() == 0 && !batch.empty()
-            && (m_lastAttempt.elapsed() >= retryMs || !m_lastAttempt.isValid()))
-            connectPostgres();
-        if (m_primaryUp && spoolCount.load() > 0)
+        if (!m_up && m_lastAttempt.elapsed() >= m_retryDelay)
+            openPrimary();
+        if (m_up && pendingInSpool())
             forwardSpool();
         if (batch.empty())
             return;
-        if (m_primaryUp && spoolCount.load() == 0) {
-            if (writeBatch(batch))
+        if (m_up && !pendingInSpool()) {
+            store(batch);
+            if (batch.empty())
                 return;
-            if (stillConnected()) {
-                writeOneByOne(batch);
-                return;
-            }
-            goDown();
         }
         spool(batch);
     }
 
-    bool stillConnected()
+    // Writes what it can; what is left in events waits for the store to take writes again.
+    void store(std::deque<HistoryEvent> &events)
     {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (!db.isOpen())
-            return false;
-        QSqlQuery q(db);
-        return q.exec(QStringLiteral("SELECT 1"));
+        const Failure f = writeBatch(events);
+        if (f == Failure::None) {
+            events.clear();
+            return;
+        }
+        if (f == Failure::Transient) {
+            goDownAfterWrite();
+            return;
+        }
+        // One event's content was refused: write the others one by one.
+        while (!events.empty()) {
+            const std::deque<HistoryEvent> one{events.front()};
+            const Failure g = writeBatch(one);
+            if (g == Failure::Transient) {
+                goDownAfterWrite();
+                return;
+            }
+            if (g == Failure::Content)
+                reject(jsonText(events.front().toJson()), events.front().uuid);
+            events.pop_front();
+        }
     }
 
-    bool writeBatch(const std::deque<HistoryEvent> &batch)
+    Failure writeBatch(const std::deque<HistoryEvent> &batch)
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (!db.transaction())
-            return false;
+        m_error = QSqlError();
+        if (!db.isOpen() || !db.transaction()) {
+            m_error = db.lastError();
+            return Failure::Transient;
+        }
         for (const HistoryEvent &e : batch) {
             if (!insert(db, e)) {
                 db.rollback();
-                return false;
+                return classify(m_error);
             }
         }
         if (db.commit())
-            return true;
+            return Failure::None;
+        // A refused commit is the store's (a deferred check would name the event: rare).
+        m_error = db.lastError();
         db.rollback();
-        return false;
-    }
-
-    void writeOrDrop(const std::deque<HistoryEvent> &batch)
-    {
-        if (!writeBatch(batch))
-            writeOneByOne(batch);
-    }
-
-    // A batch failed on a live connection: one bad event must not take the others along.
-    void writeOneByOne(const std::deque<HistoryEvent> &batch)
-    {
-        for (const HistoryEvent &e : batch) {
-            std::deque<HistoryEvent> one{e};
-            if (!writeBatch(one))
-                qCWarning(lcHistory) << "history event not stored:" << e.kind << e.uuid;
-        }
+        return classify(m_error) == Failure::Content ? Failure::Content : Failure::Transient;
     }
 
     bool insert(QSqlDatabase &db, const HistoryEvent &e)
@@ -358,7 +526,8 @@ private:
         q.addBindValue(e.responseCode < 0 ? QVariant(QVariant::Int) : QVariant(e.responseCode));
         q.addBindValue(jsonText(e.payload));
         if (!q.exec()) {
-            qCDebug(lcHistory) << "event insert failed:" << q.lastError().text();
+            m_error = q.lastError();
+            qCDebug(lcHistory) << "event insert failed:" << m_error.text();
             return false;
         }
         if (q.numRowsAffected() == 0)
@@ -371,10 +540,13 @@ private:
             c.addBindValue(e.uuid);
             c.addBindValue(i);
             c.addBindValue(e.changes[i].field);
-            c.addBindValue(e.changes[i].oldValue);
+            c.addBindValue(e.changes[i].oldUnknown ? QVariant(QVariant::String)
+                                                   : QVariant(e.changes[i].oldValue));
             c.addBindValue(e.changes[i].newValue);
-            if (!c.exec())
+            if (!c.exec()) {
+                m_error = c.lastError();
                 return false;
+            }
         }
         if (!e.image.isEmpty()) {
             QSqlQuery s(db);
@@ -384,8 +556,10 @@ private:
             s.addBindValue(e.image);
             s.addBindValue(textOrNull(e.fileName));
             s.addBindValue(e.crc < 0 ? QVariant(QVariant::LongLong) : QVariant(e.crc));
-            if (!s.exec())
+            if (!s.exec()) {
+                m_error = s.lastError();
                 return false;
+            }
         }
         if (e.kind == QLatin1String("device") && !e.device.isEmpty())
             return upsertDevice(db, e);
@@ -433,76 +607,163 @@ private:
         q.addBindValue(e.station);
         if (q.exec())
             return true;
-        qCDebug(lcHistory) << "device upsert failed:" << q.lastError().text();
+        m_error = q.lastError();
+        qCDebug(lcHistory) << "device upsert failed:" << m_error.text();
         return false;
     }
 
     // ---- the spool ----
 
-    void spool(const std::deque<HistoryEvent> &batch)
+    void spool(std::deque<HistoryEvent> &batch)
     {
-        QSqlDatabase db = QSqlDatabase::database(m_spoolName, false);
-        db.transaction();
-        int added = 0;
-        for (const HistoryEvent &e : batch) {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("INSERT OR IGNORE INTO spool (uuid, body) VALUES (?, ?)"));
-            q.addBindValue(e.uuid);
-            q.addBindValue(jsonText(e.toJson()));
-            if (q.exec())
-                added += q.numRowsAffected();
-            else
-                qCWarning(lcHistory) << "history spool write failed:" << q.lastError().text();
+        if (openSpool()) {
+            // Held in memory while the spool was away: those are older.
+            if (!m_held.empty()) {
+                std::move(batch.begin(), batch.end(), std::back_inserter(m_held));
+                batch.swap(m_held);
+                m_held.clear();
+            }
+            const int added = spoolInto(QSqlDatabase::database(m_spoolName, false), batch);
+            if (added >= 0) {
+                spoolCount.fetch_add(added);
+                batch.clear();
+                return;
+            }
         }
-        db.commit();
-        spoolCount.fetch_add(added);
+        std::move(batch.begin(), batch.end(), std::back_inserter(m_held));
+        batch.clear();
     }
 
-    // Oldest first, a block at a time; a block leaves the spool only once the server has it.
+    void reject(const QString &body, const QString &uuid)
+    {
+        qCWarning(lcHistory) << "history event refused by the store for its content, kept apart:"
+                             << uuid << m_error.nativeErrorCode() << m_error.text();
+        if (openSpool()) {
+            QSqlQuery q(QSqlDatabase::database(m_spoolName, false));
+            q.prepare(QStringLiteral(
+                    "INSERT INTO rejected (uuid, body, reason, at) VALUES (?, ?, ?, ?)"));
+            q.addBindValue(uuid);
+            q.addBindValue(body);
+            q.addBindValue(m_error.nativeErrorCode() + QLatin1Char(' ') + m_error.databaseText());
+            q.addBindValue(history::timeText(QDateTime::currentDateTimeUtc()));
+            if (!q.exec())
+                qCWarning(lcHistory) << "rejected event not kept:" << q.lastError().text();
+        }
+        rejectedCount.fetch_add(1);
+        rejectedChanged();
+    }
+
+    void forwardHeld()
+    {
+        store(m_held);
+    }
+
+    // Oldest first, a block at a time; a row leaves the spool only once the store committed it.
     void forwardSpool()
     {
+        forwardOnce();
+        if (m_up && pendingInSpool()) {
+            // Up, yet something is left (an unreadable spool): not before the next retry.
+            m_forwardDue = false;
+            m_lastAttempt.restart();
+        }
+    }
+
+    void forwardOnce()
+    {
+        if (!m_held.empty()) {
+            forwardHeld();
+            if (!m_up)
+                return;
+        }
         QSqlDatabase spoolDb = QSqlDatabase::database(m_spoolName, false);
-        while (m_primaryUp) {
+        while (m_up && spoolCount.load() > 0 && !m_stopping.load()) {
             QSqlQuery q(spoolDb);
             q.prepare(QStringLiteral("SELECT id, body FROM spool ORDER BY id LIMIT 500"));
             if (!q.exec())
                 return;
             std::deque<HistoryEvent> block;
-            qint64 lastId = -1;
+            std::vector<qint64> ids;
+            std::vector<QString> bodies;
             while (q.next()) {
-                lastId = q.value(0).toLongLong();
+                const qint64 id = q.value(0).toLongLong();
+                const QString body = q.value(1).toString();
                 HistoryEvent e;
-                const QJsonObject o = QJsonDocument::fromJson(q.value(1).toByteArray()).object();
-                if (HistoryEvent::fromJson(o, e))
+                const QJsonObject o = QJsonDocument::fromJson(body.toUtf8()).object();
+                if (HistoryEvent::fromJson(o, e)) {
                     block.push_back(std::move(e));
-                else
-                    qCWarning(lcHistory) << "damaged spool row dropped:" << lastId;
-            }
-            q.finish();
-            if (lastId < 0) {
-                spoolCount.store(0);
-                return;
-            }
-            if (!block.empty() && !writeBatch(block)) {
-                if (stillConnected()) {
-                    writeOneByOne(block);
+                    ids.push_back(id);
+                    bodies.push_back(body);
                 } else {
-                    goDown();
-                    return;
+                    m_error = QSqlError(QStringLiteral("damaged spool row"), QString(),
+                                        QSqlError::UnknownError);
+                    moveToRejected(spoolDb, id, body, QString());
                 }
             }
-            QSqlQuery del(spoolDb);
-            del.prepare(QStringLiteral("DELETE FROM spool WHERE id <= ?"));
-            del.addBindValue(lastId);
-            del.exec();
-            QSqlQuery count(spoolDb);
-            if (count.exec(QStringLiteral("SELECT COUNT(*) FROM spool")) && count.next())
-                spoolCount.store(count.value(0).toInt());
-            qCDebug(lcHistory) << "forwarded spooled events up to" << lastId;
+            q.finish();
+            if (block.empty()) {
+                recount(spoolDb);
+                if (ids.empty() && spoolCount.load() > 0)
+                    return; // nothing readable is left to forward
+                continue;
+            }
+            const Failure f = writeBatch(block);
+            if (f == Failure::Transient) {
+                goDownAfterWrite();
+                return;
+            }
+            if (f == Failure::None) {
+                QSqlQuery del(spoolDb);
+                del.prepare(QStringLiteral("DELETE FROM spool WHERE id <= ?"));
+                del.addBindValue(ids.back());
+                del.exec();
+            } else {
+                for (std::size_t i = 0; i < block.size(); ++i) {
+                    if (m_stopping.load())
+                        break;
+                    const Failure g = writeBatch({block[i]});
+                    if (g == Failure::Transient) {
+                        recount(spoolDb);
+                        goDownAfterWrite();
+                        return;
+                    }
+                    if (g == Failure::Content) {
+                        moveToRejected(spoolDb, ids[i], bodies[i], block[i].uuid);
+                    } else {
+                        QSqlQuery del(spoolDb);
+                        del.prepare(QStringLiteral("DELETE FROM spool WHERE id = ?"));
+                        del.addBindValue(ids[i]);
+                        del.exec();
+                    }
+                }
+            }
+            recount(spoolDb);
+            qCDebug(lcHistory) << "forwarded spooled events up to" << ids.back();
         }
+        if (m_up && !pendingInSpool())
+            m_noticeGiven = false; // the outage is over
     }
 
-    HistoryStore &m_owner;
+    void moveToRejected(QSqlDatabase &spoolDb, qint64 id, const QString &body, const QString &uuid)
+    {
+        spoolDb.transaction();
+        reject(body, uuid);
+        QSqlQuery del(spoolDb);
+        del.prepare(QStringLiteral("DELETE FROM spool WHERE id = ?"));
+        del.addBindValue(id);
+        del.exec();
+        spoolDb.commit();
+    }
+
+    void recount(QSqlDatabase &spoolDb)
+    {
+        QSqlQuery count(spoolDb);
+        if (count.exec(QStringLiteral("SELECT COUNT(*) FROM spool")) && count.next())
+            spoolCount.store(count.value(0).toInt());
+    }
+
+    QMutex m_ownerLock;
+    HistoryStore *m_owner;
     const QString m_location;
     const bool m_pg;
     const QString m_name;
@@ -512,15 +773,20 @@ private:
     QWaitCondition m_wake;
     QWaitCondition m_idle;
     std::deque<HistoryEvent> m_queue;
+    std::deque<HistoryEvent> m_inHand;
     bool m_busy = false;
-    bool m_stopping = false;
-    bool m_abandon = false;
+    std::atomic<bool> m_stopping{false};
     static constexpr std::size_t kBatch = 500;
 
-    Primary m_primary = Primary::Unknown;
-    bool m_primaryUp = false;
+    // Events with neither the store nor the spool to take them.
+    std::deque<HistoryEvent> m_held;
+    bool m_spoolWarned = false;
+    bool m_up = false;
     bool m_noticeGiven = false;
+    bool m_forwardDue = false;
     QElapsedTimer m_lastAttempt;
+    qint64 m_retryDelay = 0;
+    QSqlError m_error;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -576,6 +842,15 @@ void HistoryStore::setRetryIntervalMs(int ms)
 
 void HistoryStore::start()
 {
+    if (!m_writer)
+        return;
+    if (m_writer->spoolPath.isEmpty()) {
+        // A file store keeps its spool beside it; a server's spool lives on this machine.
+        m_writer->spoolPath = usesPostgres()
+                ? QDir(QFileInfo(defaultLocation()).absolutePath())
+                          .filePath(QStringLiteral("history-spool.sqlite"))
+                : m_location + QStringLiteral(".spool");
+    }
     if (!m_writer->isRunning())
         m_writer->start(QThread::LowPriority);
 }
@@ -620,7 +895,8 @@ void HistoryStore::record(HistoryEvent e)
         if (e.port.isEmpty())
             e.port = m_writer->port;
     }
-    m_writer->enqueue(std::move(e));
+    if (m_writer)
+        m_writer->enqueue(std::move(e));
 }
 
 QString HistoryStore::record(const QString &kind, const QJsonObject &payload, const QString &device)
@@ -636,20 +912,38 @@ QString HistoryStore::record(const QString &kind, const QJsonObject &payload, co
 
 bool HistoryStore::flush(int timeoutMs)
 {
-    return m_writer->waitIdle(timeoutMs);
+    return m_writer && m_writer->waitIdle(timeoutMs);
 }
 
 void HistoryStore::stop(int timeoutMs)
 {
-    if (!m_writer->isRunning())
+    if (!m_writer || !m_writer->isRunning())
         return;
-    const bool flushed = flush(timeoutMs);
-    m_writer->requestStop(!flushed);
-    // The batch in hand is finished either way: a running thread must not be destroyed.
-    m_writer->wait();
+    flush(timeoutMs);
+    m_writer->requestStop();
+    if (m_writer->wait(kStopWaitMs))
+        return;
+    // Stuck in the server's client library (a server that stopped answering): what the
+    // thread holds goes to the spool from here, and the thread is left to end on its own.
+    Writer *stuck = m_writer.release();
+    const std::deque<HistoryEvent> rest = stuck->abandon();
+    QObject::connect(stuck, &QThread::finished, stuck, &QObject::deleteLater);
+    const QString name = QStringLiteral("hart.history.exit.%1").arg(quintptr(this));
+    int added = -1;
+    if (Writer::openSpoolDb(stuck->spoolPath, name, nullptr, nullptr))
+        added = Writer::spoolInto(QSqlDatabase::database(name, false), rest);
+    QSqlDatabase::database(name, false).close();
+    QSqlDatabase::removeDatabase(name);
+    qCWarning(lcHistory) << "history writer did not end in time; events spooled at exit:"
+                         << (added < 0 ? 0 : int(rest.size())) << "of" << rest.size();
 }
 
 int HistoryStore::spooled() const
 {
-    return m_writer->spoolCount.load();
+    return m_writer ? m_writer->spoolCount.load() : 0;
+}
+
+int HistoryStore::rejected() const
+{
+    return m_writer ? m_writer->rejectedCount.load() : 0;
 }

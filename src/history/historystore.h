@@ -1,7 +1,9 @@
 // The device history store. The window thread only enqueues; a thread of its own with its own
 // connection writes the events, to an SQLite file (the default) or to a shared PostgreSQL.
-// While PostgreSQL cannot be reached, events wait in a local SQLite spool and are forwarded
-// in order once it is back; their UUIDs make a repeated forward insert nothing.
+// While the store cannot take writes (unreachable, read-only, full, refusing), events wait in
+// a local SQLite spool and are forwarded in order once it takes them again; an event leaves
+// the spool only after the store committed it, and their UUIDs make a repeated forward insert
+// nothing. An event the store refuses for its own content is kept apart, never dropped.
 //
 // Other subsystems record their own events with record(kind, payload, device): the kind is
 // a short lower-case word ("loopcheck", ...), the payload any JSON object; both are stored
@@ -21,12 +23,14 @@ class HistoryStore : public QObject
     Q_OBJECT
 
 public:
-    // How long the window waits for the queue on exit.
-    static constexpr int kExitFlushMs = 3000;
+    // How long the window waits for the queue on exit; what is left then goes to the spool.
+    static constexpr int kExitFlushMs = 2000;
+    // How long a stop then waits for the writing thread to end.
+    static constexpr int kStopWaitMs = 1000;
 
     // location: empty or a file path selects SQLite, a postgresql:// URL PostgreSQL.
     explicit HistoryStore(const QString &location, QObject *parent = nullptr);
-    // Flushes the queue (at most kExitFlushMs) and stops the thread.
+    // Flushes the queue (at most kExitFlushMs), spools the rest and stops the thread.
     ~HistoryStore() override;
 
     // HART_HISTORY, else the default SQLite file under the user's data folder.
@@ -36,7 +40,8 @@ public:
     // The location as it may appear in a log: never a password.
     static QString printable(const QString &location);
 
-    // Before start(): where PostgreSQL's spool lives (default: beside the default store),
+    // Before start(): where the spool lives (default: beside a file store; for a server,
+    // beside the default store),
     // and how often an unreachable server is tried again.
     void setSpoolPath(const QString &path);
     void setRetryIntervalMs(int ms);
@@ -59,13 +64,17 @@ public:
 
     QString location() const { return m_location; }
     bool usesPostgres() const { return isPostgresUrl(m_location); }
-    // Events waiting in the spool (PostgreSQL only); any thread.
+    // Events waiting in the spool; any thread.
     int spooled() const;
+    // Events the store refused for their own content, kept apart in the spool; any thread.
+    int rejected() const;
 
 signals:
     // A text for the status line: the server unreachable (once per outage), a corrupt file
     // set aside, a store newer than the program.
     void notice(const QString &text);
+    // The number of events kept apart because the store refused their content.
+    void rejectedChanged(int count);
 
 private:
     class Writer;

@@ -190,6 +190,9 @@ HistoryWindow::HistoryWindow(const QString &location, QWidget *parent)
     m_export->setToolTip(tr("把所选仪表的全部记录导出为CSV文件"));
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("label_history_state"));
+    m_rejected = new QLabel(this);
+    m_rejected->setObjectName(QStringLiteral("label_history_rejected"));
+    m_rejected->hide();
 
     auto *top = new QWidget(this);
     auto *topLayout = new QVBoxLayout(top);
@@ -202,6 +205,7 @@ HistoryWindow::HistoryWindow(const QString &location, QWidget *parent)
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_state, 1);
+    buttons->addWidget(m_rejected);
     buttons->addWidget(m_compare);
     buttons->addWidget(m_export);
     bottomLayout->addLayout(buttons);
@@ -352,6 +356,12 @@ void HistoryWindow::exportSelected()
     m_reader.exportCsv(++m_ticket, m_device, path);
 }
 
+void HistoryWindow::setRejectedCount(int count)
+{
+    m_rejected->setText(tr("%1 条记录被记录库拒收，保存在本机暂存中").arg(count));
+    m_rejected->setVisible(count > 0);
+}
+
 void HistoryWindow::updateButtons()
 {
     const QModelIndexList rows = m_eventView->selectionModel()->selectedRows();
@@ -359,7 +369,7 @@ void HistoryWindow::updateButtons()
         // One event: its fields with old and new values in full.
         QVector<QStringList> texts;
         for (const FieldChange &c : m_events->event(rows[0].row()).fieldChanges)
-            texts.append({c.field, c.oldValue, c.newValue});
+            texts.append({c.field, HistoryReader::oldText(c), c.newValue});
         m_differences->setRows(texts);
         m_differenceView->resizeColumnsToContents();
         m_differenceView->setVisible(!texts.isEmpty());

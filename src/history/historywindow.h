@@ -77,6 +77,8 @@ public:
     // Compares the snapshots of two event rows; false when either has none.
     bool compareRows(int first, int second);
     void exportSelected();
+    // Events the store refused for their content, kept apart in this machine's spool.
+    void setRejectedCount(int count);
 
     TextTableModel *devices() const { return m_devices; }
     EventTableModel *events() const { return m_events; }
@@ -111,6 +113,7 @@ private:
     QPushButton *m_compare;
     QPushButton *m_export;
     QLabel *m_state;
+    QLabel *m_rejected;
     QTimer *m_filterDelay;
     std::function<QString(const QString &)> m_chooser;
 };

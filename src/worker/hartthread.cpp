@@ -169,8 +169,33 @@ void hartThread::clearAllExcept(std::initializer_list<Bit> keep)
     std::uint8_t keepMask[7] = {};
     for (Bit b : keep)
         keepMask[b / 8] |= bitMask(b);
-    for (std::size_t i = 0; i < m_flags.size(); ++i)
-        m_flags[i].fetch_and(keepMask[i]);
+    QStringList dropped;
+    for (std::size_t i = 0; i < m_flags.size(); ++i) {
+        const std::uint8_t was = m_flags[i].fetch_and(keepMask[i]);
+        const std::uint8_t gone = std::uint8_t(was & ~keepMask[i]);
+        for (int bit = 0; bit < 8; ++bit) {
+            if (gone & (1u << bit))
+                dropped << requestText(Bit(i * 8 + std::size_t(bit)));
+        }
+    }
+    if (!dropped.isEmpty())
+        emit requestsDiscarded(dropped);
+}
+
+QString hartThread::requestText(Bit b)
+{
+    switch (b) {
+    case ReadPvFirst:
+    case ReadPvPeriodic: return QStringLiteral("read PV");
+    case KeepAlive: return QStringLiteral("keep alive");
+    case FactoryTest: return QStringLiteral("start chuchang jiance");
+    case StopFactoryTest: return QStringLiteral("stop chuchang jiance");
+    default: break;
+    }
+    for (const Request &r : kRequests)
+        if (r.bit == b)
+            return QLatin1String(r.text);
+    return QString();
 }
 
 QStringList hartThread::vocabulary()
@@ -262,10 +287,14 @@ void hartThread::run()
             clearAllExcept({SearchMeter});
             continue;
         }
-        if (testBit(SearchMeter))
+        if (testBit(SearchMeter)) {
+            m_serving = SearchMeter;
             searchMeter();
-        if (testBit(SearchMeter1to15))
+        }
+        if (testBit(SearchMeter1to15)) {
+            m_serving = SearchMeter1to15;
             searchMeter1to15();
+        }
         if (!m_deviceFound.load()) {
             clearAllExcept({ClosePort, SearchMeter});
             continue;
@@ -307,14 +336,17 @@ void hartThread::serve(Bit b)
     const std::uint32_t tick = m_tickCount.load();
     if (b == ReadPvFirst) {
         // The two "read PV" bits form one state: first read, then periodic reading.
-        if (testBit(ReadPvFirst) || (testBit(ReadPvPeriodic) && tick % 10 == 0))
+        if (testBit(ReadPvFirst) || (testBit(ReadPvPeriodic) && tick % 10 == 0)) {
+            m_serving = ReadPvFirst;
             readPv();
+        }
         return;
     }
     if (!testBit(b))
         return;
     if ((b == ReadAdc && tick % 10 != 0) || (b == FactoryTest && tick % 2 != 0))
         return;
+    m_serving = b;
 
     switch (b) {
     case KeepAlive: keepAlive(); break;
@@ -429,6 +461,7 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
         qCDebug(lcWorker, "cmd %d refused, response code %d", int(cmd), int(code));
         emit commandRefused(cmd, code);
         m_refused = true;
+        emit refusedDuring(requestText(m_serving), cmd, code);
         return false;
     }
     if (reply && reply->length < reply->needed) {

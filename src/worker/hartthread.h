@@ -48,6 +48,10 @@ signals:
     // The device answered a command with a response code of the error class: emitted on the
     // worker thread before the operation's failure result, so a queued receiver sees it first.
     void commandRefused(quint8 command, quint8 responseCode);
+    // The same, naming the request being served ("read PV", "keep alive", "write range info").
+    void refusedDuring(QString request, quint8 command, quint8 responseCode);
+    // Requests dropped unserved (the port closed, no device found), by their request strings.
+    void requestsDiscarded(QStringList requests);
 
 public slots:
     void receiveMessageFromMainThread(QString Message);
@@ -130,6 +134,7 @@ public:
     static bool isRefusal(std::uint8_t responseCode);
 
 private:
+    static QString requestText(Bit b);
     bool testBit(Bit b) const;
     void setBit(Bit b);
     void clearBit(Bit b);
@@ -223,6 +228,8 @@ private:
     std::atomic<std::uint32_t> m_opens{0};
     std::atomic<bool> m_deviceFound{false};
     std::atomic<std::uint32_t> m_tickCount{0};
+    // The request served now (worker thread only): names the operation of a refusal.
+    Bit m_serving = KeepAlive;
 
     std::mutex m_pauseLock;
     std::condition_variable m_pauseWake;

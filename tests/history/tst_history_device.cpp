@@ -18,6 +18,8 @@ private slots:
     void initTestCase();
     void windowSession_recordsEveryEventWithOldAndNewValues();
     void hostileTexts_storedAndReadBackVerbatim();
+    void secondTransmitter_oldValuesItsOwnOrNone();
+    void refusalOfPeriodicRead_notLentToTheNextFailure();
 
 private:
     QTemporaryDir m_dir;
@@ -122,7 +124,8 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
     QCOMPARE(ops.value(4).section(QLatin1Char('|'), 2, 2), QStringLiteral("-1"));
 
     auto changes = [&](const QString &request, const QString &outcome) {
-        return db.rows(QStringLiteral("SELECT c.field, c.old_value, c.new_value FROM field_changes c"
+        return db.rows(QStringLiteral("SELECT c.field, COALESCE(c.old_value, '(none)'), c.new_value"
+                                      " FROM field_changes c"
                                       " JOIN events e ON e.uuid = c.event_uuid"
                                       " WHERE e.request = ? AND e.outcome = ? ORDER BY c.position"),
                        {request, outcome});
@@ -134,8 +137,9 @@ void TestHistoryDevice::windowSession_recordsEveryEventWithOldAndNewValues()
              (QStringList{"pvUnits|kPa|kPa", "lowerRangeValue|0|-20",
                           "upperRangeValue|100|250.5"}));
     QVERIFY(changes(QStringLiteral("write range info"), QStringLiteral("failed")).isEmpty());
-    // Write all names only what differs from the last read or restored record (here also
-    // what the fixture cleared behind the window's back), never an unchanged field.
+    // Write all names what differs from the last read or restored record (here also what
+    // the fixture cleared behind the window's back) and what was never read from this
+    // transmitter, without an old value; never an unchanged field.
     const QStringList all = changes(QStringLiteral("write all"), QStringLiteral("succeed"));
     QVERIFY2(all.contains(QStringLiteral("damping|0.5|2.5")), qPrintable(all.join('\n')));
     for (const QString &row : all)
@@ -190,6 +194,115 @@ void TestHistoryDevice::hostileTexts_storedAndReadBackVerbatim()
                     .contains(QStringLiteral("DELETE FROM events")));
     QCOMPARE(db.value(QStringLiteral("SELECT COUNT(*) FROM events WHERE kind = 'operation'")),
              QStringLiteral("3"));
+}
+
+void TestHistoryDevice::secondTransmitter_oldValuesItsOwnOrNone()
+{
+    const QString store = m_dir.filePath(QStringLiteral("two.sqlite"));
+    qputenv("HART_HISTORY", store.toUtf8());
+    SimConfig otherConfig;
+    otherConfig.deviceId = 0x654321;
+    TransmitterSim other(otherConfig);
+    QVERIFY(other.start());
+    const QString first = QStringLiteral("9A-10-123456");
+    const QString second = QStringLiteral("9A-10-654321");
+    {
+        WindowFixture f;
+        QVERIFY(f.openPort());
+        QVERIFY(f.search());
+        QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
+        f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("pt-101"));
+        QVERIFY(f.run("pushButton_xieruyibiaoxinxi", QStringLiteral("写入仪表信息成功")));
+
+        // The technician moves on to another transmitter and writes its tag straight away:
+        // the page still shows the first one's texts.
+        f.button("pushButton_dakaiduankou")->click();
+        QVERIFY(f.waitFor([&] { return f.button("pushButton_dakaiduankou")->text()
+                                        == QStringLiteral("打开端口"); },
+                          5000));
+        f.w<QComboBox>("comboBox_duankouhao")->setEditText(other.portPath());
+        f.button("pushButton_dakaiduankou")->click();
+        QVERIFY(f.window->serialLink()->isOpen());
+        QVERIFY(f.search());
+        f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("lt-202"));
+        QVERIFY(f.run("pushButton_xieruyibiaoxinxi", QStringLiteral("写入仪表信息成功")));
+        // Read now, then written: its own old value.
+        QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
+        f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("lt-203"));
+        QVERIFY(f.run("pushButton_xieruyibiaoxinxi", QStringLiteral("写入仪表信息成功")));
+
+        // The history window shows the missing old value as such.
+        QVERIFY(f.window->historyStore()->flush(5000));
+        f.button("pushButton_history")->click();
+        auto *browser = f.window->findChild<HistoryWindow *>();
+        QVERIFY(browser);
+        QTRY_COMPARE(browser->devices()->rowCount(), 2);
+        QCOMPARE(browser->devices()->row(0).value(0), second);
+        QTRY_VERIFY(browser->events()->rowCount() >= 4);
+        QStringList writes;
+        for (int r = 0; r < browser->events()->rowCount(); ++r) {
+            if (browser->events()->row(r).value(1) == QLatin1String("write meter info"))
+                writes << browser->events()->row(r).value(6);
+        }
+        QCOMPARE(writes.size(), 2);
+        QVERIFY2(writes[0].contains(QStringLiteral("tag: LT-202 → LT-203")), qPrintable(writes[0]));
+        QVERIFY2(writes[1].contains(QStringLiteral("tag: 未读取 → LT-202")), qPrintable(writes[1]));
+        // No field of it was read from this transmitter: none has an old value.
+        for (const QString &change : writes[1].split(QStringLiteral("; ")))
+            QVERIFY2(change.contains(QStringLiteral(": 未读取 → ")), qPrintable(writes[1]));
+    }
+    qunsetenv("HART_HISTORY");
+    HistoryDb db(store);
+    const QString tagChanges = QStringLiteral(
+            "SELECT COALESCE(c.old_value, '(none)') || '>' || c.new_value FROM field_changes c"
+            " JOIN events e ON e.uuid = c.event_uuid"
+            " WHERE e.device = ? AND c.field = 'tag' ORDER BY e.id");
+    QCOMPARE(db.rows(tagChanges, {first}), QStringList{QStringLiteral("SIMTX-01>PT-101")});
+    QCOMPARE(db.rows(tagChanges, {second}),
+             (QStringList{QStringLiteral("(none)>LT-202"), QStringLiteral("LT-202>LT-203")}));
+    // Nothing of the first transmitter is recorded as the second one's old value.
+    QCOMPARE(db.value(QStringLiteral("SELECT COUNT(*) FROM field_changes c JOIN events e"
+                                     " ON e.uuid = c.event_uuid WHERE e.device = ?"
+                                     " AND c.old_value = 'PT-101'"),
+                      {second}),
+             QStringLiteral("0"));
+}
+
+void TestHistoryDevice::refusalOfPeriodicRead_notLentToTheNextFailure()
+{
+    const QString store = m_dir.filePath(QStringLiteral("refusal.sqlite"));
+    qputenv("HART_HISTORY", store.toUtf8());
+    {
+        WindowFixture f;
+        QVERIFY(f.openPort());
+        QVERIFY(f.search());
+        QVERIFY(f.run("pushButton_liangchengshezhi", QStringLiteral("读取量程信息成功")));
+        // The periodic read of the PV is refused (16: access restricted)...
+        SimFaults refusing;
+        refusing.responseCodeFor.insert(1, 16);
+        f.sim.setFaults(refusing);
+        QSignalSpy refused(f.window->worker(), &hartThread::refusedDuring);
+        f.window->worker()->receiveMessageFromMainThread(QStringLiteral("read PV"));
+        QVERIFY(f.waitFor([&] { return refused.count() >= 2; }, 5000));
+        f.window->worker()->receiveMessageFromMainThread(QStringLiteral("stop read PV"));
+        QCOMPARE(refused.first().at(0).toString(), QStringLiteral("read PV"));
+        // ...and then a write fails for a reason of its own: the device does not answer.
+        SimFaults silent;
+        silent.silentCommands.insert(35);
+        f.sim.setFaults(silent);
+        f.w<QLineEdit>("lineEdit_liangchengshezhi_rangeH")->setText(QStringLiteral("300"));
+        QVERIFY(f.run("pushButton_set_range", QStringLiteral("写入量程信息失败"), 15000));
+        // A refusal of the write itself still counts for it.
+        SimFaults writeRefused;
+        writeRefused.responseCodeFor.insert(35, 7);
+        f.sim.setFaults(writeRefused);
+        QVERIFY(f.run("pushButton_set_range", QStringLiteral("写入量程信息失败")));
+    }
+    qunsetenv("HART_HISTORY");
+    HistoryDb db(store);
+    QCOMPARE(db.rows(QStringLiteral("SELECT outcome, COALESCE(response_code, -1) FROM events"
+                                    " WHERE request = 'write range info' ORDER BY id")),
+             (QStringList{QStringLiteral("failed|-1"), QStringLiteral("failed|7")}));
 }
 
 QTEST_MAIN(TestHistoryDevice)
