@@ -359,6 +359,14 @@
         <source>记录库文件已损坏，已改名保存为 %1，并新建记录库</source>
         <translation>The history file was damaged; it was kept as %1 and a new one started</translation>
     </message>
+    <message>
+        <source>记录库地址无法使用：%1</source>
+        <translation>History store address unusable: %1</translation>
+    </message>
+    <message>
+        <source>记录库文件 %1 无法打开（%2），记录已暂存本机</source>
+        <translation>History file %1 cannot be opened (%2); records are kept on this computer</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWindow</name>
@@ -449,6 +457,14 @@
     <message>
         <source>正在导出...</source>
         <translation>Exporting...</translation>
+    </message>
+    <message>
+        <source>未读取</source>
+        <translation>not read</translation>
+    </message>
+    <message>
+        <source>%1 条记录被记录库拒收，保存在本机暂存中</source>
+        <translation>%1 records refused by the history store, kept on this computer</translation>
     </message>
 </context>
 <context>

@@ -241,7 +241,7 @@ void TestHistoryDevice::secondTransmitter_oldValuesItsOwnOrNone()
         QTRY_VERIFY(browser->events()->rowCount() >= 4);
         QStringList writes;
         for (int r = 0; r < browser->events()->rowCount(); ++r) {
-            if (browser->events()->row(r).value(1) == QLatin1String("write meter info"))
+            if (browser->events()->row(r).value(1) == QStringLiteral("写入仪表信息"))
                 writes << browser->events()->row(r).value(6);
         }
         QCOMPARE(writes.size(), 2);
