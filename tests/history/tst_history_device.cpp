@@ -5,6 +5,7 @@
 
 #include "backupactions.h"
 #include "historydb.h"
+#include "historyrecorder.h"
 #include "historystore.h"
 #include "historywindow.h"
 
@@ -20,6 +21,7 @@ private slots:
     void hostileTexts_storedAndReadBackVerbatim();
     void secondTransmitter_oldValuesItsOwnOrNone();
     void refusalOfPeriodicRead_notLentToTheNextFailure();
+    void requestDroppedByTheWorker_lendsNothingToALaterOne();
 
 private:
     QTemporaryDir m_dir;
@@ -303,6 +305,36 @@ void TestHistoryDevice::refusalOfPeriodicRead_notLentToTheNextFailure()
     QCOMPARE(db.rows(QStringLiteral("SELECT outcome, COALESCE(response_code, -1) FROM events"
                                     " WHERE request = 'write range info' ORDER BY id")),
              (QStringList{QStringLiteral("failed|-1"), QStringLiteral("failed|7")}));
+}
+
+void TestHistoryDevice::requestDroppedByTheWorker_lendsNothingToALaterOne()
+{
+    const QString path = m_dir.filePath(QStringLiteral("dropped.sqlite"));
+    QString sentBeforeDrop;
+    {
+        HistoryStore store(path);
+        store.start();
+        DeviceData data{};
+        HistoryRecorder recorder(store, [&] { return data; },
+                                 [] { return kvhart_master::Addressing{0, {0x9A, 0x10, 1, 2, 3}}; });
+        recorder.requestSent(QStringLiteral("search meter"));
+        recorder.resultReceived(QStringLiteral("search meter succeed"));
+        // Sent, then dropped unserved when the port closed: no result comes for it.
+        recorder.requestSent(QStringLiteral("write range info"));
+        sentBeforeDrop = history::timeText(QDateTime::currentDateTimeUtc());
+        recorder.requestsDiscarded({QStringLiteral("write range info"), QStringLiteral("read PV")});
+        QTest::qWait(30);
+        recorder.requestSent(QStringLiteral("write range info"));
+        recorder.resultReceived(QStringLiteral("write range info failed"));
+        QVERIFY(store.flush(5000));
+    }
+    HistoryDb db(path, QStringLiteral("dropped"));
+    const QString payload = db.value(
+            QStringLiteral("SELECT payload FROM events WHERE request = 'write range info'"));
+    const QString sent = QJsonDocument::fromJson(payload.toUtf8())
+                                 .object().value(QStringLiteral("sent")).toString();
+    // The event's time is that of the request that was served.
+    QVERIFY2(sent > sentBeforeDrop, qPrintable(sent + QLatin1String(" vs ") + sentBeforeDrop));
 }
 
 QTEST_MAIN(TestHistoryDevice)
