@@ -40,8 +40,10 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
     for (int attempt = 0;;) {
         if (LinkCaptureSink *sink = m_capture.load())
             sink->attemptStarted(command, attempt);
-        emit SendData(wire);
+        // Ready for the answer before the frame leaves: over a network it can be back
+        // before this thread runs again.
         startAttempt();
+        emit SendData(wire);
         if (m_aborted.load())
             return 1;
         const bool answered = takeResponse(int(timeoutMs), command, response, responseCapacity);
