@@ -57,6 +57,8 @@ public:
     void attemptTimedOut(std::uint8_t command, int failedAttempts, bool retrying) override;
     void requestWritten(const std::uint8_t *bytes, std::size_t length) override;
     void frameReceived(const std::uint8_t *frame, std::size_t length, RxVerdict verdict) override;
+    void hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,
+                       bool ignored) override;
 
     std::size_t capacity() const { return m_capacity; }
     std::size_t size() const;

@@ -8,7 +8,9 @@
 #include "hartiplink.h"
 #include "hartipserver.h"
 #include "kvhart_master.h"
+#include "trafficcapture.h"
 #include "transmittersim.h"
+#include "../traffic/tsharkreader.h"
 
 #include <QProcess>
 #include <QTcpServer>
@@ -103,6 +105,7 @@ private slots:
     void unusableAddresses_failWithReason();
     void tlsKeys_refusedWhenWrongOrExposed();
     void openssl_acceptsOurKeyAndRefusesAnother();
+    void capture_showsTheWholeSessionAsWiresharkDecodesIt();
 };
 
 void TestHartIp::session_readsIdentityAndCloses_data()
@@ -373,6 +376,51 @@ void TestHartIp::openssl_acceptsOurKeyAndRefusesAnother()
              HartIpLink::Failure::TlsRefused);
     server.kill();
     server.waitForFinished();
+}
+
+void TestHartIp::capture_showsTheWholeSessionAsWiresharkDecodesIt()
+{
+    if (!haveTshark())
+        QSKIP("tshark not installed");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("session.pcapng"));
+    traffic::TrafficCapture capture;
+    QVERIFY(capture.startFile(file));
+    Rig rig{hartip::Scheme::Udp};
+    QVERIFY(rig.started);
+    rig.master.setCapture(&capture);
+    rig.server.setMaxInactivityMs(200);
+    HartIpServerFaults faults;
+    faults.wrongSequence = true;
+    rig.server.setFaults(faults);
+    QVERIFY(rig.open());
+    HartResponse r{};
+    QCOMPARE(rig.command0(&r), std::uint8_t(0)); // the first answer has the wrong number
+    QVERIFY(waitUntil([&] { return rig.link.keepAlivesSent() >= 1; }, 2000));
+    rig.link.close();
+    rig.master.setCapture(nullptr);
+    capture.stopFile();
+
+    QStringList seen;
+    for (const QStringList &row :
+         tsharkFields(file, {QStringLiteral("hart_ip.message_type"),
+                             QStringLiteral("hart_ip.message_id"), QStringLiteral("frame.comment")}))
+        seen << row.join(QLatin1Char('/'));
+    // Type 0 request, 1 response; id 0 initiate, 1 close, 2 keep-alive, 3 PDU.
+    QVERIFY(seen.contains(QStringLiteral("0/2/")));
+    QVERIFY(seen.contains(QStringLiteral("1/2/")));
+    seen.removeAll(QStringLiteral("0/2/"));
+    seen.removeAll(QStringLiteral("1/2/"));
+    const QStringList expected = {
+            QStringLiteral("0/0/"),
+            QStringLiteral("1/0/"),
+            QStringLiteral("0/3/→ 已发送"),
+            QStringLiteral("1/3/✖ 序号不符，已忽略"),
+            QStringLiteral("0/3/↻ 重发"),
+            QStringLiteral("1/3/✔ 已接受"),
+            QStringLiteral("0/1/"),
+    };
+    QCOMPARE(seen, expected);
 }
 
 QTEST_GUILESS_MAIN(TestHartIp)
