@@ -351,7 +351,8 @@ void MainWindow::startWorker()
     connect(m_ipLink.get(), &HartIpLink::opened, this, &MainWindow::onNetworkPortOpened);
     connect(m_ipLink.get(), &HartIpLink::portLost, this, [this] {
         onPortLost();
-        showStatus(tr("HART-IP 会话已被对方关闭"));
+        showStatus(hartIpFailureText(m_ipLink->failure(), m_ipLink->failureDetail(),
+                                     m_ipLink->failureStatus()));
     });
     m_worker->start();
     m_workerStarted = true;

@@ -61,6 +61,7 @@ private slots:
     void pages_workOverEveryTransport_data();
     void pages_workOverEveryTransport();
     void unopenableAddresses_warnWithReason();
+    void sessionEndedByServer_closesPortAndSaysSo();
 };
 
 void TestWindowHartIp::pages_workOverEveryTransport_data()
@@ -144,6 +145,27 @@ void TestWindowHartIp::unopenableAddresses_warnWithReason()
     }
     QVERIFY(!f.dialogs.texts().join(QString()).contains(QLatin1String("ffff")));
     QCOMPARE(server.sessionsOpened(), 0);
+}
+
+void TestWindowHartIp::sessionEndedByServer_closesPortAndSaysSo()
+{
+    WindowFixture f;
+    HartIpServer server(f.sim);
+    QVERIFY(server.start(hartip::Scheme::Tcp));
+    HartIpServerFaults faults;
+    faults.closeIdleAfterMs = 300; // sooner than the keep-alive of a ten-minute session
+    server.setFaults(faults);
+    QVERIFY(openAddress(f, server.url()));
+    QVERIFY(f.search());
+    QTRY_COMPARE_WITH_TIMEOUT(f.w<QLabel>("label_connect")->text(), QStringLiteral("未连接"), 3000);
+    QCOMPARE(f.status(), QStringLiteral("HART-IP 会话已被对方关闭"));
+    QCOMPARE(f.button("pushButton_dakaiduankou")->text(), QStringLiteral("打开端口"));
+    QVERIFY(f.portButtonsEnabled());
+    QVERIFY(!f.window->hartIpLink()->isOpen());
+    // And it opens again.
+    server.setFaults(HartIpServerFaults());
+    QVERIFY(openAddress(f, server.url()));
+    QVERIFY(f.search());
 }
 
 QTEST_MAIN(TestWindowHartIp)
