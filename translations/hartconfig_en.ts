@@ -749,6 +749,78 @@
         <translation>Reading sensor configuration...</translation>
     </message>
     <message>
+        <source>HART-IP 会话已被对方关闭</source>
+        <translation>The HART-IP session was closed by the other end</translation>
+    </message>
+    <message>
+        <source>正在连接%1...</source>
+        <translation>Connecting to %1...</translation>
+    </message>
+    <message>
+        <source>HART-IP 地址无效，应为 hartip://主机[:端口]、hartip+tcp://主机[:端口] 或 hartips://主机[:端口]?psk=文件</source>
+        <translation>Not a usable HART-IP address: expected hartip://HOST[:PORT], hartip+tcp://HOST[:PORT] or hartips://HOST[:PORT]?psk=FILE</translation>
+    </message>
+    <message>
+        <source>密钥文件 %1 不存在或不可读</source>
+        <translation>The key file %1 does not exist or cannot be read</translation>
+    </message>
+    <message>
+        <source>密钥文件 %1 须只允许本用户读写（权限 0600）</source>
+        <translation>The key file %1 must be readable and writable by its owner only (mode 0600)</translation>
+    </message>
+    <message>
+        <source>密钥文件应为一行“身份:密钥”，密钥为 32 位十六进制数（128 位）</source>
+        <translation>The key file must hold one line &quot;identity:key&quot;, the key as 32 hex digits (128 bits)</translation>
+    </message>
+    <message>
+        <source>未指定密钥文件（?psk=文件），也未设置 HARTIP_PSK_IDENTITY 和 HARTIP_PSK_KEY</source>
+        <translation>No key file (?psk=FILE) given, and HARTIP_PSK_IDENTITY and HARTIP_PSK_KEY are not set</translation>
+    </message>
+    <message>
+        <source>找不到主机 %1</source>
+        <translation>Host %1 not found</translation>
+    </message>
+    <message>
+        <source>%1 拒绝连接</source>
+        <translation>%1 refused the connection</translation>
+    </message>
+    <message>
+        <source>%1 未应答会话请求</source>
+        <translation>%1 did not answer the session request</translation>
+    </message>
+    <message>
+        <source>TLS 握手失败：身份或密钥不被接受</source>
+        <translation>TLS handshake failed: identity or key not accepted</translation>
+    </message>
+    <message>
+        <source>网络错误：%1</source>
+        <translation>Network error: %1</translation>
+    </message>
+    <message>
+        <source>对方不支持此 HART-IP 版本</source>
+        <translation>The other end does not support this HART-IP version</translation>
+    </message>
+    <message>
+        <source>对方称会话请求字节不足</source>
+        <translation>The other end says the session request had too few bytes</translation>
+    </message>
+    <message>
+        <source>对方已无可用会话</source>
+        <translation>The other end has no session available</translation>
+    </message>
+    <message>
+        <source>与对方的会话已存在</source>
+        <translation>A session with the other end exists already</translation>
+    </message>
+    <message>
+        <source>对方不接受此主站类型</source>
+        <translation>The other end does not accept this master type</translation>
+    </message>
+    <message>
+        <source>对方拒绝会话（状态 %1）</source>
+        <translation>The other end refused the session (status %1)</translation>
+    </message>
+    <message>
         <source>端口打开失败，请检查端口号是否正确或端口是否占用！</source>
         <translation>The port failed to open: check the port name, or whether another program is using it!</translation>
     </message>

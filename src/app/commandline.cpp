@@ -13,7 +13,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Open the serial port NAME at start."),
+                                  QStringLiteral("Open the serial port or HART-IP address NAME at start "
+                                                 "(hartip://HOST[:PORT], hartip+tcp://..., "
+                                                 "hartips://...?psk=FILE)."),
                                   QStringLiteral("NAME"));
     const QCommandLineOption lang(QStringLiteral("lang"),
                                   QStringLiteral("Language of the window: zh (default) or en."),

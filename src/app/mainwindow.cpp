@@ -23,6 +23,8 @@
 #include "moreinfopage.h"
 #include "outputpage.h"
 #include "pageformat.h"
+#include "hartip.h"
+#include "hartiplink.h"
 #include "portaccess.h"
 #include "portlist.h"
 #include "proprietarypage.h"
@@ -127,6 +129,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     // worker thread itself starts only once the window is built.
     m_worker = std::make_unique<hartThread>();
     m_link = std::make_unique<SerialLink>(m_worker->master());
+    m_ipLink = std::make_unique<HartIpLink>(m_worker->master());
     createTrafficCapture();
     steps.mark("worker, link and capture");
 
@@ -437,6 +440,14 @@ void MainWindow::startWorker()
     connect(m_worker->master(), &kvhart_master::SendData, m_link.get(),
             &SerialLink::writeMySerialPort);
     connect(m_link.get(), &SerialLink::portLost, this, &MainWindow::onPortLost);
+    // Only the open carrier acts on a frame; a closed one drops it.
+    connect(m_worker->master(), &kvhart_master::SendData, m_ipLink.get(), &HartIpLink::send);
+    connect(m_ipLink.get(), &HartIpLink::opened, this, &MainWindow::onNetworkPortOpened);
+    connect(m_ipLink.get(), &HartIpLink::portLost, this, [this] {
+        onPortLost();
+        showStatus(hartIpFailureText(m_ipLink->failure(), m_ipLink->failureDetail(),
+                                     m_ipLink->failureStatus()));
+    });
     m_worker->start();
     m_workerStarted = true;
 }
@@ -525,7 +536,7 @@ void MainWindow::on_stackedWidget_currentChanged(int)
     if (!m_workerStarted || !m_built)
         return; // the window is still being built
 
-    const bool open = m_link->isOpen();
+    const bool open = linkOpen();
     if (page == pageindex::UserCalibration || page == pageindex::Linearization
         || page == pageindex::SecondCorrection) {
         if (open)
@@ -568,7 +579,7 @@ bool MainWindow::releaseHeldCurrent()
     sendRequest(QStringLiteral("exit fix current"));
     // Locked only while the worker will answer: with the port closed (or closing) or no
     // device found it drops the request, and nothing would unlock them.
-    const bool served = m_link->isOpen() && !m_worker->isRequestPending(QStringLiteral("close port"))
+    const bool served = linkOpen() && !m_worker->isRequestPending(QStringLiteral("close port"))
             && m_worker->isPortOpen() && m_worker->isDeviceFound();
     if (served)
         setPortButtonsEnabled(false);
@@ -585,7 +596,7 @@ void MainWindow::releaseLoopBeforeClosing()
 {
     // A transmitter left at a fixed current drives a live control loop to a false value:
     // release it and wait for the answer, but never hold the closing window for long.
-    if (!m_link->isOpen() || !m_worker->isDeviceFound())
+    if (!linkOpen() || !m_worker->isDeviceFound())
         return;
     QElapsedTimer clock;
     clock.start();
@@ -617,7 +628,7 @@ void MainWindow::onPageOpened(int index)
     ensureBuilt();
     if (index == pageindex::Address)
         m_addressPage->fill();
-    else if (index == pageindex::Monitoring && m_link->isOpen())
+    else if (index == pageindex::Monitoring && linkOpen())
         sendRequest(QStringLiteral("read PV"));
 }
 
@@ -670,6 +681,11 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
         return;
     }
     if (ui->pushButton_dakaiduankou->text() == tr("打开端口")) {
+        if (hartip::looksLikeUrl(name)) {
+            openNetworkPort(name);
+            return;
+        }
+        m_ipLink->close();
         if (!m_link->open(name)) {
             m_link->close();
             ui->label_connect->setText(tr("未连接"));
@@ -688,11 +704,59 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
     }
 }
 
+void MainWindow::openNetworkPort(const QString &name)
+{
+    m_link->close();
+    if (!m_ipLink->open(name)) {
+        networkOpenFailed();
+        return;
+    }
+    // The session needs a round trip or a handshake; the answer comes with opened().
+    ui->pushButton_dakaiduankou->setEnabled(false);
+    showStatus(tr("正在连接%1...").arg(name));
+}
+
+void MainWindow::onNetworkPortOpened(bool ok)
+{
+    ui->pushButton_dakaiduankou->setEnabled(true);
+    if (!ok) {
+        networkOpenFailed();
+        return;
+    }
+    const QString name = m_ipLink->portName();
+    ui->label_connect->setText(tr("当前连接：%1").arg(name));
+    ui->pushButton_dakaiduankou->setText(tr("关闭端口"));
+    showStatus(QString());
+    m_history->setPort(name);
+    sendRequest(QStringLiteral("open port"));
+}
+
+void MainWindow::networkOpenFailed()
+{
+    m_ipLink->close();
+    ui->label_connect->setText(tr("未连接"));
+    showStatus(tr("端口打开失败"));
+    warn(portOpenFailureText(QSerialPort::NoError, PortAccess()) + QLatin1Char('\n')
+         + hartIpFailureText(m_ipLink->failure(), m_ipLink->failureDetail(),
+                             m_ipLink->failureStatus()));
+}
+
+bool MainWindow::linkOpen() const
+{
+    return m_link->isOpen() || m_ipLink->isOpen();
+}
+
+void MainWindow::closeLinks()
+{
+    m_link->close();
+    m_ipLink->close();
+}
+
 void MainWindow::onPortLost()
 {
     // An unplugged modem is a closed port: the worker must stop using it, and the user
     // gets the buttons back to open it again.
-    m_link->close();
+    closeLinks();
     sendRequest(QStringLiteral("close port"));
     ui->label_connect->setText(tr("未连接"));
     ui->pushButton_dakaiduankou->setText(tr("打开端口"));
@@ -768,12 +832,12 @@ bool MainWindow::ask(const QString &title, const QString &text)
 
 bool MainWindow::isPortOpen() const
 {
-    return m_link->isOpen();
+    return linkOpen();
 }
 
 bool MainWindow::portReady()
 {
-    if (m_link->isOpen())
+    if (linkOpen())
         return true;
     warn(tr("请先打开端口！"));
     return false;
@@ -865,7 +929,7 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
     } else if (prefix == QLatin1String("hart status")) {
         appendStatusItem(argument);
     } else if (Message == QLatin1String("close port succeed")) {
-        m_link->close();
+        closeLinks();
         ui->label_connect->setText(tr("未连接"));
         ui->pushButton_dakaiduankou->setText(tr("打开端口"));
     } else if (Message == QLatin1String("search meter succeed")) {

@@ -22,6 +22,7 @@ class QDialog;
 class QPropertyAnimation;
 class QPushButton;
 class QRegularExpressionValidator;
+class HartIpLink;
 class SerialLink;
 class UIntValidator;
 class hartThread;
@@ -80,6 +81,7 @@ public:
     hartThread *worker() const { return m_worker.get(); }
     BackupActions &backupActions() const { return *m_backup; }
     SerialLink *serialLink() const { return m_link.get(); }
+    HartIpLink *hartIpLink() const { return m_ipLink.get(); }
     HistoryStore *historyStore() const { return m_history.get(); }
     traffic::TrafficCapture *trafficCapture() const { return m_traffic.get(); }
     // The traffic monitor once it has been opened, else null.
@@ -165,6 +167,12 @@ private:
     void createTrafficCapture();
     void startWorker();
     void onPortLost();
+    // Either carrier, serial or HART-IP.
+    bool linkOpen() const;
+    void closeLinks();
+    void openNetworkPort(const QString &name);
+    void onNetworkPortOpened(bool ok);
+    void networkOpenFailed();
     void onPageOpened(int index);
     // Sends "exit fix current" when the loop is held; true when the worker will answer it.
     bool releaseHeldCurrent();
@@ -243,4 +251,5 @@ private:
     // Declared before the link: the link holds the worker's master, so it must go first.
     std::unique_ptr<hartThread> m_worker;
     std::unique_ptr<SerialLink> m_link;
+    std::unique_ptr<HartIpLink> m_ipLink;
 };

@@ -2,6 +2,8 @@
 // use names its owning group and the cure.
 #pragma once
 
+#include "hartiplink.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -20,3 +22,8 @@ PortAccess checkPortAccess(const QString &devicePath);
 // The warning shown when opening failed: the fixed text, and for a permission failure on a
 // device this user may not use, a second line with the group and that a new login is needed.
 QString portOpenFailureText(QSerialPort::SerialPortError error, const PortAccess &access);
+
+// The second line of the open-failure warning for a HART-IP address: why the session did not
+// open. Never quotes a key.
+QString hartIpFailureText(HartIpLink::Failure failure, const QString &detail,
+                          std::uint8_t status);

@@ -43,7 +43,8 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         if (LinkCaptureSink *sink = m_capture.load())
             sink->attemptStarted(command, attempt);
         // Before the frame is queued: a worker slow to get here must never drain or reset
-        // away the answer to a request the window thread has already written.
+        // away the answer to a request the window thread has already written, and over a
+        // network the answer can be back before this thread runs again.
         startAttempt();
         emit SendData(wire);
         if (m_aborted.load())

@@ -39,4 +39,11 @@ public:
     // the worker's thread for a frame cut off by its receiver reset.
     virtual void frameReceived(const std::uint8_t *frame, std::size_t length,
                                RxVerdict verdict) = 0;
+    // HART-IP session thread: one whole message sent or received, header included. ignored
+    // marks an answer dropped because its sequence number was not the request's.
+    virtual void hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,
+                               bool ignored)
+    {
+        (void)bytes, (void)length, (void)outgoing, (void)ignored;
+    }
 };

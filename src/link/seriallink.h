@@ -3,6 +3,7 @@
 // feeds every received byte to the master's receiver. Lives on the window thread.
 #pragma once
 
+#include "linktransport.h"
 #include "mmtimer.h"
 
 #include <QByteArray>
@@ -14,7 +15,7 @@
 class kvhart_master;
 class LinkCaptureSink;
 
-class SerialLink : public QObject
+class SerialLink : public QObject, public LinkTransport
 {
     Q_OBJECT
 
@@ -26,9 +27,10 @@ public:
     bool open(const QString &portName);
     // Why the last open failed (NoError after a successful one).
     QSerialPort::SerialPortError lastOpenError() const { return m_lastOpenError; }
-    void close();
-    bool isOpen() const;
-    QString portName() const { return m_portName; }
+    void close() override;
+    bool isOpen() const override;
+    QString portName() const override { return m_portName; }
+    void send(const QByteArray &data) override { writeMySerialPort(data); }
     QSerialPort *port() { return &m_port; }
 
     // RTS window for a buffer of len bytes: (len + 1.5) characters of 11 bits at 1200 baud.

@@ -52,11 +52,9 @@ quint16 ipChecksum(const QByteArray &header)
     return quint16(~sum);
 }
 
-QByteArray udpPacket(const Record &r)
+QByteArray udpPacket(bool response, quint16 ipId, const QByteArray &payload)
 {
-    const bool response = r.kind == Kind::Response;
-    const int hartIpLength = 8 + r.length;
-    const int udpLength = 8 + hartIpLength;
+    const int udpLength = 8 + payload.size();
     const int ipLength = 20 + udpLength;
 
     QByteArray frame;
@@ -72,7 +70,7 @@ QByteArray udpPacket(const Record &r)
     ip.append(char(0x45));
     ip.append('\0');
     putBe16(ip, quint16(ipLength));
-    putBe16(ip, quint16(r.seq & 0xFFFF));
+    putBe16(ip, ipId);
     putBe16(ip, 0x4000); // don't fragment
     ip.append(char(64));
     ip.append(char(17)); // UDP
@@ -90,7 +88,15 @@ QByteArray udpPacket(const Record &r)
     putBe16(frame, response ? kHostPort : kHartIpPort);
     putBe16(frame, quint16(udpLength));
     putBe16(frame, 0); // no UDP checksum
+    frame += payload;
+    return frame;
+}
 
+QByteArray udpPacket(const Record &r)
+{
+    const bool response = r.kind == Kind::Response;
+    const int hartIpLength = 8 + r.length;
+    QByteArray frame;
     // HART-IP: version 1, request 0 / response 1, message 3 (token-passing PDU), status 0,
     // sequence number of the transaction so a request and its answers pair up.
     frame.append(char(1));
@@ -100,7 +106,30 @@ QByteArray udpPacket(const Record &r)
     putBe16(frame, quint16(r.transaction & 0xFFFF));
     putBe16(frame, quint16(hartIpLength));
     frame.append(reinterpret_cast<const char *>(r.bytes.data()), r.length);
-    return frame;
+    return udpPacket(response, quint16(r.seq & 0xFFFF), frame);
+}
+
+QByteArray enhancedBlock(const QByteArray &packet, quint64 stamp, const QByteArray &comment)
+{
+    QByteArray out;
+    put(out, kEnhancedPacket);
+    put(out, quint32(0));
+    put(out, quint32(0)); // interface 0
+    put(out, quint32(stamp >> 32));
+    put(out, quint32(stamp & 0xFFFFFFFF));
+    put(out, quint32(packet.size()));
+    put(out, quint32(packet.size()));
+    out += packet;
+    pad4(out);
+    if (!comment.isEmpty()) {
+        put(out, kOptComment);
+        put(out, quint16(comment.size()));
+        out += comment;
+        pad4(out);
+        put(out, quint32(0)); // end of options
+    }
+    finishBlock(out, 0);
+    return out;
 }
 
 } // namespace
@@ -130,28 +159,15 @@ QByteArray packetBlock(const Record &r, qint64 originWallUs)
 {
     if (!r.isFrame())
         return QByteArray();
-    const QByteArray packet = udpPacket(r);
-    const quint64 stamp = quint64(originWallUs + r.timeUs);
-    QByteArray out;
-    put(out, kEnhancedPacket);
-    put(out, quint32(0));
-    put(out, quint32(0)); // interface 0
-    put(out, quint32(stamp >> 32));
-    put(out, quint32(stamp & 0xFFFFFFFF));
-    put(out, quint32(packet.size()));
-    put(out, quint32(packet.size()));
-    out += packet;
-    pad4(out);
-    const QByteArray comment = verdictText(r).toUtf8();
-    if (!comment.isEmpty()) {
-        put(out, kOptComment);
-        put(out, quint16(comment.size()));
-        out += comment;
-        pad4(out);
-        put(out, quint32(0)); // end of options
-    }
-    finishBlock(out, 0);
-    return out;
+    return enhancedBlock(udpPacket(r), quint64(originWallUs + r.timeUs),
+                         verdictText(r).toUtf8());
+}
+
+QByteArray messageBlock(const QByteArray &message, bool toDevice, qint64 timeUs,
+                        qint64 originWallUs, quint16 ipId, const QString &comment)
+{
+    return enhancedBlock(udpPacket(!toDevice, ipId, message), quint64(originWallUs + timeUs),
+                         comment.toUtf8());
 }
 
 } // namespace traffic::pcapng

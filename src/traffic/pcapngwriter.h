@@ -6,6 +6,7 @@
 #include "trafficrecord.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace traffic::pcapng {
 
@@ -16,5 +17,9 @@ constexpr quint16 kHostPort = 50094;
 QByteArray fileHeader();
 // One enhanced packet block; empty for a record that is not a frame.
 QByteArray packetBlock(const Record &record, qint64 originWallUs);
+// A whole HART-IP message as it went over a session (initiate, keep-alive, close, or an
+// answer dropped for its sequence number), with its own header.
+QByteArray messageBlock(const QByteArray &message, bool toDevice, qint64 timeUs,
+                        qint64 originWallUs, quint16 ipId, const QString &comment);
 
 } // namespace traffic::pcapng

@@ -32,20 +32,35 @@ public:
         m_thread.join();
     }
     // False when the queue is full: the disk has stalled for minutes; keep the link going.
-    bool enqueue(const Record &r)
+    bool enqueue(const Record &r) { return enqueue(Item{r, QByteArray(), false, QString()}); }
+    // A HART-IP session message, written as it went.
+    bool enqueueMessage(const Record &stamp, const QByteArray &message, bool toDevice,
+                        const QString &comment)
+    {
+        return enqueue(Item{stamp, message, toDevice, comment});
+    }
+    QString path() const { return m_file->fileName(); }
+
+private:
+    struct Item
+    {
+        Record record;
+        QByteArray message; // set for a session message
+        bool toDevice;
+        QString comment;
+    };
+    bool enqueue(Item item)
     {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             if (m_queue.size() >= kFileQueueCapacity)
                 return false;
-            m_queue.push_back(r);
+            m_queue.push_back(std::move(item));
         }
         m_wake.notify_one();
         return true;
     }
-    QString path() const { return m_file->fileName(); }
 
-private:
     void run()
     {
         m_file->write(pcapng::fileHeader());
@@ -55,10 +70,15 @@ private:
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_queue.empty() && m_stopping)
                 break;
-            const Record r = m_queue.front();
+            const Item item = std::move(m_queue.front());
             m_queue.pop_front();
             lock.unlock();
-            m_file->write(pcapng::packetBlock(r, m_originWallUs));
+            const Record &r = item.record;
+            m_file->write(item.message.isEmpty()
+                                  ? pcapng::packetBlock(r, m_originWallUs)
+                                  : pcapng::messageBlock(item.message, item.toDevice, r.timeUs,
+                                                         m_originWallUs, quint16(r.seq & 0xFFFF),
+                                                         item.comment));
             m_file->flush();
             lock.lock();
         }
@@ -69,7 +89,7 @@ private:
     const qint64 m_originWallUs;
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<Record> m_queue;
+    std::deque<Item> m_queue;
     bool m_stopping = false;
     std::thread m_thread; // last: started once everything above exists
 };
@@ -107,6 +127,28 @@ void TrafficCapture::push(Record &r)
         m_ring[m_head] = r;
         m_head = (m_head + 1) % m_capacity;
     }
+}
+
+void TrafficCapture::hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,
+                                   bool ignored)
+{
+    constexpr std::uint8_t kTokenPassingPdu = 3;
+    // PDUs reach the capture as the frames they carry; the rest of the session goes to the
+    // file as it went, so Wireshark shows the session whole.
+    if (length < 3 || (bytes[2] == kTokenPassingPdu && !ignored))
+        return;
+    const QByteArray message(reinterpret_cast<const char *>(bytes), int(std::min<std::size_t>(
+                                                                             length, 1024)));
+    const qint64 now = nowUs();
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_file)
+        return;
+    Record stamp;
+    stamp.timeUs = now;
+    stamp.seq = m_nextSeq; // only for the IP header's identification
+    if (!m_file->enqueueMessage(stamp, message, outgoing,
+                                ignored ? QStringLiteral("✖ 序号不符，已忽略") : QString()))
+        ++m_counters.fileDropped;
 }
 
 void TrafficCapture::attemptStarted(std::uint8_t command, int attempt)

@@ -66,6 +66,8 @@ public:
     void requestFailed(const std::uint8_t *bytes, std::size_t length) override;
     void inputDiscarded(const std::uint8_t *bytes, std::size_t length) override;
     void frameReceived(const std::uint8_t *frame, std::size_t length, RxVerdict verdict) override;
+    void hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,
+                       bool ignored) override;
 
     std::size_t capacity() const { return m_capacity; }
     std::size_t size() const;

@@ -1,6 +1,7 @@
 // transmitter-sim: runs one simulated HART transmitter on a pseudo-terminal until
 // SIGINT or SIGTERM, printing the port path first so scripts can pick it up.
 #include "benchcontrol.h"
+#include "hartipserver.h"
 #include "transmittersim.h"
 
 #include <QCommandLineParser>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <poll.h>
 #include <pthread.h>
 #include <thread>
@@ -214,6 +216,34 @@ int main(int argc, char *argv[])
                      "Fault: send a few random non-0xFF bytes before and after each answer.")},
             {QStringLiteral("foreign-frames"),
              QStringLiteral("Fault: send another device's answer ahead of each answer.")},
+            {QStringLiteral("busy"),
+             QStringLiteral("Fault: answer the first <n> requests busy (32), not carrying them out."),
+             QStringLiteral("n")},
+            {QStringLiteral("hartip"),
+             QStringLiteral("Also serve as a native HART-IP device over udp, tcp or tls (TLS 1.2 "
+                            "with a pre-shared key, see --psk) on 127.0.0.1; prints the "
+                            "address on the second line of stdout."),
+             QStringLiteral("transport")},
+            {QStringLiteral("hartip-port"),
+             QStringLiteral("HART-IP port (default 5094; 0 = any free one)."), QStringLiteral("n")},
+            {QStringLiteral("psk"),
+             QStringLiteral("File with the one line identity:key (32 hex digits) TLS clients "
+                            "must present."),
+             QStringLiteral("file")},
+            {QStringLiteral("hartip-max-inactivity-ms"),
+             QStringLiteral("Longest inactivity close time granted to a session."),
+             QStringLiteral("ms")},
+            {QStringLiteral("hartip-drop-first"),
+             QStringLiteral("Fault: never send the first PDU answer of each session.")},
+            {QStringLiteral("hartip-wrong-sequence"),
+             QStringLiteral("Fault: the first PDU answer of each session has another sequence "
+                            "number.")},
+            {QStringLiteral("hartip-nak-initiate"),
+             QStringLiteral("Fault: refuse every session initiate with this status."),
+             QStringLiteral("status")},
+            {QStringLiteral("hartip-close-idle-ms"),
+             QStringLiteral("Fault: close a session idle this long, whatever timer was granted."),
+             QStringLiteral("ms")},
             {QStringLiteral("log"),
              QStringLiteral("Write one hex line per request and per answer to <file>, or to stderr "
                             "with -."),
@@ -282,6 +312,10 @@ int main(int argc, char *argv[])
         faults.responseCodeFor.insert(quint8(command), quint8(code));
     }
 
+    faults.transientAnswers = numberOption<int>(parser, QStringLiteral("busy"), intMax, 0);
+    if (faults.transientAnswers > 0)
+        faults.transientCode = 32;
+
     TransmitterSim sim(config);
     sim.setTemperatureSignal(floatOption(parser, QStringLiteral("temperature-signal"), 2500.0f));
     sim.setKeyBits(numberOption<quint8>(parser, QStringLiteral("keys"), 7, 0));
@@ -295,6 +329,43 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("%s\n", qPrintable(sim.portPath()));
+
+    std::unique_ptr<HartIpServer> hartIp;
+    if (parser.isSet(QStringLiteral("hartip"))) {
+        const QString transport = parser.value(QStringLiteral("hartip")).toLower();
+        hartip::Scheme scheme = hartip::Scheme::Udp;
+        if (transport == QLatin1String("tcp"))
+            scheme = hartip::Scheme::Tcp;
+        else if (transport == QLatin1String("tls"))
+            scheme = hartip::Scheme::Tls;
+        else if (transport != QLatin1String("udp"))
+            usageError(QStringLiteral("--hartip: expected udp, tcp or tls"));
+        hartip::PreSharedKey key;
+        QString why;
+        if (scheme == hartip::Scheme::Tls
+            && !hartip::loadPreSharedKey(parser.value(QStringLiteral("psk")), &key, &why))
+            usageError(QStringLiteral("--psk: %1").arg(why));
+        HartIpServerFaults ipFaults;
+        ipFaults.dropFirstReply = parser.isSet(QStringLiteral("hartip-drop-first"));
+        ipFaults.wrongSequence = parser.isSet(QStringLiteral("hartip-wrong-sequence"));
+        ipFaults.initiateStatus =
+                numberOption<quint8>(parser, QStringLiteral("hartip-nak-initiate"), 255, 0);
+        ipFaults.closeIdleAfterMs =
+                numberOption<int>(parser, QStringLiteral("hartip-close-idle-ms"), intMax, 0);
+        hartIp = std::make_unique<HartIpServer>(sim);
+        hartIp->setFaults(ipFaults);
+        hartIp->setMaxInactivityMs(numberOption<quint32>(
+                parser, QStringLiteral("hartip-max-inactivity-ms"), 0xFFFFFFFFu,
+                hartip::kDefaultInactivityMs));
+        const quint16 port = numberOption<quint16>(parser, QStringLiteral("hartip-port"), 65535,
+                                                   hartip::kDefaultPort);
+        if (!hartIp->start(scheme, port, key.identity, key.key)) {
+            std::fprintf(stderr, "transmitter-sim: HART-IP: %s\n",
+                         qPrintable(hartIp->errorString()));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(hartIp->url()));
+    }
     std::fflush(stdout);
 
     int stopPipe[2] = {-1, -1};
@@ -313,6 +384,7 @@ int main(int argc, char *argv[])
         close(stopPipe[0]);
         close(stopPipe[1]);
     }
+    hartIp.reset();
     sim.stop();
     return 0;
 }

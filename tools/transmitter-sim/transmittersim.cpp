@@ -241,7 +241,33 @@ void TransmitterSim::receive(const std::uint8_t *bytes, std::size_t count, qint6
     }
 }
 
-void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
+QByteArray TransmitterSim::answerFrame(const QByteArray &frame, int *delayMs)
+{
+    const qint64 nowUs = elapsedUs();
+    RequestParser parser;
+    parser.feed(0xFF);
+    parser.feed(0xFF);
+    QByteArray answer;
+    for (char c : frame) {
+        const RequestParser::Result r = parser.feed(static_cast<std::uint8_t>(c));
+        if (r == RequestParser::Result::Frame) {
+            handleRequest(parser.request(), nowUs, &answer);
+            break;
+        }
+        if (r != RequestParser::Result::Pending) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_dropped;
+            break;
+        }
+    }
+    if (delayMs) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        *delayMs = std::max(0, m_faults.delayMs);
+    }
+    return answer;
+}
+
+void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs, QByteArray *direct)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Short frames only reach command 0; everything else needs the unique address.
@@ -287,6 +313,10 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs)
 
     PendingAnswer answer;
     answer.bytes = buildAnswer(request, reply);
+    if (direct) {
+        *direct = answer.bytes.mid(m_answerFrameStart, m_answerFrameEnd - m_answerFrameStart);
+        return;
+    }
     answer.dueUs = nowUs + qint64(std::max(0, f.delayMs)) * 1000;
     answer.paced = m_config.pace;
     if (answer.paced)
@@ -360,6 +390,8 @@ QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const Devic
     if (f.corruptEvery > 0 && m_answersSinceFaults % f.corruptEvery == 0)
         sum ^= 0xFF;
     out.append(char(sum));
+    m_answerFrameStart = frameStart;
+    m_answerFrameEnd = out.size();
 
     if (f.noise)
         noise();

@@ -82,6 +82,11 @@ public:
     int userSaveCount() const;
     int factorySaveCount() const;
 
+    // A request frame that came over HART-IP (no preambles): taken as one from the line, with
+    // the same faults, and answered at once. The answer frame without preambles; empty when
+    // the device stays silent or the frame is not for it. delayMs: how long to hold it back.
+    QByteArray answerFrame(const QByteArray &frame, int *delayMs = nullptr);
+
     QVector<SimRequest> requests() const;
     void clearRequests();
     int answeredCount() const;
@@ -99,7 +104,7 @@ private:
 
     void serve();
     void receive(const std::uint8_t *bytes, std::size_t count, qint64 nowUs);
-    void handleRequest(const ParsedRequest &request, qint64 nowUs);
+    void handleRequest(const ParsedRequest &request, qint64 nowUs, QByteArray *direct = nullptr);
     QByteArray buildAnswer(const ParsedRequest &request, const DeviceReply &reply);
     qint64 flushOutput(qint64 nowUs);
     void closeAll();
@@ -121,6 +126,8 @@ private:
     QString m_portPath;
     QString m_linkPath;
     QString m_error;
+    int m_answerFrameStart = 0; // of the last answer built, in its bytes
+    int m_answerFrameEnd = 0;
 
     // Serving thread only (set up before it starts, torn down after it ends).
     RequestParser m_parser;
