@@ -713,6 +713,10 @@
         <translation>No device at address 0. Search addresses 1-15?</translation>
     </message>
     <message>
+        <source>回路电流可能仍固定在%1mA，请检查变送器。仍然退出？</source>
+        <translation>The loop current may still be held at %1 mA. Check the transmitter. Exit anyway?</translation>
+    </message>
+    <message>
         <source>正在读取变送器信息...</source>
         <translation>Reading transmitter info...</translation>
     </message>

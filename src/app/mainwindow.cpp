@@ -49,7 +49,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -60,7 +59,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
-#include <QThread>
 #include <QWindow>
 
 #include <algorithm>
@@ -588,39 +586,82 @@ bool MainWindow::releaseHeldCurrent()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    releaseLoopBeforeClosing();
+    // A transmitter left at a fixed current drives a live control loop to a false value: the
+    // window stays until the release is confirmed, or the user says to go anyway.
+    if (!m_closeAllowed && loopMayBeHeld()) {
+        event->ignore();
+        if (!m_closing) {
+            m_closing = true;
+            m_closeReleaseSent = false;
+            const int attempt = ++m_closeAttempt;
+            QTimer::singleShot(3000, this, [this, attempt] {
+                if (m_closing && attempt == m_closeAttempt)
+                    askBeforeClosing();
+            });
+            // Outside this event: a close asked for from here would be ignored.
+            QTimer::singleShot(0, this, &MainWindow::continueClosing);
+        }
+        return;
+    }
+    m_closing = false;
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::releaseLoopBeforeClosing()
+bool MainWindow::holdOnItsWay() const
 {
-    // A transmitter left at a fixed current drives a live control loop to a false value:
-    // release it and wait for the answer, but never hold the closing window for long.
-    if (!linkOpen() || !m_worker->isDeviceFound())
-        return;
-    QElapsedTimer clock;
-    clock.start();
-    constexpr qint64 kLimitMs = 3000;
-    auto settle = [&](auto busy) {
-        while (busy() && clock.elapsed() < kLimitMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(5);
-        }
-    };
-    auto pending = [this](const char *request) {
-        return m_worker->isRequestPending(QLatin1String(request));
-    };
-    // A hold on its way is a hold: its answer comes first.
-    settle([&] {
-        return pending("enter dianliujiaozhun") || pending("set fix current")
-                || pending("enter dianliuceshi");
-    });
-    if (!pending("exit fix current") && !releaseHeldCurrent())
-        return;
-    settle([&] {
+    const bool served = linkOpen() && m_worker->isPortOpen() && m_worker->isDeviceFound()
+            && !m_worker->isRequestPending(QStringLiteral("close port"));
+    return served
+            && (m_worker->isRequestPending(QStringLiteral("enter dianliujiaozhun"))
+                || m_worker->isRequestPending(QStringLiteral("set fix current"))
+                || m_worker->isRequestPending(QStringLiteral("enter dianliuceshi")));
+}
+
+bool MainWindow::loopMayBeHeld() const
+{
+    {
         QMutexLocker lock(&m_worker->mutex);
-        return deviceData.fixedCurrentActive != 0;
-    });
+        if (deviceData.fixedCurrentActive != 0)
+            return true;
+    }
+    return holdOnItsWay();
+}
+
+// Runs after every result while the window waits to close.
+void MainWindow::continueClosing()
+{
+    if (!m_closing)
+        return;
+    if (holdOnItsWay())
+        return; // a hold on its way is a hold: its answer comes first
+    if (!loopMayBeHeld()) {
+        m_closing = false;
+        m_closeAllowed = true;
+        close();
+        return;
+    }
+    const bool exitPending = m_worker->isRequestPending(QStringLiteral("exit fix current"))
+            && m_worker->isDeviceFound();
+    if (!m_closeReleaseSent) {
+        m_closeReleaseSent = true;
+        if (exitPending || releaseHeldCurrent())
+            return; // its answer, or the time limit, decides
+    } else if (exitPending) {
+        return;
+    }
+    askBeforeClosing(); // refused, failed, or nobody can send it
+}
+
+void MainWindow::askBeforeClosing()
+{
+    m_closing = false; // results that come while asking change nothing
+    if (ask(tr("询问"), tr("回路电流可能仍固定在%1mA，请检查变送器。仍然退出？")
+                              .arg(QString::number(double(m_heldCurrentMa), 'g', 6)))) {
+        m_closeAllowed = true;
+        close();
+    } else {
+        releaseHeldCurrent();
+    }
 }
 
 void MainWindow::onPageOpened(int index)
@@ -947,6 +988,8 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
             && currentPage() != pageindex::CurrentTrim)
             releaseHeldCurrent();
     }
+    if (m_closing)
+        continueClosing();
 }
 
 void MainWindow::onProgress(const QString &argument)
@@ -1070,6 +1113,8 @@ void MainWindow::applyEffect(results::Effect effect)
     case Effect::FixedCurrentOff: {
         QMutexLocker lock(&m_worker->mutex);
         deviceData.fixedCurrentActive = effect == Effect::FixedCurrentOn ? 1 : 0;
+        if (effect == Effect::FixedCurrentOn)
+            m_heldCurrentMa = deviceData.fixedCurrent; // what a closing window warns of
         break;
     }
     case Effect::CalibrationWriteOk:

@@ -176,7 +176,11 @@ private:
     void onPageOpened(int index);
     // Sends "exit fix current" when the loop is held; true when the worker will answer it.
     bool releaseHeldCurrent();
-    void releaseLoopBeforeClosing();
+    // Closing while the loop may be held: release, wait for the answer, else ask.
+    bool holdOnItsWay() const;
+    bool loopMayBeHeld() const;
+    void continueClosing();
+    void askBeforeClosing();
 
     void startWriteAll();
     void openLoopCheck();
@@ -205,6 +209,11 @@ private:
     bool m_building = false;
     // A window shown but never exposed (a minimised start) is built after this all the same.
     static constexpr int kLatestBuildMs = 1500;
+    bool m_closing = false;       // a close waits for the loop current's release
+    bool m_closeAllowed = false;  // released, or the user chose to go anyway
+    bool m_closeReleaseSent = false;
+    int m_closeAttempt = 0;
+    float m_heldCurrentMa = 0.0f; // the last hold the transmitter confirmed
     QString m_compensationProblem; // why the last collect left the compensation unwritable
 
     QTimer m_tickTimer;

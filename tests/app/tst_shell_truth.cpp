@@ -94,6 +94,8 @@ private slots:
     void deviceRefusals_areFailuresWithTheirStatusText();
     void factoryTest_refusedCalibrationWriteFailsStepTwo();
     void heldCurrent_releasedWhenItsPageIsLeftOrTheWindowCloses();
+    void heldCurrent_closingAsksWhenTheReleaseIsNotConfirmed_data();
+    void heldCurrent_closingAsksWhenTheReleaseIsNotConfirmed();
     void factoryCurrentCalibration_failedStepEndsItWithOneWarning();
     void factoryCurrentCalibration_readingOnlyAfterItsEnter_exitRepeatedWithOneWarning();
     void monitoring_startsOnEntryOnlyAndAfreshEachTime();
@@ -344,9 +346,74 @@ void TestShellTruth::heldCurrent_releasedWhenItsPageIsLeftOrTheWindowCloses()
     QVERIFY(f.sim.currentFixed());
     f.requests.clear();
     f.window->close();
+    // The window goes once the release is confirmed, never before, and without a question.
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.waitFor([&] { return !f.window->isVisible(); }, 3000));
     QCOMPARE(f.requests, QStringList{QStringLiteral("exit fix current")});
     QVERIFY(!f.sim.currentFixed());
     QVERIFY(f.dialogs.seen.isEmpty());
+}
+
+void TestShellTruth::heldCurrent_closingAsksWhenTheReleaseIsNotConfirmed_data()
+{
+    QTest::addColumn<bool>("deviceLost");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::newRow("release unanswered") << false << 150;
+    // The question comes at the time limit, while the worker still waits for an answer.
+    QTest::newRow("release not confirmed in time") << false << 2500;
+    QTest::newRow("no device found since the hold") << true << 150;
+}
+
+void TestShellTruth::heldCurrent_closingAsksWhenTheReleaseIsNotConfirmed()
+{
+    QFETCH(bool, deviceLost);
+    WindowFixture f;
+    QVERIFY(f.openPort());
+    QVERIFY(f.search());
+    f.button("pushButton_dianliuweitiao")->click();
+    setText(f, "lineEdit_dianliujiaozhun_ceshidianliu", QStringLiteral("12.5"));
+    QVERIFY(f.run("pushButton_dianliujiaozhun_jinruceshi", QStringLiteral("进入电流测试模式")));
+    QVERIFY(f.sim.currentFixed());
+    SimFaults faults;
+    if (deviceLost) {
+        // A later search fails: the worker no longer sends anything, the loop is still held.
+        faults.silent = true;
+        f.sim.setFaults(faults);
+        f.button("pushButton_chaxunyibiao")->click();
+        QVERIFY(f.waitFor([&] { return f.dialogs.seen.size() == 1 && f.portButtonsEnabled(); },
+                          5000));
+        QVERIFY(!f.window->worker()->isDeviceFound());
+    } else {
+        faults.silentCommands = {40};
+        f.sim.setFaults(faults);
+    }
+    QFETCH(int, timeoutMs);
+    f.window->worker()->master()->timeoutMs = quint16(timeoutMs);
+    const QString question = QStringLiteral("回路电流可能仍固定在12.5mA，请检查变送器。仍然退出？");
+    auto asked = [&] { return f.dialogs.texts().count(question); };
+    f.dialogs.seen.clear();
+    f.requests.clear();
+
+    // "否": the window stays and tries the release again.
+    f.window->close();
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.waitFor([&] { return asked() == 1; }, 6000));
+    QCOMPARE(f.dialogs.seen.last().kind, QStringLiteral("ask"));
+    if (timeoutMs > 1000) // asked before the worker gave up
+        QVERIFY(!f.dialogs.texts().contains(QStringLiteral("退出电流校准模式失败！")));
+    QVERIFY(f.waitFor([&] { return f.requests.count(QStringLiteral("exit fix current")) == 2; },
+                      1000));
+    QTest::qWait(300);
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(asked(), 1);
+
+    // "是": the window goes with the loop still held, as the user was told.
+    f.dialogs.askButton = QStringLiteral("pushButton_yes");
+    f.window->close();
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.waitFor([&] { return !f.window->isVisible(); }, 12000));
+    QCOMPARE(asked(), 2);
+    QVERIFY(f.sim.currentFixed());
 }
 
 void TestShellTruth::factoryCurrentCalibration_failedStepEndsItWithOneWarning()
