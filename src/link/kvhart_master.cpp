@@ -128,7 +128,6 @@ void kvhart_master::requestOnWire()
     rxCount = 0;
     rxFrameLength = 0;
     m_onWire = true;
-    m_writesReported = true;
     m_onWireAt = std::chrono::steady_clock::now();
 }
 

@@ -94,6 +94,13 @@ public:
     // The port's side, on the thread that feeds receiveByte, as it takes the attempt's
     // frame (written or not): the receiver starts afresh and the time-out runs from now.
     void requestOnWire();
+    // Said once by a port that calls requestOnWire for every frame, before the first one:
+    // only then does an attempt wait for its frame to be written.
+    void reportsWrites()
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        m_writesReported = true;
+    }
 
     // Makes a waiting and every later transaction fail at once; used at shutdown so
     // the worker never sits out the retry budget.

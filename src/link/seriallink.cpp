@@ -24,6 +24,7 @@ SerialLink::SerialLink(kvhart_master *master, QObject *parent)
     : QObject(parent)
     , m_master(master)
 {
+    m_master->reportsWrites();
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readMySerialPort);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
     connect(&m_rtsTimer, &MMTimer::timeout, this, &SerialLink::hartRTSTimerTimerout);
