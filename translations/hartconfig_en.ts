@@ -575,6 +575,17 @@
     </message>
 </context>
 <context>
+    <name>LoopCheckWindow</name>
+    <message>
+        <source>变送器自报</source>
+        <translation>reported by the transmitter</translation>
+    </message>
+    <message>
+        <source>电流未经测量：由命令2读得，不作判定</source>
+        <translation>Current not measured: read with command 2, not judged</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>HART智能变送器组态软件用户版V0.8</source>

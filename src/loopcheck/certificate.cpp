@@ -146,9 +146,16 @@ QString toleranceText(const Tolerance &t)
     return QStringLiteral("%1 % ~ %2 % 量程").arg(errorText(t.lowerPercent), errorText(t.upperPercent));
 }
 
+// The verdict of a run whose current was not measured is the PV's alone.
+QString coverageText(const Run &run)
+{
+    return currentMeasured(run) ? QString() : QStringLiteral("（仅PV）");
+}
+
 void runTable(PageWriter &page, const Run &run)
 {
-    page.heading(QStringLiteral("%1　　结论：%2").arg(runKindText(run.kind), verdictText(verdict(run))));
+    page.heading(QStringLiteral("%1　　结论：%2%3").arg(runKindText(run.kind), verdictText(verdict(run)),
+                                                    coverageText(run)));
     const QString unit = run.range.unit;
     const QStringList header = {QStringLiteral("校验点 %"),
                                 QStringLiteral("方向"),
@@ -161,14 +168,16 @@ void runTable(PageWriter &page, const Run &run)
                                 QStringLiteral("结论")};
     QVector<QStringList> rows;
     for (const Reading &r : run.readings) {
-        const double current = r.hasAmmeter() ? r.ammeterMa : r.currentMa;
-        rows << QStringList{number(r.pointPercent),
+        const QString current = r.currentMeasured()
+                ? number(r.ammeterMa, 4) + QStringLiteral(" (表)")
+                : number(r.currentMa, 4) + QStringLiteral(" 自报");
+        rows << QStringList{number(r.pointPercent) + (r.cutoff != Cutoff::None ? QStringLiteral(" *") : QString()),
                             directionText(r.direction),
                             number(r.applied),
                             number(r.pv, 4),
                             errorText(r.pvErrorPercent),
-                            number(current, 4) + (r.hasAmmeter() ? QStringLiteral(" (表)") : QString()),
-                            errorText(r.currentErrorPercent),
+                            current,
+                            r.currentMeasured() ? errorText(r.currentErrorPercent) : QStringLiteral("不判定"),
                             errorText(hysteresisAt(run.readings, r.pointPercent)),
                             verdictText(r.pass() ? Verdict::Pass : Verdict::Fail)};
     }
@@ -181,6 +190,33 @@ void runTable(PageWriter &page, const Run &run)
                                                                            : QStringLiteral("（中止：%1）").arg(run.stopReason)),
               cjkFont(8));
     page.advance(kRowMm);
+    // What the verdict does not cover is said in words, not left to a blank column.
+    if (!currentMeasured(run)) {
+        page.ensure(kRowMm * 2);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("输出电流未经测量：“自报”为变送器自报 (reported by the transmitter) 的电流，"
+                                 "不作判定，结论仅针对PV。"),
+                  cjkFont(8));
+        page.advance(kRowMm);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("The output current was not measured; the verdict covers the PV only."),
+                  cjkFont(8));
+        page.advance(kRowMm);
+    }
+    if (anyCutoff(run)) {
+        QStringList notes;
+        for (const Reading &r : run.readings)
+            if (r.cutoff != Cutoff::None) {
+                const QString note = QStringLiteral("%1%：%2").arg(number(r.pointPercent), cutoffText(r.cutoff));
+                if (!notes.contains(note))
+                    notes << note;
+            }
+        page.ensure(kRowMm);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("* 低于切除点 (below the cut-off)：%1").arg(notes.join(QStringLiteral("；"))),
+                  cjkFont(8));
+        page.advance(kRowMm);
+    }
 }
 
 } // namespace
@@ -280,6 +316,10 @@ QString writeCertificate(const QString &path, const Certificate &c)
     const Run *last = c.asLeft ? &*c.asLeft : c.asFound ? &*c.asFound : nullptr;
     if (!last)
         return QStringLiteral("没有校验数据");
+    const QString mixed = checkSameTransmitter(c.asFound ? &*c.asFound : nullptr,
+                                               c.asLeft ? &*c.asLeft : nullptr);
+    if (!mixed.isEmpty())
+        return mixed;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
@@ -329,7 +369,8 @@ QString writeCertificate(const QString &path, const Certificate &c)
         QVector<QPair<QString, QString>> verdicts;
         for (const std::optional<Run> *run : {&c.asFound, &c.asLeft})
             verdicts << qMakePair(runKindText(run == &c.asFound ? RunKind::AsFound : RunKind::AsLeft),
-                                  *run ? verdictText(verdict(**run)) : QStringLiteral("— 未进行"));
+                                  *run ? verdictText(verdict(**run)) + coverageText(**run)
+                                       : QStringLiteral("— 未进行"));
         page.pairs(verdicts);
 
         for (const std::optional<Run> *run : {&c.asFound, &c.asLeft})

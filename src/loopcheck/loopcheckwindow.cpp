@@ -361,8 +361,63 @@ void LoopCheckWindow::startRun()
                         WhileBusy::KeepPage);
 }
 
+namespace {
+
+QString identityKey(const DeviceData &d, const kvhart_master::Addressing &address)
+{
+    return QStringLiteral("%1-%2-%3")
+            .arg(d.manufacturerId, 2, 16, QLatin1Char('0'))
+            .arg(d.deviceType, 2, 16, QLatin1Char('0'))
+            .arg(pagefmt::deviceIdentifier(address.uniqueAddress), 6, 16, QLatin1Char('0'))
+            .toUpper();
+}
+
+} // namespace
+
+QString LoopCheckWindow::checkIdentity() const
+{
+    if (m_asFound)
+        return m_asFound->identity.uniqueId;
+    if (m_asLeft)
+        return m_asLeft->identity.uniqueId;
+    return QString();
+}
+
+void LoopCheckWindow::closeCheckFor(const QString &otherId)
+{
+    if (m_state == State::ReadingSetup || m_state == State::ReadingPoint) {
+        m_otherFound = otherId; // the request's own result ends the run
+        return;
+    }
+    // A run under way stops with what it read; its runs are stored already or now.
+    if (m_state == State::WaitingApplied)
+        finishRun(QStringLiteral("已找到另一台变送器"));
+    const QString previous = checkIdentity();
+    if (previous.isEmpty() || previous == otherId)
+        return;
+    resetCheck();
+    showMessage(QStringLiteral("已找到另一台变送器（%1），%2的校验已结束并保存，开始新校验")
+                        .arg(otherId, previous),
+                false);
+    qCDebug(lcLoopCheck).noquote() << "loop check of" << previous << "closed for" << otherId;
+}
+
+void LoopCheckWindow::onSearchSucceeded()
+{
+    const QString found = identityKey(copyDeviceData(m_host), m_host.addressing());
+    const QString current = m_state == State::Idle || m_state == State::ReadingSetup
+            ? checkIdentity()
+            : m_run.identity.uniqueId;
+    if (!current.isEmpty() && found != current)
+        closeCheckFor(found);
+}
+
 void LoopCheckWindow::onWorkerResult(const QString &message)
 {
+    if (message == QLatin1String("search meter succeed")) {
+        onSearchSucceeded();
+        return;
+    }
     if (m_state == State::ReadingSetup) {
         if (message == QLatin1String("read loop check setup succeed"))
             onSetupRead();
@@ -386,6 +441,11 @@ void LoopCheckWindow::onSetupRead()
     range.upperValue = double(d.upperRangeValue);
     range.unit = pagefmt::unitText(std::uint8_t(d.pvUnits & 0xFF));
     range.squareRoot = d.transferFunction == 1;
+    // A cut-off outside 0..50 % is no setting a transmitter would run with: none is assumed.
+    const double cutoff = double(d.smallSignalCutoff);
+    range.cutoffPercent = std::isfinite(cutoff) && cutoff > 0.0 && cutoff <= 50.0 ? cutoff : 0.0;
+    range.cutoffMode = d.cutoffMode <= 2 ? d.cutoffMode : 0;
+    range.lowFlowCutoffPercent = kLowFlowCutoffPercent;
     const QString problem = checkRange(range);
     if (!problem.isEmpty()) {
         m_state = State::Idle;
@@ -396,12 +456,16 @@ void LoopCheckWindow::onSetupRead()
     }
     m_run.range = range;
     m_run.identity.tag = pagefmt::unpackedText(d.tag, sizeof d.tag).trimmed();
-    m_run.identity.uniqueId = QStringLiteral("%1-%2-%3")
-                                      .arg(d.manufacturerId, 2, 16, QLatin1Char('0'))
-                                      .arg(d.deviceType, 2, 16, QLatin1Char('0'))
-                                      .arg(pagefmt::deviceIdentifier(address.uniqueAddress), 6, 16,
-                                           QLatin1Char('0'))
-                                      .toUpper();
+    m_run.identity.uniqueId = identityKey(d, address);
+    m_otherFound.clear(); // the identity was just read; it decides
+    // As found and as left certify one transmitter: another one begins a check of its own.
+    const QString previous = checkIdentity();
+    if (!previous.isEmpty() && previous != m_run.identity.uniqueId) {
+        resetCheck();
+        showMessage(QStringLiteral("已找到另一台变送器（%1），%2的校验已结束并保存，开始新校验")
+                            .arg(m_run.identity.uniqueId, previous),
+                    false);
+    }
     m_run.identity.sensorSerial = QString::number(pagefmt::get24(d.sensorSerial));
     m_run.identity.revisions = QStringLiteral("通用 %1 / 设备 %2 / 软件 %3 / 硬件 %4")
                                        .arg(d.universalRevision)
@@ -473,6 +537,14 @@ void LoopCheckWindow::readPoint()
 void LoopCheckWindow::onPointRead()
 {
     m_watchdog.stop();
+    if (!m_otherFound.isEmpty()) {
+        // This reading may be the other transmitter's: it is not the run's.
+        const QString other = m_otherFound;
+        m_otherFound.clear();
+        finishRun(QStringLiteral("已找到另一台变送器"));
+        closeCheckFor(other);
+        return;
+    }
     double pv, current;
     {
         QMutexLocker lock(&m_host.dataLock());
@@ -521,6 +593,11 @@ void LoopCheckWindow::onRequestFailed()
         m_host.setPortButtonsEnabled(true);
         finishRun(QStringLiteral("变送器无应答"));
     }
+    if (!m_otherFound.isEmpty()) {
+        const QString other = m_otherFound;
+        m_otherFound.clear();
+        closeCheckFor(other);
+    }
 }
 
 void LoopCheckWindow::stopRun()
@@ -564,19 +641,26 @@ void LoopCheckWindow::showRun(const Run &run)
     table->setRowCount(run.readings.size());
     for (int row = 0; row < run.readings.size(); ++row) {
         const Reading &r = run.readings[row];
-        const double current = r.hasAmmeter() ? r.ammeterMa : r.currentMa;
+        // Without a reference reading the current is only what the transmitter says it drives.
+        const QString current = r.currentMeasured()
+                ? number(r.ammeterMa, 4) + QStringLiteral(" (表)")
+                : number(r.currentMa, 4) + QLatin1Char(' ') + tr("变送器自报");
         const QStringList cells = {QString::number(r.pointPercent),
                                    directionText(r.direction),
                                    QString::number(r.applied, 'g', 7),
                                    number(r.pv, 4),
                                    errorText(r.pvErrorPercent),
-                                   number(current, 4) + (r.hasAmmeter() ? QStringLiteral(" (表)") : QString()),
+                                   current,
                                    errorText(r.currentErrorPercent),
                                    errorText(hysteresisAt(run.readings, r.pointPercent)),
                                    verdictText(r.pass() ? Verdict::Pass : Verdict::Fail)};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(Qt::AlignCenter);
+            if (c == 5 && !r.currentMeasured())
+                item->setToolTip(tr("电流未经测量：由命令2读得，不作判定"));
+            if (c == 6 && r.cutoff != Cutoff::None)
+                item->setToolTip(cutoffText(r.cutoff));
             if (c == cells.size() - 1 && !r.pass())
                 item->setForeground(QColor(190, 0, 0));
             table->setItem(row, c, item);
@@ -613,6 +697,11 @@ void LoopCheckWindow::newCheck()
 {
     if (m_state != State::Idle)
         return;
+    resetCheck();
+}
+
+void LoopCheckWindow::resetCheck()
+{
     m_asFound.reset();
     m_asLeft.reset();
     m_certificateNumber.clear();
@@ -645,6 +734,12 @@ bool LoopCheckWindow::exportCertificate(const QString &path)
         return false;
     if (!m_asFound && !m_asLeft) {
         showMessage(QStringLiteral("没有校验数据，无法导出证书"), true);
+        return false;
+    }
+    const QString mixed = checkSameTransmitter(m_asFound ? &*m_asFound : nullptr,
+                                               m_asLeft ? &*m_asLeft : nullptr);
+    if (!mixed.isEmpty()) {
+        showMessage(mixed, true);
         return false;
     }
     Certificate certificate;

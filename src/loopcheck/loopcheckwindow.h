@@ -73,6 +73,11 @@ private:
     void onSetupRead();
     void onPointRead();
     void onRequestFailed();
+    void onSearchSucceeded();
+    // The transmitter of the open check, empty before its first run.
+    QString checkIdentity() const;
+    void closeCheckFor(const QString &otherId);
+    void resetCheck();
     void finishRun(const QString &stopReason);
     bool collectSetup(loopcheck::Setup &setup);
     void showMessage(const QString &text, bool problem);
@@ -96,6 +101,7 @@ private:
     std::optional<loopcheck::Run> m_asFound;
     std::optional<loopcheck::Run> m_asLeft;
     QString m_certificateNumber;
+    QString m_otherFound; // another transmitter found while a request of the run was out
     QTimer m_watchdog; // a result that never comes (port closed under the request)
     QPointer<QThread> m_export;
 

@@ -31,6 +31,8 @@ private slots:
         QTest::addColumn<double>("lower");
         QTest::addColumn<double>("upper");
         QTest::addColumn<bool>("squareRoot");
+        QTest::addColumn<double>("cutoff");  // small-signal cut-off, % of range
+        QTest::addColumn<int>("cutoffMode"); // 0 at zero, 1 at full, 2 both
         QTest::addColumn<double>("tolLow");
         QTest::addColumn<double>("tolHigh");
         QTest::addColumn<double>("applied");
@@ -38,58 +40,97 @@ private slots:
         QTest::addColumn<double>("currentMa");
         QTest::addColumn<double>("ammeterMa");
         QTest::addColumn<double>("pvError");
-        QTest::addColumn<double>("currentError");
+        QTest::addColumn<double>("currentError"); // NaN: not measured, not judged
+        QTest::addColumn<int>("cut");              // the Cutoff that governs the output
         QTest::addColumn<bool>("pass");
         const double none = std::numeric_limits<double>::quiet_NaN();
+        const int no = int(Cutoff::None);
         // 0..100 kPa, +-0.25 %: 1 kPa is 1 %, 0.16 mA is 1 %.
-        QTest::newRow("lower end, exact") << 0.0 << 100.0 << false << -0.25 << 0.25 << 0.0 << 0.0
-                                          << 4.0 << none << 0.0 << 0.0 << true;
-        QTest::newRow("upper end, PV +0.2") << 0.0 << 100.0 << false << -0.25 << 0.25 << 100.0
-                                            << 100.2 << 20.0 << none << 0.2 << 0.0 << true;
-        QTest::newRow("offset 0.5 at mid") << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0
-                                           << 50.5 << 12.08 << none << 0.5 << 0.5 << false;
+        QTest::newRow("lower end, exact") << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25
+                                          << 0.0 << 0.0 << 4.0 << 4.0 << 0.0 << 0.0 << no << true;
+        QTest::newRow("upper end, PV +0.2") << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25
+                                            << 100.0 << 100.2 << 20.0 << none << 0.2 << none << no
+                                            << true;
+        QTest::newRow("offset 0.5 at mid") << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25
+                                           << 50.0 << 50.5 << 12.08 << 12.08 << 0.5 << 0.5 << no
+                                           << false;
         QTest::newRow("exactly at the upper limit")
-                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.25 << 12.04 << none << 0.25
-                << 0.25 << true;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 50.0 << 50.25 << 12.04
+                << 12.04 << 0.25 << 0.25 << no << true;
         QTest::newRow("exactly at the lower limit")
-                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 49.75 << 11.96 << none
-                << -0.25 << -0.25 << true;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 50.0 << 49.75 << 11.96
+                << 11.96 << -0.25 << -0.25 << no << true;
         QTest::newRow("a shown 0.001 over the limit")
-                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.2506 << 12.0 << none
-                << 0.251 << 0.0 << false;
-        QTest::newRow("float PV noise is no error") << 0.0 << 100.0 << false << -0.25 << 0.25
-                                                    << 12.6 << double(12.6f) << 6.016 << none
-                                                    << 0.0 << 0.0 << true;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 50.0 << 50.2506 << 12.0
+                << none << 0.251 << none << no << false;
+        QTest::newRow("float PV noise is no error")
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 12.6 << double(12.6f)
+                << 6.016 << none << 0.0 << none << no << true;
         QTest::newRow("asymmetric: -0.28 inside -0.3")
-                << 0.0 << 100.0 << false << -0.3 << 0.1 << 50.0 << 49.72 << 12.0 << none << -0.28
-                << 0.0 << true;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.3 << 0.1 << 50.0 << 49.72 << 12.0
+                << none << -0.28 << none << no << true;
         QTest::newRow("asymmetric: +0.12 outside +0.1")
-                << 0.0 << 100.0 << false << -0.3 << 0.1 << 50.0 << 50.12 << 12.0 << none << 0.12
-                << 0.0 << false;
-        QTest::newRow("current out while PV is in")
-                << 0.0 << 100.0 << false << -0.25 << 0.25 << 75.0 << 75.0 << 16.056 << none << 0.0
-                << 0.35 << false;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.3 << 0.1 << 50.0 << 50.12 << 12.0
+                << none << 0.12 << none << no << false;
+        // Command 2 says 16.056 mA at 75 %: the transmitter's own word, so no verdict on it.
+        QTest::newRow("reported current off, not measured: PV decides")
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 75.0 << 75.0 << 16.056
+                << none << 0.0 << none << no << true;
+        QTest::newRow("measured current out while PV is in")
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 75.0 << 75.0 << 16.0
+                << 16.056 << 0.0 << 0.35 << no << false;
         QTest::newRow("ammeter judged, not the device's current")
-                << 0.0 << 100.0 << false << -0.25 << 0.25 << 50.0 << 50.0 << 12.0 << 12.1 << 0.0
-                << 0.625 << false;
-        QTest::newRow("-50..50: span 100, 0 is mid") << -50.0 << 50.0 << false << -0.25 << 0.25
-                                                     << 0.0 << 0.1 << 12.016 << none << 0.1 << 0.1
-                                                     << true;
+                << 0.0 << 100.0 << false << 0.0 << 0 << -0.25 << 0.25 << 50.0 << 50.0 << 12.0
+                << 12.1 << 0.0 << 0.625 << no << false;
+        QTest::newRow("-50..50: span 100, 0 is mid")
+                << -50.0 << 50.0 << false << 0.0 << 0 << -0.25 << 0.25 << 0.0 << 0.1 << 12.016
+                << 12.016 << 0.1 << 0.1 << no << true;
         QTest::newRow("reversed 100..0: 25 kPa is 75 %")
-                << 100.0 << 0.0 << false << -0.25 << 0.25 << 25.0 << 25.1 << 16.0 << none << 0.1
-                << 0.0 << true;
+                << 100.0 << 0.0 << false << 0.0 << 0 << -0.25 << 0.25 << 25.0 << 25.1 << 16.0
+                << 16.0 << 0.1 << 0.0 << no << true;
         QTest::newRow("square root: 25 % flow is 12 mA")
-                << 0.0 << 100.0 << true << -0.25 << 0.25 << 25.0 << 25.0 << 12.0 << none << 0.0
-                << 0.0 << true;
-        QTest::newRow("span 0.2: 0.0005 is 0.25 %") << 1.0 << 1.2 << false << -0.25 << 0.25
-                                                   << 1.2 << 1.2005 << 20.0 << none << 0.25 << 0.0
-                                                   << true;
+                << 0.0 << 100.0 << true << 0.0 << 0 << -0.25 << 0.25 << 25.0 << 25.0 << 12.0
+                << 12.0 << 0.0 << 0.0 << no << true;
+        QTest::newRow("span 0.2: 0.0005 is 0.25 %")
+                << 1.0 << 1.2 << false << 0.0 << 0 << -0.25 << 0.25 << 1.2 << 1.2005 << 20.0
+                << 20.0 << 0.25 << 0.0 << no << true;
+        // Below the cut-off the output is held; the curve's 4.08 mA would be a 0.5 % error.
+        QTest::newRow("below the zero cut-off: 4 mA expected")
+                << 0.0 << 100.0 << false << 1.0 << 0 << -0.25 << 0.25 << 0.5 << 0.5 << 4.0 << 4.0
+                << 0.0 << 0.0 << int(Cutoff::SmallSignalZero) << true;
+        QTest::newRow("below the zero cut-off, curve's current fails")
+                << 0.0 << 100.0 << false << 1.0 << 0 << -0.25 << 0.25 << 0.5 << 0.5 << 4.08
+                << 4.08 << 0.0 << 0.5 << int(Cutoff::SmallSignalZero) << false;
+        QTest::newRow("above the zero cut-off: the curve")
+                << 0.0 << 100.0 << false << 1.0 << 0 << -0.25 << 0.25 << 2.0 << 2.0 << 4.32 << 4.32
+                << 0.0 << 0.0 << no << true;
+        QTest::newRow("full-scale cut-off: 20 mA near the top")
+                << 0.0 << 100.0 << false << 1.0 << 1 << -0.25 << 0.25 << 99.5 << 99.5 << 20.0
+                << 20.0 << 0.0 << 0.0 << int(Cutoff::SmallSignalFull) << true;
+        QTest::newRow("full-scale cut-off leaves zero alone")
+                << 0.0 << 100.0 << false << 1.0 << 1 << -0.25 << 0.25 << 0.5 << 0.5 << 4.08
+                << 4.08 << 0.0 << 0.0 << no << true;
+        QTest::newRow("both ends: top cut")
+                << 0.0 << 100.0 << false << 2.0 << 2 << -0.25 << 0.25 << 99.0 << 99.0 << 20.0
+                << 20.0 << 0.0 << 0.0 << int(Cutoff::SmallSignalFull) << true;
+        // Square root at 0.5 % of range would be 7.07 % flow, 5.131 mA, without the cut-off.
+        QTest::newRow("square root below the low-flow cut-off: 4 mA")
+                << 0.0 << 100.0 << true << 0.0 << 0 << -0.25 << 0.25 << 0.5 << 0.5 << 4.0 << 4.0
+                << 0.0 << 0.0 << int(Cutoff::LowFlow) << true;
+        QTest::newRow("square root above the low-flow cut-off: 20 % flow")
+                << 0.0 << 100.0 << true << 0.0 << 0 << -0.25 << 0.25 << 4.0 << 4.0 << 7.2 << 7.2
+                << 0.0 << 0.0 << no << true;
+        QTest::newRow("square root, small-signal cut-off above low flow")
+                << 0.0 << 100.0 << true << 3.0 << 0 << -0.25 << 0.25 << 2.0 << 2.0 << 4.0 << 4.0
+                << 0.0 << 0.0 << int(Cutoff::SmallSignalZero) << true;
     }
     void evaluate_errorsAndVerdict()
     {
         QFETCH(double, lower);
         QFETCH(double, upper);
         QFETCH(bool, squareRoot);
+        QFETCH(double, cutoff);
+        QFETCH(int, cutoffMode);
         QFETCH(double, tolLow);
         QFETCH(double, tolHigh);
         QFETCH(double, applied);
@@ -98,13 +139,23 @@ private slots:
         QFETCH(double, ammeterMa);
         QFETCH(double, pvError);
         QFETCH(double, currentError);
+        QFETCH(int, cut);
         QFETCH(bool, pass);
-        const Range r = range(lower, upper, squareRoot);
+        Range r = range(lower, upper, squareRoot);
+        r.cutoffPercent = cutoff;
+        r.cutoffMode = cutoffMode;
+        r.lowFlowCutoffPercent = kLowFlowCutoffPercent;
         QVERIFY(checkRange(r).isEmpty());
         const Reading reading = evaluate(r, Tolerance{tolLow, tolHigh}, 50.0, Direction::Up, applied,
                                          pv, currentMa, ammeterMa);
         QCOMPARE(reading.pvErrorPercent, pvError);
-        QCOMPARE(reading.currentErrorPercent, currentError);
+        if (std::isnan(currentError)) {
+            QVERIFY(!reading.currentMeasured());
+            QVERIFY(std::isnan(reading.currentErrorPercent));
+        } else {
+            QCOMPARE(reading.currentErrorPercent, currentError);
+        }
+        QCOMPARE(int(reading.cutoff), cut);
         QCOMPARE(reading.pass(), pass);
     }
 
@@ -187,6 +238,18 @@ private slots:
         QCOMPARE(json.value("readings").toArray().size(), 3);
         QVERIFY(json.value("readings").toArray()[0].toObject().value("ammeterMa").isNull());
         QCOMPARE(json.value("setup").toObject().value("pointsPercent").toArray().size(), 5);
+        // No current was measured: the record says the verdict is the PV's.
+        QCOMPARE(json.value("verdictCovers").toString(), QString("pv"));
+        QVERIFY(json.value("readings").toArray()[0].toObject().value("currentErrorPercent").isNull());
+
+        // One certificate, one transmitter.
+        Run other = run;
+        other.kind = RunKind::AsLeft;
+        other.identity.uniqueId = QStringLiteral("11-22-000002");
+        run.identity.uniqueId = QStringLiteral("11-22-000001");
+        QVERIFY(checkSameTransmitter(&run, &run).isEmpty());
+        QVERIFY(checkSameTransmitter(&run, nullptr).isEmpty());
+        QVERIFY(checkSameTransmitter(&run, &other).contains(QStringLiteral("不是同一台变送器")));
     }
 };
 

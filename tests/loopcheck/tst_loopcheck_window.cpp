@@ -95,10 +95,21 @@ class TstLoopCheckWindow : public QObject
             return f.waitFor([this] { return w<QPushButton>("pushButton_read")->isEnabled(); }, 5000);
         }
 
-        // The bench applies the value, the technician types it and reads.
-        bool point(double applied, const QString &typed = QString())
+        QString exportText(const QString &pdf)
+        {
+            QSignalSpy written(lc, &LoopCheckWindow::certificateWritten);
+            if (!lc->exportCertificate(pdf) || !written.wait(20000)
+                || !written.first().at(1).toString().isEmpty())
+                return QString();
+            return runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        }
+
+        // The bench applies the value, the technician types it (and the ammeter's) and reads.
+        bool point(double applied, const QString &typed = QString(), double ammeterMa = qQNaN())
         {
             f.sim.setAppliedPv(float(applied));
+            if (!std::isnan(ammeterMa))
+                w<QLineEdit>("lineEdit_ammeter")->setText(QString::number(ammeterMa, 'f', 4));
             w<QLineEdit>("lineEdit_applied")->setText(typed.isEmpty() ? QString::number(applied) : typed);
             w<QPushButton>("pushButton_read")->click();
             return f.waitFor(
@@ -296,6 +307,122 @@ private slots:
         QVERIFY(!stored[0].second.value("stopReason").toString().isEmpty());
         QVERIFY(c.f.portButtonsEnabled());
         QVERIFY(c.w<QPushButton>("pushButton_exportCertificate")->isEnabled());
+    }
+
+    // The output stage drives 0.1 mA (0.625 % of 16 mA) more than command 2 reports, the PV is
+    // right. Unmeasured, the current is the transmitter's word and the certificate says so;
+    // with the ammeter's readings the same transmitter fails on its current.
+    void driftedOutput_passesOnlyOnThePv_failsOnTheAmmeter()
+    {
+        Check c;
+        c.f.sim.setOutputOffset(0.1f);
+        QVERIFY(c.open());
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 50, 100"));
+        const double applied[] = {0.0, 50.0, 100.0};
+
+        QVERIFY(c.start(RunKind::AsFound));
+        for (double a : applied)
+            QVERIFY(c.point(a));
+        const Run found = *c.lc->lastRun(RunKind::AsFound);
+        QCOMPARE(found.readings.size(), 3);
+        for (const Reading &r : found.readings) {
+            QVERIFY(!r.currentMeasured());
+            QVERIFY(std::isnan(r.currentErrorPercent));
+            QCOMPARE(r.pvErrorPercent, 0.0);
+        }
+        QCOMPARE(verdict(found), Verdict::Pass);
+        QVERIFY(!currentMeasured(found));
+        auto *table = c.w<QTableWidget>("tableWidget_asFound");
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY2(table->item(row, 5)->text().contains(QStringLiteral("变送器自报")),
+                     qPrintable(table->item(row, 5)->text()));
+            QCOMPARE(table->item(row, 6)->text(), QStringLiteral("—"));
+        }
+
+        // As left with the ammeter in the loop: what the loop really carries.
+        QVERIFY(c.start(RunKind::AsLeft));
+        for (double a : applied)
+            QVERIFY(c.point(a, QString(), 4.0 + 16.0 * a / 100.0 + c.f.sim.outputOffset()));
+        const Run left = *c.lc->lastRun(RunKind::AsLeft);
+        for (const Reading &r : left.readings) {
+            QVERIFY(r.currentMeasured());
+            QCOMPARE(r.currentErrorPercent, 0.625);
+            QVERIFY(!r.pass());
+        }
+        QCOMPARE(verdict(left), Verdict::Fail);
+
+        QTemporaryDir dir;
+        const QString text = c.exportText(dir.filePath(QStringLiteral("drift.pdf")));
+        QVERIFY(!text.isEmpty());
+        // As found: nothing of the current is judged, and the words say so.
+        QVERIFY2(text.contains(QStringLiteral("输出电流未经测量")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("The output current was not measured")));
+        QVERIFY(text.contains(QStringLiteral("reported by the transmitter")));
+        QVERIFY(QRegularExpression(QStringLiteral("as found\\)\\s+结论：\\S*\\s*合格（仅PV）"))
+                        .match(text).hasMatch());
+        QCOMPARE(text.count(QStringLiteral("不判定")), 3);
+        QCOMPARE(text.count(QStringLiteral("自报")), 3 + 2); // the cells and the note's two
+        // As left: judged on the ammeter, and failed on it.
+        QVERIFY(QRegularExpression(QStringLiteral("as left\\)\\s+结论：\\S*\\s*不合格\\s")).match(text).hasMatch());
+        QCOMPARE(text.count(QStringLiteral("+0.625")), 3);
+        QCOMPARE(text.count(QStringLiteral("(表)")), 3);
+    }
+
+    // As found and as left of one transmitter only: a search that finds another one closes
+    // the check, its runs stay stored, and the next run starts a check with its own number.
+    void anotherTransmitter_closesTheCheck_eachEventItsNumber()
+    {
+        Check c;
+        QVERIFY(c.open());
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 100"));
+        QVERIFY(c.start(RunKind::AsFound));
+        QVERIFY(c.point(0.0));
+        QVERIFY(c.point(100.0));
+        const QString first = c.lc->certificateNumber();
+        const QString firstId = c.lc->lastRun(RunKind::AsFound)->identity.uniqueId;
+        QCOMPARE(c.w<QComboBox>("comboBox_runKind")->currentIndex(), 1);
+
+        c.f.sim.setDeviceId(0x0A0B0C);
+        QVERIFY(c.f.search());
+        QVERIFY(c.f.waitFor([&] { return !c.lc->lastRun(RunKind::AsFound); }, 2000));
+        QVERIFY2(c.message().contains(QStringLiteral("另一台变送器")), qPrintable(c.message()));
+        QVERIFY(c.lc->certificateNumber().isEmpty());
+        QCOMPARE(c.w<QComboBox>("comboBox_runKind")->currentIndex(), 0);
+        QCOMPARE(c.rows(RunKind::AsFound), 0);
+
+        // A run of the second transmitter, stopped half-way by a search that finds the first.
+        QVERIFY(c.start(RunKind::AsFound));
+        QVERIFY(c.point(0.0));
+        const QString secondId = c.lc->lastRun(RunKind::AsFound)
+                ? QString() : QStringLiteral("running");
+        QCOMPARE(secondId, QStringLiteral("running"));
+        c.f.sim.setDeviceId(SimConfig().deviceId);
+        QVERIFY(c.f.search());
+        QVERIFY(c.f.waitFor([&] { return !c.lc->isRunning() && !c.lc->lastRun(RunKind::AsFound); }, 2000));
+
+        const auto stored = c.stored();
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(stored[0].first, firstId);
+        QCOMPARE(stored[0].second.value("certificateNumber").toString(), first);
+        QVERIFY(stored[1].first != firstId);
+        QVERIFY(stored[1].first.endsWith(QStringLiteral("0A0B0C")));
+        const QString second = stored[1].second.value("certificateNumber").toString();
+        QVERIFY(!second.isEmpty());
+        QVERIFY(second != first);
+        QCOMPARE(stored[1].second.value("readings").toArray().size(), 1);
+        QCOMPARE(stored[1].second.value("stopReason").toString(), QStringLiteral("已找到另一台变送器"));
+
+        // Back on the first transmitter: a new check, a new number, not the first one's.
+        QVERIFY(c.start(RunKind::AsLeft));
+        QVERIFY(c.point(0.0));
+        QVERIFY(c.point(100.0));
+        const QString third = c.lc->certificateNumber();
+        QVERIFY(third != first && third != second);
+        QVERIFY(!c.lc->lastRun(RunKind::AsFound));
+        QTemporaryDir dir;
+        const QString text = c.exportText(dir.filePath(QStringLiteral("left.pdf")));
+        QVERIFY(text.contains(third));
+        QVERIFY(!text.contains(QStringLiteral("0A0B0C")));
     }
 
 private:
