@@ -299,6 +299,34 @@ QString errorText(double percent)
     return percent > 0.0 ? QLatin1Char('+') + text : text;
 }
 
+namespace {
+
+QJsonValue standardJson(const std::optional<Standard> &s)
+{
+    if (!s)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{QStringLiteral("id"), double(s->id)},
+                       {QStringLiteral("name"), s->name},
+                       {QStringLiteral("model"), s->model},
+                       {QStringLiteral("serial"), s->serial},
+                       {QStringLiteral("uncertainty"), uncertaintyText(*s)},
+                       {QStringLiteral("certificateNumber"), s->certificateNumber},
+                       {QStringLiteral("due"), s->due.toString(Qt::ISODate)}};
+}
+
+QString outcomeWord(Outcome o)
+{
+    switch (o) {
+    case Outcome::Pass: return QStringLiteral("pass");
+    case Outcome::ConditionalPass: return QStringLiteral("conditional pass");
+    case Outcome::ConditionalFail: return QStringLiteral("conditional fail");
+    case Outcome::Fail: break;
+    }
+    return QStringLiteral("fail");
+}
+
+} // namespace
+
 QJsonObject toJson(const Run &run)
 {
     QJsonArray points;
@@ -318,6 +346,9 @@ QJsonObject toJson(const Run &run)
                 {QStringLiteral("currentErrorPercent"), jsonNumber(r.currentErrorPercent)},
                 {QStringLiteral("currentMeasured"), r.currentMeasured()},
                 {QStringLiteral("cutoff"), cutoffText(r.cutoff)},
+                {QStringLiteral("uPercent"), jsonNumber(readingUncertaintyPercent(run, r))},
+                {QStringLiteral("tur"), jsonNumber(readingTur(run, r))},
+                {QStringLiteral("outcome"), outcomeWord(readingOutcome(run, r))},
                 {QStringLiteral("pass"), r.pass()}};
     }
     QJsonArray hyst;
@@ -353,6 +384,11 @@ QJsonObject toJson(const Run &run)
                          {QStringLiteral("referenceSerial"), run.setup.reference.serial},
                          {QStringLiteral("referenceDue"),
                           run.setup.reference.certificateDue.toString(Qt::ISODate)},
+                         {QStringLiteral("pressureStandard"), standardJson(run.setup.pressureStandard)},
+                         {QStringLiteral("currentStandard"), standardJson(run.setup.currentStandard)},
+                         {QStringLiteral("decisionRule"),
+                          run.setup.rule == DecisionRule::Simple ? QStringLiteral("simple")
+                                                                 : QStringLiteral("guard band w = U")},
                          {QStringLiteral("technician"), run.setup.technician},
                          {QStringLiteral("station"), run.setup.station}}},
             {QStringLiteral("readings"), readings},
@@ -361,6 +397,8 @@ QJsonObject toJson(const Run &run)
              v == Verdict::Pass ? QStringLiteral("pass")
                                 : v == Verdict::Fail ? QStringLiteral("fail")
                                                      : QStringLiteral("incomplete")},
+            {QStringLiteral("outcome"), outcomeWord(runOutcome(run))},
+            {QStringLiteral("tur"), jsonNumber(runTur(run))},
             {QStringLiteral("verdictCovers"),
              currentMeasured(run) ? QStringLiteral("pv and current") : QStringLiteral("pv")},
             {QStringLiteral("stopReason"), run.stopReason}};

@@ -2,6 +2,8 @@
 // in percent of span, hysteresis, tolerance verdicts, and a run as the history stores it.
 #pragma once
 
+#include "standards.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QJsonObject>
@@ -10,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace loopcheck {
 
@@ -43,6 +46,10 @@ struct Setup
     QVector<double> pointsPercent{0, 25, 50, 75, 100, 75, 50, 25, 0};
     Tolerance tolerance;
     ReferenceStandard reference;
+    // Chosen from the register; without them the run has no U and no TUR.
+    std::optional<Standard> pressureStandard;
+    std::optional<Standard> currentStandard;
+    DecisionRule rule = DecisionRule::Simple;
     QString technician;
     QString station;
 };

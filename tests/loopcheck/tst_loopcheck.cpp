@@ -1,8 +1,11 @@
 // Loop-check arithmetic against values worked out by hand: errors in percent of span at the
 // range ends, asymmetric limits, a reading exactly at a limit, hysteresis, refused set-ups.
+#include "certificate.h"
 #include "loopcheck.h"
+#include "standards.h"
 
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace loopcheck;
@@ -157,6 +160,144 @@ private slots:
         }
         QCOMPARE(int(reading.cutoff), cut);
         QCOMPARE(reading.pass(), pass);
+    }
+
+    // Worked examples on a 0..100 kPa transmitter, tolerance +-0.25 % (TUR = 0.5 / 2U). The
+    // pressure standard spans 0..700 kPa; the current standard's U is absolute, 16 mA = 100 %.
+    void standards_uncertaintyTurAndDecision_data()
+    {
+        QTest::addColumn<double>("uAbs");    // kPa
+        QTest::addColumn<double>("uRdg");    // % of reading
+        QTest::addColumn<double>("uSpan");   // % of the standard's 700 kPa
+        QTest::addColumn<double>("currentU"); // mA; NaN: no current standard or reading
+        QTest::addColumn<double>("applied");
+        QTest::addColumn<double>("pvError");
+        QTest::addColumn<double>("currentError"); // NaN: not measured
+        QTest::addColumn<bool>("guarded");
+        QTest::addColumn<double>("u"); // % of span
+        QTest::addColumn<QString>("tur");
+        QTest::addColumn<int>("outcome");
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        const int P = int(Outcome::Pass), CP = int(Outcome::ConditionalPass),
+                  CF = int(Outcome::ConditionalFail), F = int(Outcome::Fail);
+        QTest::newRow("% of reading at 100 kPa: U 0.025 %, 10:1")
+                << 0.0 << 0.025 << 0.0 << none << 100.0 << 0.1 << none << true << 0.025 << "10.0:1" << P;
+        QTest::newRow("% of reading at 20 kPa: U 0.005 %")
+                << 0.0 << 0.025 << 0.0 << none << 20.0 << 0.1 << none << true << 0.005 << "50.0:1" << P;
+        QTest::newRow("% of span: 0.01 % of 700 kPa is 0.07 %, under 4:1")
+                << 0.0 << 0.0 << 0.01 << none << 50.0 << 0.0 << none << true << 0.07 << "3.6:1" << P;
+        QTest::newRow("combined: 0.01 kPa + 0.01 % rdg at 50 kPa")
+                << 0.01 << 0.01 << 0.0 << none << 50.0 << 0.0 << none << false << 0.015 << "16.7:1" << P;
+        QTest::newRow("two references: 0.03 % and 0.0048 mA, root sum of squares")
+                << 0.03 << 0.0 << 0.0 << 0.0048 << 50.0 << 0.0 << 0.1 << true << 0.0424264 << "5.9:1" << P;
+        QTest::newRow("two references, current unmeasured: the pressure's alone")
+                << 0.03 << 0.0 << 0.0 << 0.0048 << 50.0 << 0.0 << none << true << 0.03 << "8.3:1" << P;
+        // U = 0.05 %: pass up to 0.20, conditional pass to 0.25, conditional fail to 0.30.
+        QTest::newRow("guarded: 0.19 pass") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.19 << none << true << 0.05 << "5.0:1" << P;
+        QTest::newRow("guarded: 0.20 at the guard limit, pass") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.2 << none << true << 0.05 << "5.0:1" << P;
+        QTest::newRow("guarded: 0.23 conditional pass") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.23 << none << true << 0.05 << "5.0:1" << CP;
+        QTest::newRow("guarded: -0.25 at the limit, conditional pass") << 0.05 << 0.0 << 0.0 << none << 50.0 << -0.25 << none << true << 0.05 << "5.0:1" << CP;
+        QTest::newRow("guarded: 0.27 conditional fail") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.27 << none << true << 0.05 << "5.0:1" << CF;
+        QTest::newRow("guarded: -0.30 conditional fail") << 0.05 << 0.0 << 0.0 << none << 50.0 << -0.3 << none << true << 0.05 << "5.0:1" << CF;
+        QTest::newRow("guarded: 0.31 fail") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.31 << none << true << 0.05 << "5.0:1" << F;
+        QTest::newRow("guarded: PV pass, measured current conditional fail")
+                << 0.05 << 0.0 << 0.0 << 0.0 << 50.0 << 0.0 << 0.27 << true << 0.05 << "5.0:1" << CF;
+        QTest::newRow("simple: 0.23 pass") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.23 << none << false << 0.05 << "5.0:1" << P;
+        QTest::newRow("simple: 0.27 fail") << 0.05 << 0.0 << 0.0 << none << 50.0 << 0.27 << none << false << 0.05 << "5.0:1" << F;
+    }
+    void standards_uncertaintyTurAndDecision()
+    {
+        QFETCH(double, uAbs);
+        QFETCH(double, uRdg);
+        QFETCH(double, uSpan);
+        QFETCH(double, currentU);
+        QFETCH(double, applied);
+        QFETCH(double, pvError);
+        QFETCH(double, currentError);
+        QFETCH(bool, guarded);
+        QFETCH(double, u);
+        QFETCH(QString, tur);
+        QFETCH(int, outcome);
+        Run run;
+        run.range = range(0, 100);
+        run.setup.rule = guarded ? DecisionRule::GuardBanded : DecisionRule::Simple;
+        Standard p;
+        p.name = QStringLiteral("P");
+        p.rangeLow = 0;
+        p.rangeHigh = 700;
+        p.unit = QStringLiteral("kPa");
+        p.uAbsolute = uAbs;
+        p.uPercentReading = uRdg;
+        p.uPercentSpan = uSpan;
+        p.due = QDate::currentDate().addYears(1);
+        QVERIFY2(checkStandard(p).isEmpty(), qPrintable(checkStandard(p)));
+        run.setup.pressureStandard = p;
+        if (!std::isnan(currentU)) {
+            Standard i = p;
+            i.quantity = Quantity::Current;
+            i.rangeHigh = 30;
+            i.uPercentReading = i.uPercentSpan = 0;
+            i.uAbsolute = currentU;
+            run.setup.currentStandard = i;
+        }
+        Reading r;
+        r.applied = applied;
+        r.pvErrorPercent = pvError;
+        if (!std::isnan(currentError)) {
+            r.ammeterMa = 12.0;
+            r.currentErrorPercent = currentError;
+        }
+        run.readings << r;
+        QVERIFY(std::fabs(readingUncertaintyPercent(run, r) - u) < 1e-6);
+        QCOMPARE(turText(runTur(run)), tur);
+        QCOMPARE(int(readingOutcome(run, r)), outcome);
+        QCOMPARE(int(runOutcome(run)), outcome);
+    }
+
+    void standards_dueDatesAndRefusals()
+    {
+        const QDate today(2026, 12, 10);
+        QCOMPARE(dueState(today.addDays(-1), today), DueState::Expired);
+        QCOMPARE(dueState(QDate(), today), DueState::Expired);
+        QCOMPARE(dueState(today, today), DueState::DueSoon);
+        QCOMPARE(dueState(today.addDays(kDueWarningDays), today), DueState::DueSoon);
+        QCOMPARE(dueState(today.addDays(kDueWarningDays + 1), today), DueState::Valid);
+        Standard s;
+        s.name = QStringLiteral("PC-200");
+        s.uAbsolute = 0.01;
+        s.due = today.addDays(-1);
+        QVERIFY(dueMessage(s, today).contains(QStringLiteral("已过期")));
+        s.due = today.addDays(12);
+        QVERIFY(dueMessage(s, today).contains(QStringLiteral("12天内")));
+        QVERIFY(checkStandard(s).isEmpty());
+        s.uAbsolute = 0;
+        QVERIFY(checkStandard(s).contains(QStringLiteral("不确定度")));
+        s.uAbsolute = -1;
+        QVERIFY(checkStandard(s).contains(QStringLiteral("不小于0")));
+        s.uAbsolute = 0.01;
+        s.k = 0.5;
+        QVERIFY(checkStandard(s).contains(QStringLiteral("包含因子")));
+        s.k = 2;
+        s.rangeHigh = s.rangeLow;
+        QVERIFY(checkStandard(s).contains(QStringLiteral("量程")));
+    }
+
+    // A certificate is of one transmitter: mixed runs are refused and nothing is written.
+    void certificate_refusesTwoTransmitters()
+    {
+        QTemporaryDir dir;
+        Certificate c;
+        Run a;
+        a.identity.uniqueId = QStringLiteral("11-22-000001");
+        a.readings << Reading();
+        Run b = a;
+        b.kind = RunKind::AsLeft;
+        b.identity.uniqueId = QStringLiteral("11-22-000002");
+        c.asFound = a;
+        c.asLeft = b;
+        const QString path = dir.filePath(QStringLiteral("mixed.pdf"));
+        QVERIFY(writeCertificate(path, c).contains(QStringLiteral("不是同一台变送器")));
+        QVERIFY(!QFile::exists(path));
     }
 
     void badSetup_isRefusedWithAMessage_data()
