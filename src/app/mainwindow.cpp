@@ -17,6 +17,7 @@
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "loopcheckwindow.h"
+#include "standardsregister.h"
 #include "meterinfopage.h"
 #include "modbuspage.h"
 #include "monitoringpage.h"
@@ -149,9 +150,23 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+    connect(addTitleButton(QStringLiteral("pushButton_biaozhunqi"), tr("标准器"),
+                           tr("标准器登记：不确定度与有效期")),
+            &QPushButton::clicked, this, [this] { loopCheck()->showStandardsWindow(); });
+    connect(addTitleButton(QStringLiteral("pushButton_daoqi"), tr("到期"),
+                           tr("到期清单：应校验的变送器")),
+            &QPushButton::clicked, this, [this] { loopCheck()->showDueList(); });
 }
 
 void MainWindow::openLoopCheck()
+{
+    loopCheck();
+    m_loopCheck->show();
+    m_loopCheck->raise();
+    m_loopCheck->activateWindow();
+}
+
+LoopCheckWindow *MainWindow::loopCheck()
 {
     if (!m_loopCheck) {
         m_loopCheck = new LoopCheckWindow(*this, this);
@@ -164,10 +179,9 @@ void MainWindow::openLoopCheck()
         // Queued behind the shell's own handling of the same result (status, port buttons).
         connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_loopCheck,
                 &LoopCheckWindow::onWorkerResult);
+        m_loopCheck->setRegister(new loopcheck::StandardsRegister(m_history->location(), m_loopCheck));
     }
-    m_loopCheck->show();
-    m_loopCheck->raise();
-    m_loopCheck->activateWindow();
+    return m_loopCheck;
 }
 
 MainWindow::~MainWindow()

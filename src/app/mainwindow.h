@@ -161,6 +161,7 @@ private:
 
     void startWriteAll();
     void openLoopCheck();
+    LoopCheckWindow *loopCheck(); // made on first use, not shown
 
     // Result handling.
     void onProgress(const QString &argument);

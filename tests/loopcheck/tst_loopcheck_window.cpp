@@ -7,10 +7,13 @@
 #include "historydb.h"
 #include "historystore.h"
 #include "loopcheckwindow.h"
+#include "standardswindow.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QDateEdit>
 #include <QProcess>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -132,6 +135,7 @@ private slots:
     // Each window records into a store of the test's own.
     void init()
     {
+        QLoggingCategory::setFilterRules(QStringLiteral("hart.*.debug=false"));
         qputenv("HART_HISTORY",
                 m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + ".sqlite").toUtf8());
     }
@@ -423,6 +427,144 @@ private slots:
         const QString text = c.exportText(dir.filePath(QStringLiteral("left.pdf")));
         QVERIFY(text.contains(third));
         QVERIFY(!text.contains(QStringLiteral("0A0B0C")));
+    }
+
+    void standardsRegister_guardBandedCheck_dueList_data()
+    {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+    // A standard registered through its window, chosen for a guard-banded check whose as-found
+    // points sit inside the tolerance but within U of the limit; as left after a zero trim; the
+    // certificate names the rule, U and TUR; the due list shows the transmitter's next date.
+    void standardsRegister_guardBandedCheck_dueList()
+    {
+        QFETCH(bool, postgres);
+        if (postgres) {
+            QFile f(qEnvironmentVariable("HART_TEST_PG_STATE") + QStringLiteral(".url"));
+            QVERIFY2(f.open(QIODevice::ReadOnly), "no test PostgreSQL (tests/history/pgcluster.sh)");
+            const QString url = QString::fromUtf8(f.readAll()).trimmed();
+            {
+                HistoryDb db(url, QStringLiteral("reset"));
+                QSqlQuery q(db.db());
+                for (const char *table : {"reference_standards", "transmitter_check_settings",
+                                          "standards_schema_version"})
+                    q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
+            }
+            qputenv("HART_HISTORY", url.toUtf8());
+        }
+        Check c;
+        // 0.23 kPa on 0..100 kPa: 0.23 %, inside +-0.25 % but within U = 0.05 % of the limit.
+        c.f.sim.setSensorError(0.23f, 0.0f);
+        QVERIFY(c.open());
+        QCOMPARE(c.f.window->historyStore()->usesPostgres(), postgres);
+        const QDate today = QDate::currentDate();
+
+        c.f.button("pushButton_biaozhunqi")->click();
+        auto *reg = c.f.window->findChild<StandardsWindow *>();
+        QVERIFY(reg && reg->isVisible());
+        auto edit = [reg](const char *name, const QString &text) {
+            reg->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+        };
+        auto saved = [&](const QString &name) {
+            reg->findChild<QPushButton *>(QStringLiteral("pushButton_saveStandard"))->click();
+            return c.f.waitFor([&] {
+                return reg->findChild<QLabel *>(QStringLiteral("label_message"))->text().contains(name + QStringLiteral("”已保存"));
+            }, 5000);
+        };
+        // An expired one first, then the one used.
+        edit("lineEdit_standardName", QStringLiteral("旧校验仪"));
+        edit("lineEdit_standardUnit", QStringLiteral("kPa"));
+        edit("lineEdit_uAbsolute", QStringLiteral("0.05"));
+        reg->findChild<QDateEdit *>(QStringLiteral("dateEdit_standardDue"))->setDate(today.addDays(-1));
+        QVERIFY(saved(QStringLiteral("旧校验仪")));
+        reg->findChild<QPushButton *>(QStringLiteral("pushButton_newStandard"))->click();
+        edit("lineEdit_standardName", QStringLiteral("压力校验仪"));
+        edit("lineEdit_standardModel", QStringLiteral("PC-200"));
+        edit("lineEdit_standardSerial", QStringLiteral("RS-7731"));
+        edit("lineEdit_standardHigh", QStringLiteral("700"));
+        edit("lineEdit_standardCertificate", QStringLiteral("CAL-2026-118"));
+        edit("lineEdit_uAbsolute", QStringLiteral("0.05"));
+        reg->findChild<QDateEdit *>(QStringLiteral("dateEdit_standardDue"))->setDate(today.addDays(20));
+        QVERIFY(saved(QStringLiteral("压力校验仪")));
+        QVERIFY(c.f.waitFor([&] { return reg->findChild<QTableWidget *>()->rowCount() == 2; }, 5000));
+
+        auto *pressure = c.w<QComboBox>("comboBox_pressureStandard");
+        QVERIFY(c.f.waitFor([&] { return pressure->count() == 3; }, 5000));
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 50, 100"));
+        c.w<QComboBox>("comboBox_decisionRule")->setCurrentIndex(1);
+        c.w<QSpinBox>("spinBox_interval")->setValue(6);
+        // The expired standard refuses the run, with the reason.
+        pressure->setCurrentIndex(pressure->findText(QStringLiteral("旧校验仪"), Qt::MatchStartsWith));
+        c.w<QPushButton>("pushButton_start")->click();
+        QVERIFY2(c.message().contains(QStringLiteral("已过期")), qPrintable(c.message()));
+        QVERIFY(!c.lc->isRunning());
+
+        pressure->setCurrentIndex(pressure->findText(QStringLiteral("压力校验仪"), Qt::MatchStartsWith));
+        QVERIFY(c.start(RunKind::AsFound));
+        QVERIFY2(c.message().contains(QStringLiteral("20天内")), qPrintable(c.message()));
+        for (double a : {0.0, 50.0, 100.0})
+            QVERIFY(c.point(a));
+        const Run found = *c.lc->lastRun(RunKind::AsFound);
+        QCOMPARE(found.readings[1].pvErrorPercent, 0.23);
+        QVERIFY(found.setup.pressureStandard.has_value());
+        for (const Reading &r : found.readings)
+            QCOMPARE(int(readingOutcome(found, r)), int(Outcome::ConditionalPass));
+        QCOMPARE(int(runOutcome(found)), int(Outcome::ConditionalPass));
+        QCOMPARE(turText(runTur(found)), QStringLiteral("5.0:1"));
+        QVERIFY(c.w<QTableWidget>("tableWidget_asFound")->item(1, 9)->text().contains(QStringLiteral("有条件合格")));
+
+        c.f.sim.setAppliedPv(0.0f);
+        c.f.window->showPage(pageindex::PvZero);
+        QVERIFY(c.f.run("pushButton_qingling", QStringLiteral("清零成功")));
+        QVERIFY(c.start(RunKind::AsLeft));
+        for (double a : {0.0, 50.0, 100.0})
+            QVERIFY(c.point(a));
+        QCOMPARE(int(runOutcome(*c.lc->lastRun(RunKind::AsLeft))), int(Outcome::Pass));
+
+        QTemporaryDir dir;
+        const QString text = c.exportText(dir.filePath(QStringLiteral("guard.pdf")));
+        QVERIFY2(text.contains(QStringLiteral("conditional pass")), qPrintable(text));
+        QCOMPARE(text.count(QStringLiteral("有条件合格 (conditional pass)")), 3 + 1); // points, run
+        QVERIFY(text.contains(QStringLiteral("guard band")));
+        QVERIFY(text.contains(QStringLiteral("5.0:1")));
+        QVERIFY(text.contains(QStringLiteral("U = 0.05 kPa (k=2)")));
+        QVERIFY(text.contains(QStringLiteral("CAL-2026-118")));
+        QVERIFY(text.contains(today.addDays(20).toString(QStringLiteral("yyyy-MM-dd"))));
+        QVERIFY(text.contains(QStringLiteral("0.050"))); // U of each point, % of span
+
+        // The due list: the transmitter is due six months after today's passed as left.
+        c.f.button("pushButton_daoqi")->click();
+        auto *due = c.f.window->findChild<DueListWindow *>();
+        QVERIFY(due && due->isVisible());
+        due->findChild<QSpinBox *>()->setValue(400);
+        auto *table = due->findChild<QTableWidget *>();
+        QVERIFY(c.f.waitFor([&] { return table->rowCount() == 1; }, 5000));
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("SIMTX-01"));
+        QCOMPARE(table->item(0, 1)->text(), found.identity.uniqueId);
+        QCOMPARE(table->item(0, 4)->text(), today.addMonths(6).toString(QStringLiteral("yyyy-MM-dd")));
+        due->findChild<QSpinBox *>()->setValue(30);
+        QVERIFY(c.f.waitFor([&] { return table->rowCount() == 0; }, 5000));
+        due->findChild<QSpinBox *>()->setValue(400);
+        QVERIFY(c.f.waitFor([&] { return table->rowCount() == 1; }, 5000));
+        const QString csv = dir.filePath(QStringLiteral("due.csv"));
+        QSignalSpy exported(due, &DueListWindow::exported);
+        due->exportCsv(csv);
+        QCOMPARE(exported.size(), 1);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[1].section(QLatin1Char(','), 0, 1), QStringLiteral("SIMTX-01,") + found.identity.uniqueId);
+        QCOMPARE(lines[1].section(QLatin1Char(','), 4, 4), today.addMonths(6).toString(Qt::ISODate));
+
+        // Next time this transmitter is found, its points, tolerance and interval are offered.
+        c.w<QLineEdit>("lineEdit_points")->setText(QStringLiteral("0, 100"));
+        c.w<QSpinBox>("spinBox_interval")->setValue(12);
+        QVERIFY(c.f.search());
+        QVERIFY(c.f.waitFor([&] { return c.w<QLineEdit>("lineEdit_points")->text() == QStringLiteral("0, 50, 100"); }, 5000));
+        QCOMPARE(c.w<QSpinBox>("spinBox_interval")->value(), 6);
     }
 
 private:
