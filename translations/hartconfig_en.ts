@@ -693,7 +693,7 @@
     </message>
     <message>
         <source> （将到期）</source>
-        <translation> (due soon)</translation>
+        <translation> (due)</translation>
     </message>
     <message>
         <source>TUR低于4:1</source>

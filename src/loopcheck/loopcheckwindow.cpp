@@ -869,6 +869,14 @@ void LoopCheckWindow::showRun(const Run &run)
     }
     table->setHorizontalHeaderItem(2, new QTableWidgetItem(QStringLiteral("施加值 %1").arg(run.range.unit)));
     table->setHorizontalHeaderItem(3, new QTableWidgetItem(QStringLiteral("PV %1").arg(run.range.unit)));
+    // The current's column is as wide as a number with the Chinese mark; a longer translation
+    // of the mark wraps inside it rather than pushing the verdict out of sight.
+    const QFontMetrics metrics(table->font());
+    table->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Interactive);
+    table->setColumnWidth(5, std::max(metrics.horizontalAdvance(QStringLiteral("20.0000 变送器自报")),
+                                      metrics.horizontalAdvance(kColumns[5]))
+                                     + 16);
+    table->resizeRowsToContents();
     if (table->rowCount() > 0)
         table->scrollToBottom();
 

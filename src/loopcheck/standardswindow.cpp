@@ -185,7 +185,7 @@ void StandardsWindow::showStandards(const QVector<Standard> &list)
     m_table->setRowCount(list.size());
     for (int row = 0; row < list.size(); ++row) {
         const Standard &s = list[row];
-        const QStringList cells = {s.name, s.model, s.serial, quantityText(s.quantity),
+        const QStringList cells = {s.name, s.model, s.serial, m_quantity->itemText(int(s.quantity)),
                                    QStringLiteral("%1 ~ %2 %3").arg(number(s.rangeLow), number(s.rangeHigh), s.unit),
                                    uncertaintyText(s), s.certificateNumber,
                                    s.due.toString(QStringLiteral("yyyy-MM-dd"))};
