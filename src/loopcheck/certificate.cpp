@@ -152,9 +152,17 @@ QString coverageText(const Run &run)
     return currentMeasured(run) ? QString() : QStringLiteral("（仅PV）");
 }
 
+// With a chosen standard the run's verdict is the decision rule's outcome of its worst point.
+QString runVerdictText(const Run &run)
+{
+    const Verdict v = verdict(run);
+    return run.setup.pressureStandard && v != Verdict::Incomplete ? outcomeText(runOutcome(run))
+                                                                  : verdictText(v);
+}
+
 void runTable(PageWriter &page, const Run &run)
 {
-    page.heading(QStringLiteral("%1　　结论：%2%3").arg(runKindText(run.kind), verdictText(verdict(run)),
+    page.heading(QStringLiteral("%1　　结论：%2%3").arg(runKindText(run.kind), runVerdictText(run),
                                                     coverageText(run)));
     const QString unit = run.range.unit;
     QStringList header = {QStringLiteral("校验点 %"),
@@ -412,7 +420,7 @@ QString writeCertificate(const QString &path, const Certificate &c)
         QVector<QPair<QString, QString>> verdicts;
         for (const std::optional<Run> *run : {&c.asFound, &c.asLeft})
             verdicts << qMakePair(runKindText(run == &c.asFound ? RunKind::AsFound : RunKind::AsLeft),
-                                  *run ? verdictText(verdict(**run)) + coverageText(**run)
+                                  *run ? runVerdictText(**run) + coverageText(**run)
                                        : QStringLiteral("— 未进行"));
         page.pairs(verdicts);
 
