@@ -288,6 +288,65 @@
     </message>
 </context>
 <context>
+    <name>DueListWindow</name>
+    <message>
+        <source>到期</source>
+        <translation>Due</translation>
+    </message>
+    <message>
+        <source> 天内</source>
+        <translation> days</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>位号</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>标识</source>
+        <translation>Identity</translation>
+    </message>
+    <message>
+        <source>上次合格</source>
+        <translation>Last passed</translation>
+    </message>
+    <message>
+        <source>周期（月）</source>
+        <translation>Interval (months)</translation>
+    </message>
+    <message>
+        <source>下次到期</source>
+        <translation>Next due</translation>
+    </message>
+    <message>
+        <source>剩余天数</source>
+        <translation>Days left</translation>
+    </message>
+    <message>
+        <source>到期或已过期，以及</source>
+        <translation>Overdue, and due within</translation>
+    </message>
+    <message>
+        <source>%1台变送器到期或已过期</source>
+        <translation>%1 transmitters due or overdue</translation>
+    </message>
+    <message>
+        <source>到期清单已导出：%1</source>
+        <translation>Due list exported: %1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>EventTableModel</name>
     <message>
         <source>时间</source>
@@ -588,6 +647,73 @@
     <message>
         <source>按量程均分</source>
         <translation>Even spread</translation>
+    </message>
+</context>
+<context>
+    <name>LoopCheckWindow</name>
+    <message>
+        <source>变送器自报</source>
+        <translation>reported by the transmitter</translation>
+    </message>
+    <message>
+        <source>电流未经测量：由命令2读得，不作判定</source>
+        <translation>Current not measured: read with command 2, not judged</translation>
+    </message>
+    <message>
+        <source>简单接受</source>
+        <translation>Simple acceptance</translation>
+    </message>
+    <message>
+        <source>保护带 w=U</source>
+        <translation>Guard band w=U</translation>
+    </message>
+    <message>
+        <source>ILAC-G8:09/2019 判定规则</source>
+        <translation>ILAC-G8:09/2019 decision rule</translation>
+    </message>
+    <message>
+        <source> 月</source>
+        <translation> months</translation>
+    </message>
+    <message>
+        <source>压力标准器</source>
+        <translation>Pressure std.</translation>
+    </message>
+    <message>
+        <source>电流标准器</source>
+        <translation>Current std.</translation>
+    </message>
+    <message>
+        <source>判定规则</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>校验周期</source>
+        <translation>Interval</translation>
+    </message>
+    <message>
+        <source>保护带判定须从登记中选择压力标准器（需要其不确定度U）</source>
+        <translation>A guard band needs a pressure standard from the register (for its uncertainty U)</translation>
+    </message>
+    <message>
+        <source>— 手填 —</source>
+        <translation>— typed —</translation>
+    </message>
+    <message>
+        <source>— 无 —</source>
+        <translation>— none —</translation>
+    </message>
+    <message>
+        <source> （已过期）</source>
+        <translation> (expired)</translation>
+    </message>
+    <message>
+        <source> （将到期）</source>
+        <translation> (due)</translation>
+    </message>
+    <message>
+        <source>TUR低于4:1</source>
+        <translation>TUR below 4:1</translation>
     </message>
 </context>
 <context>
@@ -1852,6 +1978,22 @@
         <source>读取校验点失败</source>
         <translation>Reading the loop check point failed</translation>
     </message>
+    <message>
+        <source>标准器</source>
+        <translation>Refs</translation>
+    </message>
+    <message>
+        <source>标准器登记：不确定度与有效期</source>
+        <translation>Reference standards: uncertainty and due dates</translation>
+    </message>
+    <message>
+        <source>到期</source>
+        <translation>Due</translation>
+    </message>
+    <message>
+        <source>到期清单：应校验的变送器</source>
+        <translation>Due list: transmitters whose check is due</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -2665,6 +2807,113 @@
     <message>
         <source>说明：</source>
         <translation>Note:</translation>
+    </message>
+</context>
+<context>
+    <name>StandardsWindow</name>
+    <message>
+        <source>标准器登记</source>
+        <translation>Reference standards</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>量</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>量程</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>不确定度</source>
+        <translation>Uncertainty</translation>
+    </message>
+    <message>
+        <source>证书编号</source>
+        <translation>Certificate</translation>
+    </message>
+    <message>
+        <source>有效期至</source>
+        <translation>Due</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>新标准器</source>
+        <translation>New standard</translation>
+    </message>
+    <message>
+        <source>量程下限</source>
+        <translation>Range low</translation>
+    </message>
+    <message>
+        <source>量程上限</source>
+        <translation>Range high</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>U % 读数</source>
+        <translation>U % of reading</translation>
+    </message>
+    <message>
+        <source>U % 量程</source>
+        <translation>U % of span</translation>
+    </message>
+    <message>
+        <source>U 绝对值</source>
+        <translation>U absolute</translation>
+    </message>
+    <message>
+        <source>包含因子 k</source>
+        <translation>Coverage k</translation>
+    </message>
+    <message>
+        <source> 已过期</source>
+        <translation> expired</translation>
+    </message>
+    <message>
+        <source> 将到期</source>
+        <translation> due soon</translation>
+    </message>
+    <message>
+        <source>“%1”不是数字</source>
+        <translation>&quot;%1&quot; is no number</translation>
+    </message>
+    <message>
+        <source>无法保存标准器</source>
+        <translation>The standard was not saved</translation>
+    </message>
+    <message>
+        <source>标准器“%1”已保存</source>
+        <translation>Standard &quot;%1&quot; saved</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,7 @@
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "loopcheckwindow.h"
+#include "standardsregister.h"
 #include "meterinfopage.h"
 #include "modbuspage.h"
 #include "monitoringpage.h"
@@ -164,6 +165,12 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+    connect(addTitleButton(QStringLiteral("pushButton_biaozhunqi"), tr("标准器"),
+                           tr("标准器登记：不确定度与有效期")),
+            &QPushButton::clicked, this, [this] { loopCheck()->showStandardsWindow(); });
+    connect(addTitleButton(QStringLiteral("pushButton_daoqi"), tr("到期"),
+                           tr("到期清单：应校验的变送器")),
+            &QPushButton::clicked, this, [this] { loopCheck()->showDueList(); });
     steps.mark("worker start, backup menu and title bar");
 
     // Nothing the technician does may reach a page before it exists: the first input builds
@@ -238,6 +245,14 @@ void MainWindow::ensureBuilt()
 
 void MainWindow::openLoopCheck()
 {
+    loopCheck();
+    m_loopCheck->show();
+    m_loopCheck->raise();
+    m_loopCheck->activateWindow();
+}
+
+LoopCheckWindow *MainWindow::loopCheck()
+{
     ensureBuilt();
     if (!m_loopCheck) {
         m_loopCheck = new LoopCheckWindow(*this, this);
@@ -250,10 +265,9 @@ void MainWindow::openLoopCheck()
         // Queued behind the shell's own handling of the same result (status, port buttons).
         connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_loopCheck,
                 &LoopCheckWindow::onWorkerResult);
+        m_loopCheck->setRegister(new loopcheck::StandardsRegister(m_history->location(), m_loopCheck));
     }
-    m_loopCheck->show();
-    m_loopCheck->raise();
-    m_loopCheck->activateWindow();
+    return m_loopCheck;
 }
 
 MainWindow::~MainWindow()

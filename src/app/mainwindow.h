@@ -184,6 +184,7 @@ private:
 
     void startWriteAll();
     void openLoopCheck();
+    LoopCheckWindow *loopCheck(); // made on first use, not shown
 
     // Result handling.
     void onProgress(const QString &argument);

@@ -146,11 +146,26 @@ QString toleranceText(const Tolerance &t)
     return QStringLiteral("%1 % ~ %2 % 量程").arg(errorText(t.lowerPercent), errorText(t.upperPercent));
 }
 
+// The verdict of a run whose current was not measured is the PV's alone.
+QString coverageText(const Run &run)
+{
+    return currentMeasured(run) ? QString() : QStringLiteral("（仅PV）");
+}
+
+// With a chosen standard the run's verdict is the decision rule's outcome of its worst point.
+QString runVerdictText(const Run &run)
+{
+    const Verdict v = verdict(run);
+    return run.setup.pressureStandard && v != Verdict::Incomplete ? outcomeText(runOutcome(run))
+                                                                  : verdictText(v);
+}
+
 void runTable(PageWriter &page, const Run &run)
 {
-    page.heading(QStringLiteral("%1　　结论：%2").arg(runKindText(run.kind), verdictText(verdict(run))));
+    page.heading(QStringLiteral("%1　　结论：%2%3").arg(runKindText(run.kind), runVerdictText(run),
+                                                    coverageText(run)));
     const QString unit = run.range.unit;
-    const QStringList header = {QStringLiteral("校验点 %"),
+    QStringList header = {QStringLiteral("校验点 %"),
                                 QStringLiteral("方向"),
                                 QStringLiteral("施加值 %1").arg(unit),
                                 QStringLiteral("PV %1").arg(unit),
@@ -159,20 +174,36 @@ void runTable(PageWriter &page, const Run &run)
                                 QStringLiteral("电流误差 %"),
                                 QStringLiteral("回差 %"),
                                 QStringLiteral("结论")};
+    const bool judged = run.setup.pressureStandard.has_value();
     QVector<QStringList> rows;
     for (const Reading &r : run.readings) {
-        const double current = r.hasAmmeter() ? r.ammeterMa : r.currentMa;
-        rows << QStringList{number(r.pointPercent),
+        const QString current = r.currentMeasured()
+                ? number(r.ammeterMa, 4) + QStringLiteral(" (表)")
+                : number(r.currentMa, 4) + QStringLiteral(" 自报");
+        rows << QStringList{number(r.pointPercent) + (r.cutoff != Cutoff::None ? QStringLiteral(" *") : QString()),
                             directionText(r.direction),
                             number(r.applied),
                             number(r.pv, 4),
                             errorText(r.pvErrorPercent),
-                            number(current, 4) + (r.hasAmmeter() ? QStringLiteral(" (表)") : QString()),
-                            errorText(r.currentErrorPercent),
-                            errorText(hysteresisAt(run.readings, r.pointPercent)),
-                            verdictText(r.pass() ? Verdict::Pass : Verdict::Fail)};
+                            current,
+                            r.currentMeasured() ? errorText(r.currentErrorPercent) : QStringLiteral("不判定"),
+                            errorText(hysteresisAt(run.readings, r.pointPercent))};
+        if (judged) {
+            const double tur = readingTur(run, r);
+            rows.last() << QString::number(readingUncertaintyPercent(run, r), 'f', 3)
+                        << turText(tur) + (tur < kMinTur ? QStringLiteral(" !") : QString())
+                        << outcomeText(readingOutcome(run, r));
+        } else {
+            rows.last() << verdictText(r.pass() ? Verdict::Pass : Verdict::Fail);
+        }
     }
-    page.table(header, rows, {18, 12, 22, 22, 20, 24, 20, 18, 24});
+    if (judged) {
+        header.removeLast();
+        header << QStringLiteral("U %") << QStringLiteral("TUR") << QStringLiteral("判定");
+        page.table(header, rows, {11, 7, 15, 15, 14, 22, 14, 11, 11, 12, 48});
+    } else {
+        page.table(header, rows, {18, 12, 22, 22, 20, 24, 20, 18, 24});
+    }
     page.advance(1);
     page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
               QStringLiteral("量程 %1；%2 %3").arg(rangeText(run.range),
@@ -181,6 +212,43 @@ void runTable(PageWriter &page, const Run &run)
                                                                            : QStringLiteral("（中止：%1）").arg(run.stopReason)),
               cjkFont(8));
     page.advance(kRowMm);
+    if (judged) {
+        const double tur = runTur(run);
+        page.ensure(kRowMm);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("判定规则：%1；本次判定：%2；最低TUR %3%4")
+                          .arg(ruleText(run.setup.rule), outcomeText(runOutcome(run)), turText(tur),
+                               tur < kMinTur ? QStringLiteral("（低于4:1，!）") : QString()),
+                  cjkFont(8));
+        page.advance(kRowMm);
+    }
+    // What the verdict does not cover is said in words, not left to a blank column.
+    if (!currentMeasured(run)) {
+        page.ensure(kRowMm * 2);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("输出电流未经测量：“自报”为变送器自报 (reported by the transmitter) 的电流，"
+                                 "不作判定，结论仅针对PV。"),
+                  cjkFont(8));
+        page.advance(kRowMm);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("The output current was not measured; the verdict covers the PV only."),
+                  cjkFont(8));
+        page.advance(kRowMm);
+    }
+    if (anyCutoff(run)) {
+        QStringList notes;
+        for (const Reading &r : run.readings)
+            if (r.cutoff != Cutoff::None) {
+                const QString note = QStringLiteral("%1%：%2").arg(number(r.pointPercent), cutoffText(r.cutoff));
+                if (!notes.contains(note))
+                    notes << note;
+            }
+        page.ensure(kRowMm);
+        page.text(kMarginMm, kPageWidthMm - 2 * kMarginMm,
+                  QStringLiteral("* 低于切除点 (below the cut-off)：%1").arg(notes.join(QStringLiteral("；"))),
+                  cjkFont(8));
+        page.advance(kRowMm);
+    }
 }
 
 } // namespace
@@ -280,6 +348,10 @@ QString writeCertificate(const QString &path, const Certificate &c)
     const Run *last = c.asLeft ? &*c.asLeft : c.asFound ? &*c.asFound : nullptr;
     if (!last)
         return QStringLiteral("没有校验数据");
+    const QString mixed = checkSameTransmitter(c.asFound ? &*c.asFound : nullptr,
+                                               c.asLeft ? &*c.asLeft : nullptr);
+    if (!mixed.isEmpty())
+        return mixed;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
@@ -319,17 +391,37 @@ QString writeCertificate(const QString &path, const Certificate &c)
                                                                           : QStringLiteral("线性"))}});
         const Setup &setup = last->setup;
         page.heading(QStringLiteral("标准器与允差"));
-        page.pairs({{QStringLiteral("标准器"), setup.reference.name},
-                    {QStringLiteral("标准器编号"), setup.reference.serial},
-                    {QStringLiteral("标准器证书有效期"),
-                     setup.reference.certificateDue.toString(QStringLiteral("yyyy-MM-dd"))},
-                    {QStringLiteral("允差"), toleranceText(setup.tolerance)}});
+        if (!setup.pressureStandard) {
+            page.pairs({{QStringLiteral("标准器"), setup.reference.name},
+                        {QStringLiteral("标准器编号"), setup.reference.serial},
+                        {QStringLiteral("标准器证书有效期"),
+                         setup.reference.certificateDue.toString(QStringLiteral("yyyy-MM-dd"))},
+                        {QStringLiteral("允差"), toleranceText(setup.tolerance)}});
+        } else {
+            for (const std::optional<Standard> *s : {&setup.pressureStandard, &setup.currentStandard}) {
+                if (!*s)
+                    continue;
+                const Standard &st = **s;
+                page.pairs({{QStringLiteral("%1标准器").arg(quantityText(st.quantity)),
+                             QStringLiteral("%1 %2").arg(st.name, st.model).trimmed()},
+                            {QStringLiteral("编号"), st.serial},
+                            {QStringLiteral("不确定度"), uncertaintyText(st)},
+                            {QStringLiteral("量程"), QStringLiteral("%1 ~ %2 %3").arg(number(st.rangeLow), number(st.rangeHigh), st.unit)},
+                            {QStringLiteral("证书编号"), st.certificateNumber},
+                            {QStringLiteral("有效期至"), st.due.toString(QStringLiteral("yyyy-MM-dd"))}});
+            }
+            page.pairs({{QStringLiteral("允差"), toleranceText(setup.tolerance)},
+                        {QStringLiteral("判定规则"), setup.rule == DecisionRule::Simple
+                                 ? QStringLiteral("简单接受 (simple)")
+                                 : QStringLiteral("保护带 w = U (guard band)")}});
+        }
 
         page.heading(QStringLiteral("总结论"));
         QVector<QPair<QString, QString>> verdicts;
         for (const std::optional<Run> *run : {&c.asFound, &c.asLeft})
             verdicts << qMakePair(runKindText(run == &c.asFound ? RunKind::AsFound : RunKind::AsLeft),
-                                  *run ? verdictText(verdict(**run)) : QStringLiteral("— 未进行"));
+                                  *run ? runVerdictText(**run) + coverageText(**run)
+                                       : QStringLiteral("— 未进行"));
         page.pairs(verdicts);
 
         for (const std::optional<Run> *run : {&c.asFound, &c.asLeft})

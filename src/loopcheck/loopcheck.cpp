@@ -123,8 +123,34 @@ double nominalValue(const Range &range, double pointPercent)
     return range.lowerValue + range.span() * pointPercent / 100.0;
 }
 
+Cutoff cutoffAt(const Range &range, double applied)
+{
+    const double percent = (applied - range.lowerValue) / range.span() * 100.0;
+    if (!std::isfinite(percent))
+        return Cutoff::None;
+    const double cut = std::isfinite(range.cutoffPercent) ? range.cutoffPercent : 0.0;
+    if (cut > 0.0) {
+        const bool atZero = range.cutoffMode == 0 || range.cutoffMode == 2;
+        const bool atFull = range.cutoffMode == 1 || range.cutoffMode == 2;
+        if (atZero && percent < cut)
+            return Cutoff::SmallSignalZero;
+        if (atFull && percent > 100.0 - cut)
+            return Cutoff::SmallSignalFull;
+    }
+    if (range.squareRoot && std::isfinite(range.lowFlowCutoffPercent)
+        && percent < range.lowFlowCutoffPercent)
+        return Cutoff::LowFlow;
+    return Cutoff::None;
+}
+
 double expectedCurrentMa(const Range &range, double applied)
 {
+    switch (cutoffAt(range, applied)) {
+    case Cutoff::SmallSignalZero:
+    case Cutoff::LowFlow: return 4.0;
+    case Cutoff::SmallSignalFull: return 20.0;
+    case Cutoff::None: break;
+    }
     double fraction = (applied - range.lowerValue) / range.span();
     if (range.squareRoot)
         fraction = fraction > 0.0 ? std::sqrt(fraction) : 0.0;
@@ -159,11 +185,14 @@ Reading evaluate(const Range &range, const Tolerance &tolerance, double pointPer
     r.ammeterMa = ammeterMa;
     const double span = std::fabs(range.span());
     r.pvErrorPercent = roundedError((pv - applied) / span * 100.0);
-    const double current = r.hasAmmeter() ? ammeterMa : currentMa;
-    // The current's own span is 16 mA whichever way the range runs.
-    r.currentErrorPercent = roundedError((current - expectedCurrentMa(range, applied)) / 16.0 * 100.0);
+    r.cutoff = cutoffAt(range, applied);
     r.pvPass = withinTolerance(tolerance, r.pvErrorPercent);
-    r.currentPass = withinTolerance(tolerance, r.currentErrorPercent);
+    if (r.hasAmmeter()) {
+        // The current's own span is 16 mA whichever way the range runs.
+        r.currentErrorPercent =
+                roundedError((ammeterMa - expectedCurrentMa(range, applied)) / 16.0 * 100.0);
+        r.currentPass = withinTolerance(tolerance, r.currentErrorPercent);
+    }
     return r;
 }
 
@@ -206,6 +235,41 @@ Verdict verdict(const Run &run)
     return Verdict::Pass;
 }
 
+bool currentMeasured(const Run &run)
+{
+    for (const Reading &r : run.readings)
+        if (!r.currentMeasured())
+            return false;
+    return !run.readings.isEmpty();
+}
+
+bool anyCutoff(const Run &run)
+{
+    for (const Reading &r : run.readings)
+        if (r.cutoff != Cutoff::None)
+            return true;
+    return false;
+}
+
+QString checkSameTransmitter(const Run *asFound, const Run *asLeft)
+{
+    if (!asFound || !asLeft || asFound->identity.uniqueId == asLeft->identity.uniqueId)
+        return QString();
+    return QStringLiteral("校准前（%1）与校准后（%2）不是同一台变送器，不能出具一份证书")
+            .arg(asFound->identity.uniqueId, asLeft->identity.uniqueId);
+}
+
+QString cutoffText(Cutoff cutoff)
+{
+    switch (cutoff) {
+    case Cutoff::SmallSignalZero: return QStringLiteral("小信号切除，应输出4 mA");
+    case Cutoff::SmallSignalFull: return QStringLiteral("小信号切除，应输出20 mA");
+    case Cutoff::LowFlow: return QStringLiteral("开方小流量切除，应输出4 mA");
+    case Cutoff::None: break;
+    }
+    return QString();
+}
+
 QString verdictText(Verdict verdict)
 {
     switch (verdict) {
@@ -235,6 +299,34 @@ QString errorText(double percent)
     return percent > 0.0 ? QLatin1Char('+') + text : text;
 }
 
+namespace {
+
+QJsonValue standardJson(const std::optional<Standard> &s)
+{
+    if (!s)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{QStringLiteral("id"), double(s->id)},
+                       {QStringLiteral("name"), s->name},
+                       {QStringLiteral("model"), s->model},
+                       {QStringLiteral("serial"), s->serial},
+                       {QStringLiteral("uncertainty"), uncertaintyText(*s)},
+                       {QStringLiteral("certificateNumber"), s->certificateNumber},
+                       {QStringLiteral("due"), s->due.toString(Qt::ISODate)}};
+}
+
+QString outcomeWord(Outcome o)
+{
+    switch (o) {
+    case Outcome::Pass: return QStringLiteral("pass");
+    case Outcome::ConditionalPass: return QStringLiteral("conditional pass");
+    case Outcome::ConditionalFail: return QStringLiteral("conditional fail");
+    case Outcome::Fail: break;
+    }
+    return QStringLiteral("fail");
+}
+
+} // namespace
+
 QJsonObject toJson(const Run &run)
 {
     QJsonArray points;
@@ -252,6 +344,11 @@ QJsonObject toJson(const Run &run)
                 {QStringLiteral("ammeterMa"), jsonNumber(r.ammeterMa)},
                 {QStringLiteral("pvErrorPercent"), jsonNumber(r.pvErrorPercent)},
                 {QStringLiteral("currentErrorPercent"), jsonNumber(r.currentErrorPercent)},
+                {QStringLiteral("currentMeasured"), r.currentMeasured()},
+                {QStringLiteral("cutoff"), cutoffText(r.cutoff)},
+                {QStringLiteral("uPercent"), jsonNumber(readingUncertaintyPercent(run, r))},
+                {QStringLiteral("tur"), jsonNumber(readingTur(run, r))},
+                {QStringLiteral("outcome"), outcomeWord(readingOutcome(run, r))},
                 {QStringLiteral("pass"), r.pass()}};
     }
     QJsonArray hyst;
@@ -274,7 +371,9 @@ QJsonObject toJson(const Run &run)
              QJsonObject{{QStringLiteral("lower"), run.range.lowerValue},
                          {QStringLiteral("upper"), run.range.upperValue},
                          {QStringLiteral("unit"), run.range.unit},
-                         {QStringLiteral("squareRoot"), run.range.squareRoot}}},
+                         {QStringLiteral("squareRoot"), run.range.squareRoot},
+                         {QStringLiteral("cutoffPercent"), jsonNumber(run.range.cutoffPercent)},
+                         {QStringLiteral("cutoffMode"), run.range.cutoffMode}}},
             {QStringLiteral("setup"),
              QJsonObject{{QStringLiteral("pointsPercent"), points},
                          {QStringLiteral("toleranceLowerPercent"),
@@ -285,6 +384,11 @@ QJsonObject toJson(const Run &run)
                          {QStringLiteral("referenceSerial"), run.setup.reference.serial},
                          {QStringLiteral("referenceDue"),
                           run.setup.reference.certificateDue.toString(Qt::ISODate)},
+                         {QStringLiteral("pressureStandard"), standardJson(run.setup.pressureStandard)},
+                         {QStringLiteral("currentStandard"), standardJson(run.setup.currentStandard)},
+                         {QStringLiteral("decisionRule"),
+                          run.setup.rule == DecisionRule::Simple ? QStringLiteral("simple")
+                                                                 : QStringLiteral("guard band w = U")},
                          {QStringLiteral("technician"), run.setup.technician},
                          {QStringLiteral("station"), run.setup.station}}},
             {QStringLiteral("readings"), readings},
@@ -293,6 +397,10 @@ QJsonObject toJson(const Run &run)
              v == Verdict::Pass ? QStringLiteral("pass")
                                 : v == Verdict::Fail ? QStringLiteral("fail")
                                                      : QStringLiteral("incomplete")},
+            {QStringLiteral("outcome"), outcomeWord(runOutcome(run))},
+            {QStringLiteral("tur"), jsonNumber(runTur(run))},
+            {QStringLiteral("verdictCovers"),
+             currentMeasured(run) ? QStringLiteral("pv and current") : QStringLiteral("pv")},
             {QStringLiteral("stopReason"), run.stopReason}};
 }
 

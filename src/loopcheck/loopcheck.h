@@ -2,6 +2,8 @@
 // in percent of span, hysteresis, tolerance verdicts, and a run as the history stores it.
 #pragma once
 
+#include "standards.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QJsonObject>
@@ -10,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace loopcheck {
 
@@ -43,6 +46,10 @@ struct Setup
     QVector<double> pointsPercent{0, 25, 50, 75, 100, 75, 50, 25, 0};
     Tolerance tolerance;
     ReferenceStandard reference;
+    // Chosen from the register; without them the run has no U and no TUR.
+    std::optional<Standard> pressureStandard;
+    std::optional<Standard> currentStandard;
+    DecisionRule rule = DecisionRule::Simple;
     QString technician;
     QString station;
 };
@@ -62,8 +69,19 @@ struct Range
     double upperValue = 100.0;
     QString unit;
     bool squareRoot = false; // the loop current follows the square root of the percent
+    // The transmitter's small-signal cut-off, percent of range, and how it cuts (the
+    // proprietary page's index: 0 at zero, 1 at full scale, 2 at both ends); 0: none.
+    double cutoffPercent = 0.0;
+    int cutoffMode = 0;
+    // Below this percent of range a square-root output stays at 4 mA (low-flow cut-off).
+    double lowFlowCutoffPercent = 0.0;
     double span() const { return upperValue - lowerValue; }
 };
+
+// The square-root output's low-flow cut-off the window assumes, percent of range.
+constexpr double kLowFlowCutoffPercent = 1.0;
+
+enum class Cutoff { None, SmallSignalZero, SmallSignalFull, LowFlow };
 
 struct Reading
 {
@@ -74,10 +92,14 @@ struct Reading
     double currentMa = 0.0; // as the transmitter reports it
     double ammeterMa = std::numeric_limits<double>::quiet_NaN(); // typed; NaN when not taken
     double pvErrorPercent = 0.0;
-    double currentErrorPercent = 0.0;
+    // Judged only on a reference reading (the ammeter): command 2's current is the
+    // transmitter's own word for what it drives. NaN without one.
+    double currentErrorPercent = std::numeric_limits<double>::quiet_NaN();
+    Cutoff cutoff = Cutoff::None; // the expected current is the cut-off's, not the curve's
     bool pvPass = false;
-    bool currentPass = false;
-    bool pass() const { return pvPass && currentPass; }
+    bool currentPass = false; // false when not measured; see currentMeasured()
+    bool currentMeasured() const { return hasAmmeter(); }
+    bool pass() const { return pvPass && (!currentMeasured() || currentPass); }
     bool hasAmmeter() const { return !std::isnan(ammeterMa); }
 };
 
@@ -116,6 +138,8 @@ bool parseNumber(const QString &text, double &value);
 QVector<Direction> directions(const QVector<double> &pointsPercent);
 
 double nominalValue(const Range &range, double pointPercent);
+// The cut-off that governs the output at this applied value, if any.
+Cutoff cutoffAt(const Range &range, double applied);
 double expectedCurrentMa(const Range &range, double applied);
 double roundedError(double percent);
 bool withinTolerance(const Tolerance &tolerance, double roundedPercent);
@@ -131,10 +155,16 @@ QVector<Hysteresis> hysteresis(const QVector<Reading> &readings);
 double hysteresisAt(const QVector<Reading> &readings, double pointPercent);
 
 Verdict verdict(const Run &run);
+// Whether every reading of the run had its current measured; otherwise the verdict is the PV's.
+bool currentMeasured(const Run &run);
+bool anyCutoff(const Run &run);
+// Runs of one certificate must be of one transmitter; empty when they are, else the message.
+QString checkSameTransmitter(const Run *asFound, const Run *asLeft);
 QString verdictText(Verdict verdict); // symbol and word: "✔ 合格", "✘ 不合格", "… 未完成"
 QString runKindText(RunKind kind);    // "校准前 (as found)" / "校准后 (as left)"
 QString directionText(Direction direction);
 QString errorText(double percent); // "+0.125", kErrorDecimals decimals, signed
+QString cutoffText(Cutoff cutoff);   // empty for none
 
 // What the device history keeps of a run: identity, set-up, every reading, the verdicts.
 QJsonObject toJson(const Run &run);

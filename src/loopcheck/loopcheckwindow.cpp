@@ -7,6 +7,8 @@
 #include "loopchecklog.h"
 #include "pageformat.h"
 #include "pagehost.h"
+#include "standardsregister.h"
+#include "standardswindow.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -22,6 +24,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -29,6 +32,7 @@
 #include <QUuid>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcLoopCheck, "hart.loopcheck")
@@ -73,7 +77,7 @@ const QStringList kColumns = {QStringLiteral("点 %"),     QStringLiteral("方�
                               QStringLiteral("施加值"),   QStringLiteral("PV"),
                               QStringLiteral("PV误差 %"), QStringLiteral("电流 mA"),
                               QStringLiteral("电流误差 %"), QStringLiteral("回差 %"),
-                              QStringLiteral("结论")};
+                              QStringLiteral("TUR"),      QStringLiteral("结论")};
 
 QTableWidget *makeTable(const char *name)
 {
@@ -178,6 +182,29 @@ void LoopCheckWindow::buildForm()
     grid->addWidget(m_technician, 2, 1);
     grid->addWidget(label(QStringLiteral("站点")), 2, 2);
     grid->addWidget(m_station, 2, 3);
+    m_pressureStandard = new QComboBox;
+    m_pressureStandard->setObjectName(QStringLiteral("comboBox_pressureStandard"));
+    m_currentStandard = new QComboBox;
+    m_currentStandard->setObjectName(QStringLiteral("comboBox_currentStandard"));
+    m_rule = new QComboBox;
+    m_rule->setObjectName(QStringLiteral("comboBox_decisionRule"));
+    m_rule->addItem(tr("简单接受"));
+    m_rule->addItem(tr("保护带 w=U"));
+    m_rule->setToolTip(tr("ILAC-G8:09/2019 判定规则"));
+    m_interval = new QSpinBox;
+    m_interval->setObjectName(QStringLiteral("spinBox_interval"));
+    m_interval->setRange(1, kMaxIntervalMonths);
+    m_interval->setValue(12);
+    m_interval->setSuffix(tr(" 月"));
+    fillStandardCombos();
+    grid->addWidget(label(tr("压力标准器")), 3, 0);
+    grid->addWidget(m_pressureStandard, 3, 1);
+    grid->addWidget(label(tr("电流标准器")), 3, 2);
+    grid->addWidget(m_currentStandard, 3, 3);
+    grid->addWidget(label(tr("判定规则")), 2, 4);
+    grid->addWidget(m_rule, 2, 5);
+    grid->addWidget(label(tr("校验周期")), 3, 4);
+    grid->addWidget(m_interval, 3, 5);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 2);
     grid->setColumnStretch(5, 2);
@@ -288,10 +315,11 @@ void LoopCheckWindow::updateControls()
 {
     const bool idle = m_state == State::Idle;
     // The set-up is taken when a run starts; it stays as taken until the run ends.
-    QWidget *const setupWidgets[] = {m_points,         m_toleranceUpper, m_toleranceLower,
-                                           m_referenceName,  m_referenceSerial, m_referenceDue,
-                                           m_technician,     m_station,        m_runKind,
-                                           m_start,          m_newCheck};
+    QWidget *const setupWidgets[] = {m_points,         m_toleranceUpper,   m_toleranceLower,
+                                     m_referenceName,  m_referenceSerial,  m_referenceDue,
+                                     m_technician,     m_station,          m_runKind,
+                                     m_start,          m_newCheck,         m_pressureStandard,
+                                     m_currentStandard, m_rule,            m_interval};
     for (QWidget *w : setupWidgets)
         w->setEnabled(idle);
     m_exportButton->setEnabled(idle && !m_export && (m_asFound || m_asLeft));
@@ -317,6 +345,38 @@ bool LoopCheckWindow::collectSetup(Setup &setup)
     message = checkTolerance(setup.tolerance);
     if (!message.isEmpty()) {
         showMessage(message, true);
+        return false;
+    }
+    setup.rule = m_rule->currentIndex() == 1 ? DecisionRule::GuardBanded : DecisionRule::Simple;
+    m_dueWarning.clear();
+    const QDate today = QDate::currentDate();
+    for (QComboBox *combo : {m_pressureStandard, m_currentStandard}) {
+        const qint64 id = combo->currentData().toLongLong();
+        if (id <= 0)
+            continue;
+        auto it = std::find_if(m_standards.cbegin(), m_standards.cend(),
+                               [id](const Standard &st) { return st.id == id; });
+        if (it == m_standards.cend())
+            continue;
+        const QString due = dueMessage(*it, today);
+        if (dueState(it->due, today) == DueState::Expired) {
+            showMessage(due, true);
+            return false;
+        }
+        if (!due.isEmpty())
+            m_dueWarning += (m_dueWarning.isEmpty() ? QString() : QStringLiteral("；")) + due;
+        if (combo == m_pressureStandard) {
+            setup.pressureStandard = *it;
+            // The register's standard is the reference the certificate names.
+            m_referenceName->setText(it->name);
+            m_referenceSerial->setText(it->serial);
+            m_referenceDue->setDate(it->due);
+        } else {
+            setup.currentStandard = *it;
+        }
+    }
+    if (setup.rule == DecisionRule::GuardBanded && !setup.pressureStandard) {
+        showMessage(tr("保护带判定须从登记中选择压力标准器（需要其不确定度U）"), true);
         return false;
     }
     setup.reference.name = m_referenceName->text().trimmed();
@@ -354,15 +414,202 @@ void LoopCheckWindow::startRun()
     m_directions = directions(setup.pointsPercent);
     m_state = State::ReadingSetup;
     updateControls();
-    showMessage(QString(), false);
+    showMessage(m_dueWarning, false);
     m_prompt->setText(QStringLiteral("正在读取位号和量程..."));
     m_watchdog.start();
     m_host.startRequest(QStringLiteral("read loop check setup"), QStringLiteral("正在读取校验设置..."),
                         WhileBusy::KeepPage);
 }
 
+namespace {
+
+QString identityKey(const DeviceData &d, const kvhart_master::Addressing &address)
+{
+    return QStringLiteral("%1-%2-%3")
+            .arg(d.manufacturerId, 2, 16, QLatin1Char('0'))
+            .arg(d.deviceType, 2, 16, QLatin1Char('0'))
+            .arg(pagefmt::deviceIdentifier(address.uniqueAddress), 6, 16, QLatin1Char('0'))
+            .toUpper();
+}
+
+} // namespace
+
+QString LoopCheckWindow::checkIdentity() const
+{
+    if (m_asFound)
+        return m_asFound->identity.uniqueId;
+    if (m_asLeft)
+        return m_asLeft->identity.uniqueId;
+    return QString();
+}
+
+void LoopCheckWindow::closeCheckFor(const QString &otherId)
+{
+    if (m_state == State::ReadingSetup || m_state == State::ReadingPoint) {
+        m_otherFound = otherId; // the request's own result ends the run
+        return;
+    }
+    // A run under way stops with what it read; its runs are stored already or now.
+    if (m_state == State::WaitingApplied)
+        finishRun(QStringLiteral("已找到另一台变送器"));
+    const QString previous = checkIdentity();
+    if (previous.isEmpty() || previous == otherId)
+        return;
+    resetCheck();
+    showMessage(QStringLiteral("已找到另一台变送器（%1），%2的校验已结束并保存，开始新校验")
+                        .arg(otherId, previous),
+                false);
+    qCDebug(lcLoopCheck).noquote() << "loop check of" << previous << "closed for" << otherId;
+}
+
+void LoopCheckWindow::setRegister(StandardsRegister *reg)
+{
+    m_register = reg;
+    reloadStandards();
+    if (m_deviceFound && m_deviceFound())
+        loadSettingsFor(identityKey(copyDeviceData(m_host), m_host.addressing()));
+}
+
+void LoopCheckWindow::showStandardsWindow()
+{
+    if (!m_register)
+        return;
+    if (!m_standardsWindow) {
+        m_standardsWindow = new StandardsWindow(*m_register, this);
+        connect(m_standardsWindow, &StandardsWindow::standardsChanged, this,
+                &LoopCheckWindow::reloadStandards);
+    }
+    m_standardsWindow->show();
+    m_standardsWindow->raise();
+    m_standardsWindow->activateWindow();
+}
+
+void LoopCheckWindow::showDueList()
+{
+    if (!m_register)
+        return;
+    if (!m_dueList)
+        m_dueList = new DueListWindow(*m_register, this);
+    else
+        m_dueList->reload();
+    m_dueList->show();
+    m_dueList->raise();
+    m_dueList->activateWindow();
+}
+
+void LoopCheckWindow::fillStandardCombos()
+{
+    const QDate today = QDate::currentDate();
+    for (QComboBox *combo : {m_pressureStandard, m_currentStandard}) {
+        const qint64 keep = combo->currentData().toLongLong();
+        combo->clear();
+        combo->addItem(combo == m_pressureStandard ? tr("— 手填 —") : tr("— 无 —"), qint64(0));
+        const Quantity wanted = combo == m_pressureStandard ? Quantity::Pressure : Quantity::Current;
+        for (const Standard &st : m_standards) {
+            if (st.quantity != wanted && !(combo == m_pressureStandard && st.quantity == Quantity::Temperature))
+                continue;
+            const DueState due = dueState(st.due, today);
+            combo->addItem(QStringLiteral("%1 %2%3").arg(st.name, st.serial,
+                                                          due == DueState::Expired ? tr(" （已过期）")
+                                                          : due == DueState::DueSoon ? tr(" （将到期）")
+                                                                                     : QString()),
+                           st.id);
+            combo->setItemData(combo->count() - 1, uncertaintyText(st), Qt::ToolTipRole);
+        }
+        const int index = combo->findData(keep);
+        combo->setCurrentIndex(index < 0 ? 0 : index);
+    }
+}
+
+void LoopCheckWindow::reloadStandards()
+{
+    if (!m_register)
+        return;
+    auto out = std::make_shared<QVector<Standard>>();
+    auto error = std::make_shared<QString>();
+    m_register->run(
+            this,
+            [out, error](StandardsDb &db, const QString &openError) {
+                *error = openError;
+                if (openError.isEmpty())
+                    *out = db.standards(error.get());
+            },
+            [this, out, error] {
+                if (!error->isEmpty()) {
+                    showMessage(*error, true);
+                    return;
+                }
+                m_standards = *out;
+                fillStandardCombos();
+            });
+}
+
+void LoopCheckWindow::loadSettingsFor(const QString &device)
+{
+    if (!m_register || device.isEmpty())
+        return;
+    auto out = std::make_shared<std::optional<TransmitterSettings>>();
+    m_register->run(
+            this,
+            [out, device](StandardsDb &db, const QString &openError) {
+                if (openError.isEmpty())
+                    *out = db.settings(device, nullptr);
+            },
+            [this, out] {
+                // What was used last time is offered, never forced on a run under way.
+                if (!*out || m_state != State::Idle)
+                    return;
+                const TransmitterSettings &s = **out;
+                m_points->setText(pointsText(s.pointsPercent));
+                m_toleranceLower->setText(QString::number(s.tolerance.lowerPercent));
+                m_toleranceUpper->setText(QString::number(s.tolerance.upperPercent));
+                m_interval->setValue(s.intervalMonths);
+            });
+}
+
+void LoopCheckWindow::rememberRun(const Run &run)
+{
+    if (!m_register || run.identity.uniqueId.isEmpty())
+        return;
+    const bool passed = run.kind == RunKind::AsLeft && run.stopReason.isEmpty()
+            && verdict(run) == Verdict::Pass
+            && (!run.setup.pressureStandard || int(runOutcome(run)) <= int(Outcome::ConditionalPass));
+    TransmitterSettings s;
+    s.device = run.identity.uniqueId;
+    s.tag = run.identity.tag;
+    s.tolerance = run.setup.tolerance;
+    s.pointsPercent = run.setup.pointsPercent;
+    s.intervalMonths = m_interval->value();
+    const QDate finished = run.finished.date();
+    m_register->run(
+            this,
+            [s, passed, finished](StandardsDb &db, const QString &openError) mutable {
+                if (!openError.isEmpty())
+                    return;
+                const auto before = db.settings(s.device, nullptr);
+                s.lastPassed = passed ? finished : before ? before->lastPassed : QDate();
+                db.saveSettings(s, nullptr);
+            },
+            [] {});
+}
+
+void LoopCheckWindow::onSearchSucceeded()
+{
+    const QString found = identityKey(copyDeviceData(m_host), m_host.addressing());
+    loadSettingsFor(found);
+    const QString current = m_state == State::Idle || m_state == State::ReadingSetup
+            ? checkIdentity()
+            : m_run.identity.uniqueId;
+    if (!current.isEmpty() && found != current)
+        closeCheckFor(found);
+}
+
 void LoopCheckWindow::onWorkerResult(const QString &message)
 {
+    if (message == QLatin1String("search meter succeed")) {
+        onSearchSucceeded();
+        return;
+    }
     if (m_state == State::ReadingSetup) {
         if (message == QLatin1String("read loop check setup succeed"))
             onSetupRead();
@@ -386,6 +633,11 @@ void LoopCheckWindow::onSetupRead()
     range.upperValue = double(d.upperRangeValue);
     range.unit = pagefmt::unitText(std::uint8_t(d.pvUnits & 0xFF));
     range.squareRoot = d.transferFunction == 1;
+    // A cut-off outside 0..50 % is no setting a transmitter would run with: none is assumed.
+    const double cutoff = double(d.smallSignalCutoff);
+    range.cutoffPercent = std::isfinite(cutoff) && cutoff > 0.0 && cutoff <= 50.0 ? cutoff : 0.0;
+    range.cutoffMode = d.cutoffMode <= 2 ? d.cutoffMode : 0;
+    range.lowFlowCutoffPercent = kLowFlowCutoffPercent;
     const QString problem = checkRange(range);
     if (!problem.isEmpty()) {
         m_state = State::Idle;
@@ -396,12 +648,16 @@ void LoopCheckWindow::onSetupRead()
     }
     m_run.range = range;
     m_run.identity.tag = pagefmt::unpackedText(d.tag, sizeof d.tag).trimmed();
-    m_run.identity.uniqueId = QStringLiteral("%1-%2-%3")
-                                      .arg(d.manufacturerId, 2, 16, QLatin1Char('0'))
-                                      .arg(d.deviceType, 2, 16, QLatin1Char('0'))
-                                      .arg(pagefmt::deviceIdentifier(address.uniqueAddress), 6, 16,
-                                           QLatin1Char('0'))
-                                      .toUpper();
+    m_run.identity.uniqueId = identityKey(d, address);
+    m_otherFound.clear(); // the identity was just read; it decides
+    // As found and as left certify one transmitter: another one begins a check of its own.
+    const QString previous = checkIdentity();
+    if (!previous.isEmpty() && previous != m_run.identity.uniqueId) {
+        resetCheck();
+        showMessage(QStringLiteral("已找到另一台变送器（%1），%2的校验已结束并保存，开始新校验")
+                            .arg(m_run.identity.uniqueId, previous),
+                    false);
+    }
     m_run.identity.sensorSerial = QString::number(pagefmt::get24(d.sensorSerial));
     m_run.identity.revisions = QStringLiteral("通用 %1 / 设备 %2 / 软件 %3 / 硬件 %4")
                                        .arg(d.universalRevision)
@@ -473,6 +729,14 @@ void LoopCheckWindow::readPoint()
 void LoopCheckWindow::onPointRead()
 {
     m_watchdog.stop();
+    if (!m_otherFound.isEmpty()) {
+        // This reading may be the other transmitter's: it is not the run's.
+        const QString other = m_otherFound;
+        m_otherFound.clear();
+        finishRun(QStringLiteral("已找到另一台变送器"));
+        closeCheckFor(other);
+        return;
+    }
     double pv, current;
     {
         QMutexLocker lock(&m_host.dataLock());
@@ -521,6 +785,11 @@ void LoopCheckWindow::onRequestFailed()
         m_host.setPortButtonsEnabled(true);
         finishRun(QStringLiteral("变送器无应答"));
     }
+    if (!m_otherFound.isEmpty()) {
+        const QString other = m_otherFound;
+        m_otherFound.clear();
+        closeCheckFor(other);
+    }
 }
 
 void LoopCheckWindow::stopRun()
@@ -553,6 +822,7 @@ void LoopCheckWindow::finishRun(const QString &stopReason)
                     v != Verdict::Pass);
     if (m_sink)
         m_sink(m_run);
+    rememberRun(m_run);
     if (m_run.kind == RunKind::AsFound && stopReason.isEmpty())
         m_runKind->setCurrentIndex(1);
     updateControls();
@@ -561,22 +831,37 @@ void LoopCheckWindow::finishRun(const QString &stopReason)
 void LoopCheckWindow::showRun(const Run &run)
 {
     QTableWidget *table = tableFor(run.kind);
+    const bool judged = run.setup.pressureStandard.has_value();
     table->setRowCount(run.readings.size());
     for (int row = 0; row < run.readings.size(); ++row) {
         const Reading &r = run.readings[row];
-        const double current = r.hasAmmeter() ? r.ammeterMa : r.currentMa;
+        // Without a reference reading the current is only what the transmitter says it drives.
+        const QString current = r.currentMeasured()
+                ? number(r.ammeterMa, 4) + QStringLiteral(" (表)")
+                : number(r.currentMa, 4) + QLatin1Char(' ') + tr("变送器自报");
         const QStringList cells = {QString::number(r.pointPercent),
                                    directionText(r.direction),
                                    QString::number(r.applied, 'g', 7),
                                    number(r.pv, 4),
                                    errorText(r.pvErrorPercent),
-                                   number(current, 4) + (r.hasAmmeter() ? QStringLiteral(" (表)") : QString()),
+                                   current,
                                    errorText(r.currentErrorPercent),
                                    errorText(hysteresisAt(run.readings, r.pointPercent)),
-                                   verdictText(r.pass() ? Verdict::Pass : Verdict::Fail)};
+                                   turText(readingTur(run, r)),
+                                   judged ? outcomeText(readingOutcome(run, r))
+                                          : verdictText(r.pass() ? Verdict::Pass : Verdict::Fail)};
+        const bool lowTur = readingTur(run, r) < kMinTur;
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(Qt::AlignCenter);
+            if (c == 5 && !r.currentMeasured())
+                item->setToolTip(tr("电流未经测量：由命令2读得，不作判定"));
+            if (c == 6 && r.cutoff != Cutoff::None)
+                item->setToolTip(cutoffText(r.cutoff));
+            if (c == 8 && lowTur) {
+                item->setText(item->text() + QStringLiteral(" !"));
+                item->setToolTip(tr("TUR低于4:1"));
+            }
             if (c == cells.size() - 1 && !r.pass())
                 item->setForeground(QColor(190, 0, 0));
             table->setItem(row, c, item);
@@ -584,6 +869,14 @@ void LoopCheckWindow::showRun(const Run &run)
     }
     table->setHorizontalHeaderItem(2, new QTableWidgetItem(QStringLiteral("施加值 %1").arg(run.range.unit)));
     table->setHorizontalHeaderItem(3, new QTableWidgetItem(QStringLiteral("PV %1").arg(run.range.unit)));
+    // The current's column is as wide as a number with the Chinese mark; a longer translation
+    // of the mark wraps inside it rather than pushing the verdict out of sight.
+    const QFontMetrics metrics(table->font());
+    table->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Interactive);
+    table->setColumnWidth(5, std::max(metrics.horizontalAdvance(QStringLiteral("20.0000 变送器自报")),
+                                      metrics.horizontalAdvance(kColumns[5]))
+                                     + 16);
+    table->resizeRowsToContents();
     if (table->rowCount() > 0)
         table->scrollToBottom();
 
@@ -613,6 +906,11 @@ void LoopCheckWindow::newCheck()
 {
     if (m_state != State::Idle)
         return;
+    resetCheck();
+}
+
+void LoopCheckWindow::resetCheck()
+{
     m_asFound.reset();
     m_asLeft.reset();
     m_certificateNumber.clear();
@@ -645,6 +943,12 @@ bool LoopCheckWindow::exportCertificate(const QString &path)
         return false;
     if (!m_asFound && !m_asLeft) {
         showMessage(QStringLiteral("没有校验数据，无法导出证书"), true);
+        return false;
+    }
+    const QString mixed = checkSameTransmitter(m_asFound ? &*m_asFound : nullptr,
+                                               m_asLeft ? &*m_asLeft : nullptr);
+    if (!mixed.isEmpty()) {
+        showMessage(mixed, true);
         return false;
     }
     Certificate certificate;

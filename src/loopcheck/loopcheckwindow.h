@@ -14,6 +14,10 @@
 #include <optional>
 
 class PageHost;
+class QSpinBox;
+namespace loopcheck {
+class StandardsRegister;
+}
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -23,6 +27,8 @@ class QTableWidget;
 class QTabWidget;
 class QThread;
 class ErrorPlotWidget;
+class StandardsWindow;
+class DueListWindow;
 
 class LoopCheckWindow : public QWidget
 {
@@ -41,6 +47,13 @@ public:
     void setCertificateNumberSource(NumberSource source) { m_numberSource = std::move(source); }
     // Whether the worker has a transmitter to talk to; a request without one is never answered.
     void setDeviceCheck(std::function<bool()> found) { m_deviceFound = std::move(found); }
+    // Where the standards and each transmitter's settings are kept; none: typed by hand.
+    void setRegister(loopcheck::StandardsRegister *reg);
+    // Reads the register's standards again (after the register window saved one).
+    void reloadStandards();
+    // The register's windows, made on first use; nothing without a register.
+    void showStandardsWindow();
+    void showDueList();
     // How a written certificate is shown; the desktop's viewer unless replaced.
     void setViewer(std::function<void(const QUrl &)> open) { m_openViewer = std::move(open); }
 
@@ -73,6 +86,14 @@ private:
     void onSetupRead();
     void onPointRead();
     void onRequestFailed();
+    void onSearchSucceeded();
+    // The transmitter of the open check, empty before its first run.
+    QString checkIdentity() const;
+    void closeCheckFor(const QString &otherId);
+    void resetCheck();
+    void loadSettingsFor(const QString &device);
+    void rememberRun(const loopcheck::Run &run);
+    void fillStandardCombos();
     void finishRun(const QString &stopReason);
     bool collectSetup(loopcheck::Setup &setup);
     void showMessage(const QString &text, bool problem);
@@ -96,9 +117,19 @@ private:
     std::optional<loopcheck::Run> m_asFound;
     std::optional<loopcheck::Run> m_asLeft;
     QString m_certificateNumber;
+    QString m_otherFound; // another transmitter found while a request of the run was out
     QTimer m_watchdog; // a result that never comes (port closed under the request)
     QPointer<QThread> m_export;
 
+    loopcheck::StandardsRegister *m_register = nullptr;
+    QPointer<StandardsWindow> m_standardsWindow;
+    QPointer<DueListWindow> m_dueList;
+    QVector<loopcheck::Standard> m_standards;
+    QString m_dueWarning;
+    QComboBox *m_pressureStandard = nullptr;
+    QComboBox *m_currentStandard = nullptr;
+    QComboBox *m_rule = nullptr;
+    QSpinBox *m_interval = nullptr;
     QLineEdit *m_points = nullptr;
     QLineEdit *m_toleranceUpper = nullptr;
     QLineEdit *m_toleranceLower = nullptr;

@@ -75,7 +75,7 @@ QString BenchControl::helpLine()
     return QStringLiteral("lines: keys 0-7 (bit 0 M, bit 1 S, bit 2 Z pressed; or letters, "
                           "none) | t open|vminus|vplus (nothing, V- or V+ shorted to T) | "
                           "pv zero|full|live|<applied value> | offset <PV units> | "
-                          "gain <percent> | state | help");
+                          "gain <percent> | output <mA> | state | help");
 }
 
 QStringList BenchControl::helpText()
@@ -94,6 +94,7 @@ QStringList BenchControl::helpText()
             QStringLiteral("               follows it, through the sensor error and zero trim"),
             QStringLiteral("  offset <v>   sensor offset in PV units (0: none)"),
             QStringLiteral("  gain <p>     sensor gain error in percent of reading (0: none)"),
+            QStringLiteral("  output <mA>  the loop carries this much more than command 2 reports"),
             QStringLiteral("  state        the bench as it is now (also an empty line)"),
             QStringLiteral("  help         list the lines")};
 }
@@ -194,6 +195,13 @@ QString BenchControl::handleLine(const QString &line)
         else
             return refused();
         return pvText();
+    }
+    if (what == QLatin1String("output")) {
+        float offset = 0.0f;
+        if (!parseNumber(value, offset))
+            return refused();
+        m_sim.setOutputOffset(offset);
+        return QStringLiteral("output offset %1 mA").arg(number(m_sim.outputOffset()));
     }
     if (what == QLatin1String("offset") || what == QLatin1String("gain")) {
         float number = 0.0f;

@@ -80,6 +80,11 @@ public:
     {
         m_sensorOffset = offset, m_sensorGainPercent = gainPercent;
     }
+    // An output stage that drifted: the loop carries offsetMa more than command 2 reports.
+    void setOutputOffset(float offsetMa) { m_outputOffsetMa = offsetMa; }
+    float outputOffset() const { return m_outputOffsetMa; }
+    // Another transmitter on the same line (same polling address, new unique identity).
+    void setDeviceId(quint32 id) { m_deviceId = id & 0xFFFFFF; }
     float sensorOffset() const { return m_sensorOffset; }
     float sensorGainPercent() const { return m_sensorGainPercent; }
     BenchWiring benchWiring() const { return m_wiring; }
@@ -146,6 +151,7 @@ private:
     float m_appliedPv = 0.0f;
     float m_sensorOffset = 0.0f;
     float m_sensorGainPercent = 0.0f;
+    float m_outputOffsetMa = 0.0f;
     int m_userSaves = 0;
     float m_zeroTrimMa = 0.0f;
     float m_gainTrimMa = 0.0f;

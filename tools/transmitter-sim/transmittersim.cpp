@@ -509,6 +509,24 @@ void TransmitterSim::setSensorError(float offset, float gainPercent)
     m_device.setSensorError(offset, gainPercent);
 }
 
+void TransmitterSim::setOutputOffset(float offsetMa)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setOutputOffset(offsetMa);
+}
+
+float TransmitterSim::outputOffset() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.outputOffset();
+}
+
+void TransmitterSim::setDeviceId(quint32 id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setDeviceId(id);
+}
+
 float TransmitterSim::sensorOffset() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

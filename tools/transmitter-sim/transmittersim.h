@@ -61,6 +61,11 @@ public:
     float appliedPv() const;
     void setSensorError(float offset, float gainPercent);
     float sensorOffset() const;
+    // The output stage's drift: the loop carries offsetMa more than command 2 reports,
+    // which only an ammeter in the loop can see.
+    void setOutputOffset(float offsetMa);
+    float outputOffset() const;
+    void setDeviceId(quint32 id); // a different transmitter answers from now on
     float sensorGainPercent() const;
     BenchWiring benchWiring() const;
     BenchPv benchPv() const;
