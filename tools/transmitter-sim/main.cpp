@@ -1,6 +1,7 @@
 // transmitter-sim: runs one simulated HART transmitter on a pseudo-terminal until
 // SIGINT or SIGTERM, printing the port path first so scripts can pick it up.
 #include "benchcontrol.h"
+#include "busspec.h"
 #include "transmittersim.h"
 
 #include <QCommandLineParser>
@@ -163,6 +164,12 @@ int main(int argc, char *argv[])
             {QStringLiteral("polling-address"),
              QStringLiteral("Polling address 0..15 (default 0); command 6 can change it."),
              QStringLiteral("n")},
+            {QStringLiteral("bus"),
+             QStringLiteral("Several devices on the one port: ADDRESS:TAG:REVISION[:DEVICEID], "
+                            "comma-separated, e.g. 0:TAG1:5,5:TAG2:7,12:TAG3:6. The first is "
+                            "the device the other options describe; a device without an id "
+                            "gets --device-id plus its place. Addresses 0..63; two devices may share one."),
+             QStringLiteral("spec")},
             {QStringLiteral("preambles"),
              QStringLiteral("Preambles the device asks for in command 0 (default %1).")
                      .arg(defaults.requiredPreambles),
@@ -282,6 +289,11 @@ int main(int argc, char *argv[])
         faults.responseCodeFor.insert(quint8(command), quint8(code));
     }
 
+    if (parser.isSet(QStringLiteral("bus"))) {
+        QString why;
+        if (!applyBusSpec(parser.value(QStringLiteral("bus")), config, &why))
+            usageError(QStringLiteral("--bus: %1").arg(why));
+    }
     TransmitterSim sim(config);
     sim.setTemperatureSignal(floatOption(parser, QStringLiteral("temperature-signal"), 2500.0f));
     sim.setKeyBits(numberOption<quint8>(parser, QStringLiteral("keys"), 7, 0));
