@@ -69,6 +69,8 @@ const Request kRequests[] = {
         {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
         {"read loop check setup", hartThread::ReadLoopCheckSetup},
         {"read loop check point", hartThread::ReadLoopCheckPoint},
+        {"scan bus", hartThread::ScanBus},
+        {"select meter", hartThread::SelectMeter},
 };
 
 // Serving order once a device is found (the searches come first).
@@ -256,6 +258,10 @@ void hartThread::run()
             searchMeter();
         if (testBit(SearchMeter1to15))
             searchMeter1to15();
+        if (testBit(ScanBus))
+            scanBus();
+        if (testBit(SelectMeter))
+            selectMeter();
         if (!m_deviceFound.load()) {
             clearAllExcept({ClosePort, SearchMeter});
             continue;
