@@ -29,6 +29,7 @@
 #include "pvzeropage.h"
 #include "rangepage.h"
 #include "rerangepage.h"
+#include "scanwindow.h"
 #include "resources.h"
 #include "resulttable.h"
 #include "secondcorrectionpage.h"
@@ -149,6 +150,26 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+    connect(addTitleButton(QStringLiteral("pushButton_scan"), tr("扫描"),
+                           tr("多点回路：列出线上全部仪表，按位号查找")),
+            &QPushButton::clicked, this, &MainWindow::openScan);
+}
+
+void MainWindow::openScan()
+{
+    if (!m_scan) {
+        m_scan = new ScanWindow(*this, *m_worker, this);
+        // The choice goes the search button's way: the same busy state, result and pages.
+        m_scan->setSelectRequest([this](const QString &request) {
+            ui->widget_navigation->clear();
+            startRequest(request, tr("正在查询仪表..."), WhileBusy::ShowEmptyPage);
+        });
+        connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_scan,
+                &ScanWindow::onWorkerResult);
+    }
+    m_scan->show();
+    m_scan->raise();
+    m_scan->activateWindow();
 }
 
 void MainWindow::openLoopCheck()

@@ -43,6 +43,7 @@ class ModbusPage;
 class DisplayPage;
 class FactoryTestPage;
 class LoopCheckWindow;
+class ScanWindow;
 class LinearizationPage;
 class SecondCorrectionPage;
 class UserCalibrationPage;
@@ -161,6 +162,7 @@ private:
 
     void startWriteAll();
     void openLoopCheck();
+    void openScan();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -216,6 +218,7 @@ private:
 
     std::unique_ptr<BackupActions> m_backup;
     LoopCheckWindow *m_loopCheck = nullptr; // made on first use, a window of its own
+    ScanWindow *m_scan = nullptr;           // likewise
 
     // The store flushes its queue when destroyed, after the recorder that feeds it.
     std::unique_ptr<HistoryStore> m_history;
