@@ -1994,6 +1994,14 @@
         <source>到期清单：应校验的变送器</source>
         <translation>Due list: transmitters whose check is due</translation>
     </message>
+    <message>
+        <source>扫描</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>多点回路：列出线上全部仪表，按位号查找</source>
+        <translation>Multidrop: list every device on the line, find one by tag</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -2705,6 +2713,149 @@
     <message>
         <source>说明：量程上限等于当前主变量的值，量程下限不变</source>
         <translation>The upper range value becomes the present PV; the lower stays</translation>
+    </message>
+</context>
+<context>
+    <name>ScanWindow</name>
+    <message>
+        <source>扫描</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>没有仪表应答位号%1</source>
+        <translation>No device answers to the tag %1</translation>
+    </message>
+    <message>
+        <source>地址0~15</source>
+        <translation>Addresses 0-15</translation>
+    </message>
+    <message>
+        <source>地址0~63（HART 6/7）</source>
+        <translation>Addresses 0-63 (HART 6/7)</translation>
+    </message>
+    <message>
+        <source>每个无应答地址的尝试次数</source>
+        <translation>Attempts at each address that does not answer</translation>
+    </message>
+    <message>
+        <source>开始扫描</source>
+        <translation>Start scan</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>范围</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>尝试次数</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <source>位号（最多8个字符）</source>
+        <translation>Tag (up to 8 characters)</translation>
+    </message>
+    <message>
+        <source>按位号查找</source>
+        <translation>Find by tag</translation>
+    </message>
+    <message>
+        <source>位号</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>制造商</source>
+        <translation>Manufacturer</translation>
+    </message>
+    <message>
+        <source>设备类型</source>
+        <translation>Device type</translation>
+    </message>
+    <message>
+        <source>设备号</source>
+        <translation>Device ID</translation>
+    </message>
+    <message>
+        <source>通用版本</source>
+        <translation>Revision</translation>
+    </message>
+    <message>
+        <source>回路电流</source>
+        <translation>Loop current</translation>
+    </message>
+    <message>
+        <source>选择仪表</source>
+        <translation>Use this device</translation>
+    </message>
+    <message>
+        <source>让各页面与所选仪表通信，如同查询到它一样</source>
+        <translation>Make the pages talk to the chosen device, as if the search had found it</translation>
+    </message>
+    <message>
+        <source>正在扫描...</source>
+        <translation>Scanning...</translation>
+    </message>
+    <message>
+        <source>请输入位号</source>
+        <translation>Enter a tag</translation>
+    </message>
+    <message>
+        <source>正在取消...</source>
+        <translation>Cancelling...</translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <source>固定4mA</source>
+        <translation>Fixed 4 mA</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>Active</translation>
+    </message>
+    <message>
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>剩余约%1秒</source>
+        <translation>About %1 s left</translation>
+    </message>
+    <message>
+        <source>轮询地址%1上有多台仪表应答，它们的应答会相互冲突，请改设其中一台的地址</source>
+        <translation>More than one device answers at polling address %1; their answers collide. Give one of them another address.</translation>
+    </message>
+    <message>
+        <source>选择仪表失败</source>
+        <translation>Choosing the device failed</translation>
+    </message>
+    <message>
+        <source>选择仪表失败！</source>
+        <translation>Choosing the device failed!</translation>
+    </message>
+    <message>
+        <source>找到%1台仪表</source>
+        <translation>%1 device(s) found</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>扫描完成</source>
+        <translation>Scan finished</translation>
+    </message>
+    <message>
+        <source>扫描已取消</source>
+        <translation>Scan cancelled</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,12 @@
 #include "commandline.h"
 
+#include "busscan.h"
+#include "headlessscan.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -26,7 +30,23 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption capture(QStringLiteral("capture"),
                                      QStringLiteral("Record the line traffic to FILE."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({port, lang, history, capture});
+    const QCommandLineOption scanOption(
+            QStringLiteral("scan"),
+            QStringLiteral("List the devices on the line of PORT, one JSON line each, and end."),
+            QStringLiteral("PORT"));
+    const QCommandLineOption addresses(
+            QStringLiteral("addresses"),
+            QStringLiteral("Polling addresses --scan tries: 0-15 (default) or up to 0-63."),
+            QStringLiteral("FIRST-LAST"));
+    const QCommandLineOption attempts(
+            QStringLiteral("attempts"),
+            QStringLiteral("Attempts per address of --scan, 1 to 10 (default 2)."),
+            QStringLiteral("N"));
+    const QCommandLineOption tag(QStringLiteral("tag"),
+                                 QStringLiteral("With --scan: find the device with this tag "
+                                                "(command 11) instead of polling."),
+                                 QStringLiteral("TAG"));
+    parser.addOptions({port, lang, history, capture, scanOption, addresses, attempts, tag});
     // Qt's own options (-platform offscreen, -style ...) pass on to the application object.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name :
@@ -88,6 +108,31 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (o.history.isEmpty())
             return fail(QStringLiteral("--history needs a database URL"));
     }
+    if (parser.isSet(scanOption)) {
+        o.scanPort = parser.values(scanOption).constLast().trimmed();
+        if (o.scanPort.isEmpty())
+            return fail(QStringLiteral("--scan needs a port name"));
+    } else if (parser.isSet(addresses) || parser.isSet(attempts) || parser.isSet(tag)) {
+        return fail(QStringLiteral("--addresses, --attempts and --tag go with --scan"));
+    }
+    if (parser.isSet(addresses)) {
+        const QString value = parser.values(addresses).constLast();
+        if (!scan::parseAddressRange(value, o.firstAddress, o.lastAddress))
+            return fail(QStringLiteral("--addresses takes FIRST-LAST within 0-63, not '%1'")
+                                .arg(value));
+    }
+    if (parser.isSet(attempts)) {
+        const QString value = parser.values(attempts).constLast();
+        bool ok = false;
+        o.attempts = value.toInt(&ok);
+        if (!ok || o.attempts < 1 || o.attempts > 10)
+            return fail(QStringLiteral("--attempts takes 1 to 10, not '%1'").arg(value));
+    }
+    if (parser.isSet(tag)) {
+        o.findTag = parser.values(tag).constLast().trimmed();
+        if (o.findTag.isEmpty() || o.findTag.size() > 8)
+            return fail(QStringLiteral("--tag takes 1 to 8 characters"));
+    }
     if (parser.isSet(capture)) {
         o.capture = parser.values(capture).constLast();
         if (o.capture.isEmpty())
@@ -148,4 +193,18 @@ bool installEnglish()
 void removeEnglish()
 {
     QCoreApplication::removeTranslator(&englishTranslator());
+}
+
+int runScan(const StartOptions &options)
+{
+    // Only the JSON lines and warnings reach a script, unless it asks for the debug lines.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("hart.*.debug=false"));
+    HeadlessScan job;
+    job.port = options.scanPort;
+    job.options.firstAddress = options.firstAddress;
+    job.options.lastAddress = options.lastAddress;
+    job.options.attempts = options.attempts;
+    job.findTag = options.findTag.toLatin1();
+    return runHeadlessScan(job, stdout, stderr);
 }

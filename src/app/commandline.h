@@ -12,6 +12,11 @@ struct StartOptions
     QString port;    // opened at start, as if chosen and "打开端口" pressed
     QString history; // handed on as HART_HISTORY
     QString capture; // handed on as HART_CAPTURE
+    QString scanPort;    // --scan: list the devices of this port's line and end
+    int firstAddress = 0;
+    int lastAddress = 15;
+    int attempts = 2;
+    QString findTag;     // with --scan: find this tag instead
     bool languageGiven = false;
     Language language = Language::Chinese;
 };
@@ -34,6 +39,10 @@ Language chosenLanguage(const StartOptions &options, const QByteArray &hartLang)
 
 // Hands --history and --capture on to the windows that read them from the environment.
 void exportStartOptions(const StartOptions &options);
+
+// --scan: the devices of the line as JSON lines on stdout; 0 when it ran, 1 when the port
+// would not open.
+int runScan(const StartOptions &options);
 
 // Installs the compiled-in English texts on the running application; false if they are missing.
 bool installEnglish();

@@ -1,6 +1,7 @@
 // Program entry: the command line, the input-method variable, the application object, the
 // language and the main window.
 #include "commandline.h"
+#include "headlessscan.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
     {
         const QCoreApplication reader(argc, argv);
         command = parseCommandLine(QCoreApplication::arguments());
+        if (command.exitStatus < 0 && !command.options.scanPort.isEmpty())
+            return runScan(command.options);
     }
     if (command.exitStatus >= 0) {
         std::fputs(command.output.toLocal8Bit().constData(),

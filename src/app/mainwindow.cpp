@@ -32,6 +32,7 @@
 #include "pvzeropage.h"
 #include "rangepage.h"
 #include "rerangepage.h"
+#include "scanwindow.h"
 #include "resources.h"
 #include "resulttable.h"
 #include "secondcorrectionpage.h"
@@ -171,6 +172,9 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_daoqi"), tr("到期"),
                            tr("到期清单：应校验的变送器")),
             &QPushButton::clicked, this, [this] { loopCheck()->showDueList(); });
+    connect(addTitleButton(QStringLiteral("pushButton_scan"), tr("扫描"),
+                           tr("多点回路：列出线上全部仪表，按位号查找")),
+            &QPushButton::clicked, this, &MainWindow::openScan);
     steps.mark("worker start, backup menu and title bar");
 
     // Nothing the technician does may reach a page before it exists: the first input builds
@@ -241,6 +245,24 @@ void MainWindow::ensureBuilt()
     if (windowHandle())
         windowHandle()->removeEventFilter(this);
     emit built();
+}
+
+void MainWindow::openScan()
+{
+    ensureBuilt();
+    if (!m_scan) {
+        m_scan = new ScanWindow(*this, *m_worker, this);
+        // The choice goes the search button's way: the same busy state, result and pages.
+        m_scan->setSelectRequest([this](const QString &request) {
+            ui->widget_navigation->clear();
+            startRequest(request, tr("正在查询仪表..."), WhileBusy::ShowEmptyPage);
+        });
+        connect(m_worker.get(), &hartThread::sendMessageToMainThread, m_scan,
+                &ScanWindow::onWorkerResult);
+    }
+    m_scan->show();
+    m_scan->raise();
+    m_scan->activateWindow();
 }
 
 void MainWindow::openLoopCheck()

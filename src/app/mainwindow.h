@@ -44,6 +44,7 @@ class ModbusPage;
 class DisplayPage;
 class FactoryTestPage;
 class LoopCheckWindow;
+class ScanWindow;
 class LinearizationPage;
 class SecondCorrectionPage;
 class UserCalibrationPage;
@@ -185,6 +186,7 @@ private:
     void startWriteAll();
     void openLoopCheck();
     LoopCheckWindow *loopCheck(); // made on first use, not shown
+    void openScan();
 
     // Result handling.
     void onProgress(const QString &argument);
@@ -249,6 +251,7 @@ private:
 
     std::unique_ptr<BackupActions> m_backup;
     LoopCheckWindow *m_loopCheck = nullptr; // made on first use, a window of its own
+    ScanWindow *m_scan = nullptr;           // likewise
 
     // The store flushes its queue when destroyed, after the recorder that feeds it.
     std::unique_ptr<HistoryStore> m_history;

@@ -112,7 +112,8 @@ void buildRequest(RequestFrame &out, std::uint8_t command, const std::uint8_t *d
     const std::uint8_t master = static_cast<std::uint8_t>((masterBit & 1) << 7);
     if (command == 0) {
         out.frame[0] = kShortRequestDelimiter;
-        out.frame[1] = static_cast<std::uint8_t>(master | (pollingAddress & 0x0F));
+        // Six bits: HART 6 and 7 poll 0..63; addresses 0..15 give the bytes they always did.
+        out.frame[1] = static_cast<std::uint8_t>(master | (pollingAddress & 0x3F));
         out.frame[2] = 0;
         out.frame[3] = 0;
         out.frame[4] = xorChecksum(out.frame, 4);

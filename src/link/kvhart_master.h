@@ -124,6 +124,18 @@ public:
         std::lock_guard<std::mutex> lock(m_rxLock);
         pollingAddress = address;
     }
+    void setUniqueAddress(const std::uint8_t (&address)[5])
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        std::copy(address, address + 5, uniqueAddress);
+    }
+    // The frame the receiver accepted last, as one consistent copy: a second answer to one
+    // request (two devices at one polling address) is seen here after the first was taken.
+    QByteArray lastFrame() const
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        return QByteArray(reinterpret_cast<const char *>(rxFrame), rxFrameLength);
+    }
 
     // The traffic recorder told of every attempt and frame; null = none. May be swapped
     // at any time; the sink must outlive the link.
@@ -253,4 +265,24 @@ private:
     bool m_writesReported = false;
     std::chrono::steady_clock::time_point m_onWireAt;
     std::atomic<LinkCaptureSink *> m_capture{nullptr};
+};
+
+// Attempts per transaction for a scope of the worker's (a scan of empty addresses); the
+// operations' own budget is back when it ends.
+class AttemptsOverride
+{
+public:
+    AttemptsOverride(kvhart_master &master, std::uint8_t attempts)
+        : m_master(master)
+        , m_saved(master.retryCount)
+    {
+        master.retryCount = std::max<std::uint8_t>(1, attempts);
+    }
+    ~AttemptsOverride() { m_master.retryCount = m_saved; }
+    AttemptsOverride(const AttemptsOverride &) = delete;
+    AttemptsOverride &operator=(const AttemptsOverride &) = delete;
+
+private:
+    kvhart_master &m_master;
+    std::uint8_t m_saved;
 };

@@ -69,6 +69,8 @@ const Request kRequests[] = {
         {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
         {"read loop check setup", hartThread::ReadLoopCheckSetup},
         {"read loop check point", hartThread::ReadLoopCheckPoint},
+        {"scan bus", hartThread::ScanBus},
+        {"select meter", hartThread::SelectMeter},
 };
 
 // Serving order once a device is found (the searches come first).
@@ -294,6 +296,14 @@ void hartThread::run()
         if (testBit(SearchMeter1to15)) {
             m_serving = SearchMeter1to15;
             searchMeter1to15();
+        }
+        if (testBit(ScanBus)) {
+            m_serving = ScanBus;
+            scanBus();
+        }
+        if (testBit(SelectMeter)) {
+            m_serving = SelectMeter;
+            selectMeter();
         }
         if (!m_deviceFound.load()) {
             clearAllExcept({ClosePort, SearchMeter});

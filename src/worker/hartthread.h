@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 class kvhart_master;
@@ -42,6 +43,15 @@ public:
     bool isRequestPending(const QString &request) const;
     // Every request string the worker serves.
     static QStringList vocabulary();
+
+    // Bus work of a higher layer (the multidrop scan, the find by tag), run on this thread
+    // by the request "scan bus" once the port is open, device found or not. It returns
+    // false when it was cancelled, and at once when the master is aborted.
+    using BusJob = std::function<bool(kvhart_master &)>;
+    void setBusJob(BusJob job);
+    // The device "select meter" makes the one the pages talk to, as a scan saw it: its
+    // polling address (above 63: unknown, the master's is kept) and command-0 data.
+    void setSelection(std::uint8_t pollingAddress, const QByteArray &command0);
 
 signals:
     void sendMessageToMainThread(QString Message);
@@ -114,6 +124,8 @@ public:
         WriteSecondCorrection,
         ReadLoopCheckSetup,
         ReadLoopCheckPoint,
+        ScanBus,
+        SelectMeter,
     };
 
     // Data of one accepted response; only bytes the device actually sent are taken. A reply
@@ -175,6 +187,8 @@ private:
     void readPv();
     void readLoopCheckSetup();
     void readLoopCheckPoint();
+    void scanBus();
+    void selectMeter();
 
     // Device-specific operations.
     bool unlockDevice();
@@ -230,6 +244,11 @@ private:
     std::atomic<std::uint32_t> m_tickCount{0};
     // The request served now (worker thread only): names the operation of a refusal.
     Bit m_serving = KeepAlive;
+
+    std::mutex m_busLock; // the bus job and the selection, handed over from the window
+    BusJob m_busJob;
+    std::uint8_t m_selectedAddress = 0;
+    QByteArray m_selectedCommand0;
 
     std::mutex m_pauseLock;
     std::condition_variable m_pauseWake;

@@ -50,9 +50,10 @@ FieldDevice::FieldDevice(const SimConfig &config)
     : m_universalRevision(config.universalRevision)
     , m_deviceRevision(config.deviceRevision)
     , m_deviceId(config.deviceId & 0xFFFFFF)
-    , m_pollingAddress(config.pollingAddress & 0x0F)
+    , m_pollingAddress(config.pollingAddress & 0x3F)
     , m_fixedPv(config.fixedPv)
     , m_unlockTimeoutMs(config.unlockTimeoutMs)
+    , m_multidrop(config.multidrop)
 {
     loadDefaults();
     m_memory.setU8(memaddr::manufacturerId, config.manufacturerId);
@@ -60,6 +61,11 @@ FieldDevice::FieldDevice(const SimConfig &config)
     m_memory.setU16(memaddr::softwareRevision, config.softwareRevision);
     m_memory.setU16(memaddr::hardwareRevision, config.hardwareRevision);
     m_memory.setU8(memaddr::devicePreambles, config.requiredPreambles);
+    if (!config.tag.isEmpty()) {
+        std::uint8_t packed[memaddr::tagLength];
+        packAscii(packed, config.tag.left(8).constData(), memaddr::tagLength);
+        m_memory.write(memaddr::tag, packed, memaddr::tagLength);
+    }
     refreshLiveValues(0);
 }
 
@@ -124,7 +130,21 @@ void FieldDevice::loadDefaults()
 
 bool FieldDevice::isShortAddressMine(std::uint8_t addressByte) const
 {
-    return (addressByte & 0x0F) == m_pollingAddress;
+    // Six bits: HART 6 and 7 poll 0..63; a master of 0..15 never sets bits 4 and 5.
+    return (addressByte & 0x3F) == m_pollingAddress;
+}
+
+bool FieldDevice::isBroadcast(const std::uint8_t address[5])
+{
+    return (address[0] & 0x3F) == 0 && address[1] == 0 && address[2] == 0 && address[3] == 0
+            && address[4] == 0;
+}
+
+bool FieldDevice::hasTag(const std::uint8_t *packed, std::size_t length) const
+{
+    std::uint8_t mine[memaddr::tagLength];
+    return length >= memaddr::tagLength && m_memory.read(memaddr::tag, mine, sizeof mine)
+            && std::memcmp(mine, packed, sizeof mine) == 0;
 }
 
 bool FieldDevice::isLongAddressMine(const std::uint8_t address[5]) const
@@ -333,6 +353,21 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         appendU8(data, in[0]);
         return 0;
     }
+    case 7:
+        if (!m_multidrop) {
+            known = false;
+            return hartrc::notImplemented;
+        }
+        // Multidrop devices park their loop at 4 mA; address 0 drives it.
+        appendU8(data, m_pollingAddress);
+        appendU8(data, m_pollingAddress == 0 ? 1 : 0);
+        return 0;
+    case 11:
+        if (!m_multidrop) {
+            known = false;
+            return hartrc::notImplemented;
+        }
+        return universal(0, req, data, nowMs, known);
     case 12: appendBytes(data, message, messageLength); return 0;
     case 13:
         appendBytes(data, tag, tagLength + descriptorLength);

@@ -54,6 +54,10 @@ public:
 
     bool isShortAddressMine(std::uint8_t addressByte) const;
     bool isLongAddressMine(const std::uint8_t address[5]) const;
+    // The all-zero long address that command 11 goes to; answered only on a matching tag.
+    static bool isBroadcast(const std::uint8_t address[5]);
+    bool hasTag(const std::uint8_t *packed, std::size_t length) const;
+    bool isMultidrop() const { return m_multidrop; }
 
     // nowMs: milliseconds since the device powered up; drives the PV and the unlock age.
     DeviceReply execute(std::uint8_t command, const std::uint8_t *data, std::size_t length,
@@ -136,6 +140,7 @@ private:
     quint8 m_pollingAddress;
     float m_fixedPv;
     int m_unlockTimeoutMs;
+    bool m_multidrop;
 
     std::map<std::uint16_t, std::uint16_t> m_registers;
     qint64 m_unlockedAtMs = -1;

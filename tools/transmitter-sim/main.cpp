@@ -2,6 +2,7 @@
 // SIGINT or SIGTERM, printing the port path first so scripts can pick it up.
 #include "benchcontrol.h"
 #include "hartipserver.h"
+#include "busspec.h"
 #include "transmittersim.h"
 
 #include <QCommandLineParser>
@@ -165,6 +166,12 @@ int main(int argc, char *argv[])
             {QStringLiteral("polling-address"),
              QStringLiteral("Polling address 0..15 (default 0); command 6 can change it."),
              QStringLiteral("n")},
+            {QStringLiteral("bus"),
+             QStringLiteral("Several devices on the one port: ADDRESS:TAG:REVISION[:DEVICEID], "
+                            "comma-separated, e.g. 0:TAG1:5,5:TAG2:7,12:TAG3:6. The first is "
+                            "the device the other options describe; a device without an id "
+                            "gets --device-id plus its place. Addresses 0..63; two devices may share one."),
+             QStringLiteral("spec")},
             {QStringLiteral("preambles"),
              QStringLiteral("Preambles the device asks for in command 0 (default %1).")
                      .arg(defaults.requiredPreambles),
@@ -316,6 +323,11 @@ int main(int argc, char *argv[])
     if (faults.transientAnswers > 0)
         faults.transientCode = 32;
 
+    if (parser.isSet(QStringLiteral("bus"))) {
+        QString why;
+        if (!applyBusSpec(parser.value(QStringLiteral("bus")), config, &why))
+            usageError(QStringLiteral("--bus: %1").arg(why));
+    }
     TransmitterSim sim(config);
     sim.setTemperatureSignal(floatOption(parser, QStringLiteral("temperature-signal"), 2500.0f));
     sim.setKeyBits(numberOption<quint8>(parser, QStringLiteral("keys"), 7, 0));

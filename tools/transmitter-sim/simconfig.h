@@ -6,6 +6,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <QVector>
 
 #include <cstdint>
 #include <limits>
@@ -48,6 +49,16 @@ enum class BenchPv : std::uint8_t { Live, Zero, FullScale, Applied };
 constexpr float kBenchVMinusSignal = 0.0f;
 constexpr float kBenchVPlusSignal = 4000.0f;
 
+// A further device on the same line: a copy of the first one's model with an identity of its
+// own. Two devices may share a polling address (then both answer command 0 there).
+struct SimBusDevice
+{
+    quint8 pollingAddress = 0; // 0..63
+    QByteArray tag;            // at most 8 characters
+    quint8 universalRevision = 5;
+    quint32 deviceId = 0;
+};
+
 struct SimConfig
 {
     quint8 manufacturerId = makerManufacturerId;
@@ -58,6 +69,7 @@ struct SimConfig
     quint8 deviceRevision = 1;
     quint32 deviceId = 0x123456; // low 24 bits are used
     quint8 pollingAddress = 0;
+    QByteArray tag; // empty: "SIMTX-01"
     quint8 requiredPreambles = 5;
     quint8 responsePreambles = 5;
     // NaN: the PV follows a slow sine around 50 kPa; otherwise it stays at this value.
@@ -67,4 +79,9 @@ struct SimConfig
     // Commands 128..135 and 137 need a register-6 unlock no older than this.
     int unlockTimeoutMs = 60000;
     SimFaults faults;
+    // The other devices of a multidrop bus, behind this one on the same pseudo-terminal.
+    QVector<SimBusDevice> bus;
+    // A device of a multidrop line: it also knows command 7 (loop configuration) and
+    // answers command 11 (find by tag). Off, the single device answers as it always did.
+    bool multidrop = false;
 };

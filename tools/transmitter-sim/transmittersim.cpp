@@ -50,7 +50,17 @@ TransmitterSim::TransmitterSim(const SimConfig &config)
     , m_device(config)
     , m_faults(config.faults)
     , m_startTime(std::chrono::steady_clock::now())
-{ }
+{
+    for (const SimBusDevice &member : config.bus) {
+        SimConfig c = config;
+        c.bus.clear();
+        c.pollingAddress = member.pollingAddress;
+        c.tag = member.tag;
+        c.universalRevision = member.universalRevision;
+        c.deviceId = member.deviceId;
+        m_bus.push_back(std::make_unique<FieldDevice>(c));
+    }
+}
 
 TransmitterSim::~TransmitterSim()
 {
@@ -267,17 +277,44 @@ QByteArray TransmitterSim::answerFrame(const QByteArray &frame, int *delayMs)
     return answer;
 }
 
+bool TransmitterSim::claims(const FieldDevice &device, const ParsedRequest &request) const
+{
+    // Short frames only reach command 0; everything else needs the unique address, but for
+    // the find by tag, which goes to every device and is answered by the one that has it.
+    if (!request.longFrame)
+        return request.command == 0 && device.isShortAddressMine(request.address[0]);
+    if (request.command == 11 && device.isMultidrop()
+        && (FieldDevice::isBroadcast(request.address.data())
+            || device.isLongAddressMine(request.address.data())))
+        return device.hasTag(request.data, request.dataLength);
+    return device.isLongAddressMine(request.address.data());
+}
+
 void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs, QByteArray *direct)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    // Short frames only reach command 0; everything else needs the unique address.
-    const bool mine = request.longFrame
-            ? m_device.isLongAddressMine(request.address.data())
-            : request.command == 0 && m_device.isShortAddressMine(request.address[0]);
-    if (!mine) {
-        trace("other", request.frame, request.frameLength, nowUs);
-        return;
+    // Devices sharing a polling address all answer; on this line one after the other.
+    // Over HART-IP a request has one answer: the first device that claims it gives it.
+    bool anyone = false;
+    if (claims(m_device, request)) {
+        anyone = true;
+        answer(m_device, request, nowUs, direct);
     }
+    for (const auto &device : m_bus) {
+        if (direct && anyone)
+            break;
+        if (claims(*device, request)) {
+            anyone = true;
+            answer(*device, request, nowUs, direct);
+        }
+    }
+    if (!anyone)
+        trace("other", request.frame, request.frameLength, nowUs);
+}
+
+void TransmitterSim::answer(FieldDevice &device, const ParsedRequest &request, qint64 nowUs,
+                            QByteArray *direct)
+{
     trace("rx", request.frame, request.frameLength, nowUs);
 
     SimRequest entry;
@@ -301,31 +338,31 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs, Q
     const qint64 nowMs = nowUs / 1000;
     const auto forced = f.responseCodeFor.constFind(request.command);
     const bool transient = m_answersSinceFaults < f.transientAnswers;
-    const DeviceReply reply = transient ? m_device.refuse(f.transientCode, nowMs)
+    const DeviceReply reply = transient ? device.refuse(f.transientCode, nowMs)
             : forced != f.responseCodeFor.constEnd()
-            ? m_device.refuse(forced.value(), nowMs)
-            : m_device.execute(request.command, request.data, request.dataLength, nowMs);
+            ? device.refuse(forced.value(), nowMs)
+            : device.execute(request.command, request.data, request.dataLength, nowMs);
     ++m_answersSinceFaults;
     ++m_answered;
     entry.answered = true;
     entry.responseCode = reply.responseCode;
     m_requests.append(entry);
 
-    PendingAnswer answer;
-    answer.bytes = buildAnswer(request, reply);
+    PendingAnswer pending;
+    pending.bytes = buildAnswer(request, reply);
     if (direct) {
-        *direct = answer.bytes.mid(m_answerFrameStart, m_answerFrameEnd - m_answerFrameStart);
+        *direct = pending.bytes.mid(m_answerFrameStart, m_answerFrameEnd - m_answerFrameStart);
         return;
     }
-    answer.dueUs = nowUs + qint64(std::max(0, f.delayMs)) * 1000;
-    answer.paced = m_config.pace;
-    if (answer.paced)
-        answer.dueUs = std::max(answer.dueUs, m_lineFreeUs);
-    trace("tx", reinterpret_cast<const std::uint8_t *>(answer.bytes.constData()),
-          std::size_t(answer.bytes.size()), nowUs);
+    pending.dueUs = nowUs + qint64(std::max(0, f.delayMs)) * 1000;
+    pending.paced = m_config.pace;
+    if (pending.paced)
+        pending.dueUs = std::max(pending.dueUs, m_lineFreeUs);
+    trace("tx", reinterpret_cast<const std::uint8_t *>(pending.bytes.constData()),
+          std::size_t(pending.bytes.size()), nowUs);
     if (m_output.size() >= kMaxQueuedAnswers)
         m_output.pop_front(); // nobody is reading; keep the newest
-    m_output.push_back(std::move(answer));
+    m_output.push_back(std::move(pending));
 }
 
 QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const DeviceReply &reply)

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <memory>
+#include <vector>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -110,6 +112,10 @@ private:
     void serve();
     void receive(const std::uint8_t *bytes, std::size_t count, qint64 nowUs);
     void handleRequest(const ParsedRequest &request, qint64 nowUs, QByteArray *direct = nullptr);
+    bool claims(const FieldDevice &device, const ParsedRequest &request) const;
+    // Queued for the line, or handed back through direct (HART-IP) without the preambles.
+    void answer(FieldDevice &device, const ParsedRequest &request, qint64 nowUs,
+                QByteArray *direct = nullptr);
     QByteArray buildAnswer(const ParsedRequest &request, const DeviceReply &reply);
     qint64 flushOutput(qint64 nowUs);
     void closeAll();
@@ -119,6 +125,8 @@ private:
     mutable std::mutex m_mutex; // guards everything below up to the serving-thread section
     SimConfig m_config;
     FieldDevice m_device;
+    // Further devices of a multidrop bus (SimConfig::bus), answering behind m_device.
+    std::vector<std::unique_ptr<FieldDevice>> m_bus;
     SimFaults m_faults;
     int m_requestsSinceFaults = 0;
     int m_answersSinceFaults = 0;

@@ -1,0 +1,6 @@
+// Debug category of the bus scan.
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcScan)
