@@ -715,6 +715,22 @@
         <source>TUR低于4:1</source>
         <translation>TUR below 4:1</translation>
     </message>
+    <message>
+        <source>标准器</source>
+        <translation>Standards</translation>
+    </message>
+    <message>
+        <source>标准器登记：不确定度与有效期</source>
+        <translation>Reference standards: uncertainty and due dates</translation>
+    </message>
+    <message>
+        <source>到期</source>
+        <translation>Due list</translation>
+    </message>
+    <message>
+        <source>到期清单：应校验的变送器</source>
+        <translation>Due list: transmitters whose check is due</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -1979,22 +1995,6 @@
         <translation>Reading the loop check point failed</translation>
     </message>
     <message>
-        <source>标准器</source>
-        <translation>Refs</translation>
-    </message>
-    <message>
-        <source>标准器登记：不确定度与有效期</source>
-        <translation>Reference standards: uncertainty and due dates</translation>
-    </message>
-    <message>
-        <source>到期</source>
-        <translation>Due</translation>
-    </message>
-    <message>
-        <source>到期清单：应校验的变送器</source>
-        <translation>Due list: transmitters whose check is due</translation>
-    </message>
-    <message>
         <source>扫描</source>
         <translation>Scan</translation>
     </message>
@@ -2463,6 +2463,14 @@
     <message>
         <source>停止出厂检测</source>
         <translation>Stop factory test</translation>
+    </message>
+    <message>
+        <source>扫描回路</source>
+        <translation>Scan the loop</translation>
+    </message>
+    <message>
+        <source>选择仪表</source>
+        <translation>Select device</translation>
     </message>
 </context>
 <context>

@@ -166,12 +166,6 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
-    connect(addTitleButton(QStringLiteral("pushButton_biaozhunqi"), tr("标准器"),
-                           tr("标准器登记：不确定度与有效期")),
-            &QPushButton::clicked, this, [this] { loopCheck()->showStandardsWindow(); });
-    connect(addTitleButton(QStringLiteral("pushButton_daoqi"), tr("到期"),
-                           tr("到期清单：应校验的变送器")),
-            &QPushButton::clicked, this, [this] { loopCheck()->showDueList(); });
     connect(addTitleButton(QStringLiteral("pushButton_scan"), tr("扫描"),
                            tr("多点回路：列出线上全部仪表，按位号查找")),
             &QPushButton::clicked, this, &MainWindow::openScan);

@@ -221,6 +221,15 @@ void LoopCheckWindow::buildForm()
     runRow->addWidget(m_start);
     runRow->addWidget(m_stop);
     runRow->addStretch(1);
+    // The register and the due list belong to the check; the title bar has no room for them.
+    QPushButton *standards = makeButton("pushButton_biaozhunqi", tr("标准器"));
+    standards->setToolTip(tr("标准器登记：不确定度与有效期"));
+    QPushButton *due = makeButton("pushButton_daoqi", tr("到期"));
+    due->setToolTip(tr("到期清单：应校验的变送器"));
+    connect(standards, &QPushButton::clicked, this, &LoopCheckWindow::showStandardsWindow);
+    connect(due, &QPushButton::clicked, this, &LoopCheckWindow::showDueList);
+    runRow->addWidget(standards);
+    runRow->addWidget(due);
 
     m_prompt = new QLabel;
     m_prompt->setObjectName(QStringLiteral("label_prompt"));

@@ -68,6 +68,8 @@ const Name kNames[] = {
         {"read loop check point", QT_TRANSLATE_NOOP("Operations", "读取校验点")},
         {"start chuchang jiance", QT_TRANSLATE_NOOP("Operations", "出厂检测")},
         {"stop chuchang jiance", QT_TRANSLATE_NOOP("Operations", "停止出厂检测")},
+        {"scan bus", QT_TRANSLATE_NOOP("Operations", "扫描回路")},
+        {"select meter", QT_TRANSLATE_NOOP("Operations", "选择仪表")},
 };
 
 const Name *find(const QString &request)
