@@ -23,7 +23,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption capture(QStringLiteral("capture"),
                                      QStringLiteral("Record the line traffic to FILE."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({port, lang, history, capture});
+    const QCommandLineOption health(
+            QStringLiteral("health"),
+            QStringLiteral("Check the health of the transmitter on PORT, print it as JSON and "
+                           "exit (0: answered, 1: no answer or no port). Opens no window."),
+            QStringLiteral("PORT"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Polling address 0-15 for --health "
+                                                    "(default 0)."),
+                                     QStringLiteral("N"));
+    parser.addOptions({port, lang, history, capture, health, address});
     // Qt's own options (-platform offscreen, -style ...) pass on to the application object.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name :
@@ -89,6 +98,20 @@ CommandLine parseCommandLine(const QStringList &arguments)
         o.capture = parser.values(capture).constLast();
         if (o.capture.isEmpty())
             return fail(QStringLiteral("--capture needs a file name"));
+    }
+    if (parser.isSet(health)) {
+        o.health = parser.values(health).constLast().trimmed();
+        if (o.health.isEmpty())
+            return fail(QStringLiteral("--health needs a port name"));
+    }
+    if (parser.isSet(address)) {
+        if (o.health.isEmpty())
+            return fail(QStringLiteral("--address goes with --health"));
+        bool ok = false;
+        const QString value = parser.values(address).constLast();
+        o.address = value.toInt(&ok);
+        if (!ok || o.address < 0 || o.address > 15)
+            return fail(QStringLiteral("--address takes 0 to 15, not '%1'").arg(value));
     }
     return result;
 }

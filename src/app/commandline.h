@@ -12,6 +12,8 @@ struct StartOptions
     QString port;    // opened at start, as if chosen and "打开端口" pressed
     QString history; // handed on as HART_HISTORY
     QString capture; // handed on as HART_CAPTURE
+    QString health;  // --health: check this port's transmitter, print JSON, no window
+    int address = 0; // --address: its polling address
     bool languageGiven = false;
     Language language = Language::Chinese;
 };

@@ -69,6 +69,9 @@ const Request kRequests[] = {
         {"write SecondNonlinearityCorrection", hartThread::WriteSecondCorrection},
         {"read loop check setup", hartThread::ReadLoopCheckSetup},
         {"read loop check point", hartThread::ReadLoopCheckPoint},
+        {"read health", hartThread::ReadHealth},
+        {"acknowledge status", hartThread::AcknowledgeStatus},
+        {"reset config changed", hartThread::ResetConfigChanged},
 };
 
 // Serving order once a device is found (the searches come first).
@@ -120,6 +123,9 @@ const hartThread::Bit kServingOrder[] = {
         hartThread::ReadLoopCheckPoint,
         hartThread::FactoryTest,
         hartThread::StopFactoryTest,
+        hartThread::ReadHealth,
+        hartThread::AcknowledgeStatus,
+        hartThread::ResetConfigChanged,
 };
 
 } // namespace
@@ -300,6 +306,12 @@ void hartThread::serve(Bit b)
             readPv();
         return;
     }
+    if (b == ReadHealth && !testBit(b)) {
+        // "More status available" asks for command 48 by itself, now and then.
+        if (isAdditionalStatusDue())
+            readHealth(false);
+        return;
+    }
     if (!testBit(b))
         return;
     if ((b == ReadAdc && tick % 10 != 0) || (b == FactoryTest && tick % 2 != 0))
@@ -376,6 +388,9 @@ void hartThread::serve(Bit b)
         break;
     case ReadLoopCheckSetup: readLoopCheckSetup(); break;
     case ReadLoopCheckPoint: readLoopCheckPoint(); break;
+    case ReadHealth: readHealth(true); break;
+    case AcknowledgeStatus: acknowledgeStatus(); break;
+    case ResetConfigChanged: resetConfigChanged(); break;
     case FactoryTest: factoryTestPoll(); break;
     case StopFactoryTest: stopFactoryTest(); break;
     default: clearBit(b); break;
@@ -411,6 +426,7 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
         return false;
     if (reply)
         reply->length = std::min<std::uint8_t>(m_master->responseDataLength, sizeof reply->data);
+    m_fieldStatus.store(m_master->deviceStatus);
     reportDeviceStatus();
     const std::uint8_t code = m_master->responseCode;
     if (isRefusal(code)) {

@@ -107,6 +107,9 @@ public:
         WriteSecondCorrection,
         ReadLoopCheckSetup,
         ReadLoopCheckPoint,
+        ReadHealth,
+        AcknowledgeStatus,
+        ResetConfigChanged,
     };
 
     // Data of one accepted response; only bytes the device actually sent are taken. A reply
@@ -168,6 +171,13 @@ private:
     void readLoopCheckSetup();
     void readLoopCheckPoint();
 
+    // Health reads (healthops.cpp).
+    void readHealth(bool variables);
+    bool isAdditionalStatusDue();
+    void acknowledgeStatus();
+    void resetConfigChanged();
+    void keepFieldStatus();
+
     // Device-specific operations.
     bool unlockDevice();
     bool isSupportedDevice();
@@ -218,6 +228,8 @@ private:
     std::atomic<std::uint32_t> m_opens{0};
     std::atomic<bool> m_deviceFound{false};
     std::atomic<std::uint32_t> m_tickCount{0};
+    std::atomic<std::uint8_t> m_fieldStatus{0}; // of the last answer
+    std::int64_t m_additionalReadMs = -1;       // worker thread only
 
     std::mutex m_pauseLock;
     std::condition_variable m_pauseWake;

@@ -62,3 +62,126 @@ bool readHealthVariables(const HealthCommand &command, HealthRecord &record)
     ++record.serial;
     return true;
 }
+
+// The worker's requests -------------------------------------------------------------
+
+#include "hartthread.h"
+#include "kvhart_master.h"
+
+#include <QElapsedTimer>
+#include <QMutexLocker>
+
+namespace {
+constexpr std::int64_t kAdditionalStatusEveryMs = 5000;
+
+std::int64_t nowMs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+} // namespace
+
+void hartThread::keepFieldStatus()
+{
+    QMutexLocker lock(&mutex);
+    healthRecord.fieldStatus = m_master->deviceStatus;
+    ++healthRecord.serial;
+}
+
+bool hartThread::isAdditionalStatusDue()
+{
+    if (!(m_fieldStatus.load() & 0x10))
+        return false;
+    if (m_additionalReadMs >= 0 && nowMs() - m_additionalReadMs < kAdditionalStatusEveryMs)
+        return false;
+    QMutexLocker lock(&mutex);
+    return healthRecord.universalRevision() >= 6;
+}
+
+void hartThread::readHealth(bool variables)
+{
+    HealthRecord record;
+    {
+        QMutexLocker lock(&mutex);
+        record = healthRecord;
+    }
+    const HealthCommand cmd = [this](std::uint8_t c, const std::uint8_t *data, std::uint8_t length,
+                                     HealthAnswer &answer) {
+        Reply r;
+        const bool ok = command(c, data, length, &r);
+        std::memcpy(answer.data, r.data, sizeof answer.data);
+        answer.length = r.length;
+        return ok;
+    };
+    m_additionalReadMs = nowMs();
+    const bool ok = readAdditionalStatus(cmd, record) && (!variables || readHealthVariables(cmd, record));
+    clearBit(ReadHealth);
+    {
+        QMutexLocker lock(&mutex);
+        // A search in between found another device: its record is not ours to overwrite.
+        if (std::memcmp(record.identity, healthRecord.identity, sizeof record.identity) == 0) {
+            record.fieldStatus = m_master->deviceStatus;
+            record.serial = healthRecord.serial + 1;
+            healthRecord = record;
+        }
+    }
+    send(ok ? QStringLiteral("read health succeed") : QStringLiteral("read health failed"));
+}
+
+void hartThread::acknowledgeStatus()
+{
+    std::uint8_t bytes[sizeof healthRecord.additional];
+    std::uint8_t length;
+    std::uint8_t revision;
+    {
+        QMutexLocker lock(&mutex);
+        std::memcpy(bytes, healthRecord.additional, sizeof bytes);
+        length = healthRecord.additionalRead ? healthRecord.additionalLength : 0;
+        revision = healthRecord.universalRevision();
+    }
+    Reply r;
+    // Only revision 7 knows the acknowledgement; the bytes are the ones the technician saw.
+    const bool ok = revision >= 7 && length > 0 && command(48, bytes, length, &r)
+            && m_master->responseCode == 0;
+    clearBit(AcknowledgeStatus);
+    if (revision >= 7 && length > 0 && m_master->responseCode != 0 && r.length > 0) {
+        // The status moved on meanwhile: what the device sent now is what to acknowledge.
+        QMutexLocker lock(&mutex);
+        healthRecord.additionalLength = std::min<std::uint8_t>(r.length, sizeof bytes);
+        std::memcpy(healthRecord.additional, r.data, healthRecord.additionalLength);
+    }
+    if (revision >= 7 && length > 0)
+        keepFieldStatus();
+    send(ok ? QStringLiteral("acknowledge status succeed")
+            : QStringLiteral("acknowledge status failed"));
+}
+
+void hartThread::resetConfigChanged()
+{
+    std::uint8_t revision;
+    std::uint8_t counter[2];
+    {
+        QMutexLocker lock(&mutex);
+        revision = healthRecord.universalRevision();
+        const std::uint16_t c = healthRecord.configChangeCounter();
+        counter[0] = std::uint8_t(c >> 8);
+        counter[1] = std::uint8_t(c);
+    }
+    Reply r;
+    const bool ok = command(38, revision >= 7 ? counter : nullptr, revision >= 7 ? 2 : 0, &r);
+    clearBit(ResetConfigChanged);
+    if (ok) {
+        QMutexLocker lock(&mutex);
+        if (revision >= 7 && r.length >= 2 && healthRecord.identityLength > 15) {
+            healthRecord.identity[14] = r.data[0];
+            healthRecord.identity[15] = r.data[1];
+        }
+    }
+    keepFieldStatus();
+    send(ok ? QStringLiteral("reset config changed succeed")
+            : QStringLiteral("reset config changed failed"));
+}

@@ -393,6 +393,17 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         appendF32(data, m.f32(loopCurrent));
         appendF32(data, m.f32(percentOfRange));
         return 0;
+    case 3: // loop current, then PV..QV as in command 9
+        appendF32(data, m.f32(loopCurrent));
+        appendU8(data, static_cast<std::uint8_t>(m.u16(pvUnits)));
+        appendF32(data, m.f32(pv));
+        appendU8(data, 32);
+        appendF32(data, m.f32(internalTemperature));
+        appendU8(data, 39);
+        appendF32(data, m.f32(loopCurrent));
+        appendU8(data, 57);
+        appendF32(data, m.f32(percentOfRange));
+        return 0;
     case 6: {
         if (const auto rc = writeCheck(1))
             return rc;
