@@ -342,6 +342,112 @@
     </message>
 </context>
 <context>
+    <name>HealthMonitor</name>
+    <message>
+        <source>组态变更已复位</source>
+        <translation>Configuration changed reset</translation>
+    </message>
+    <message>
+        <source>附加状态已确认</source>
+        <translation>Additional status acknowledged</translation>
+    </message>
+    <message>
+        <source>确认失败</source>
+        <translation>Acknowledgement failed</translation>
+    </message>
+    <message>
+        <source>复位组态变更失败</source>
+        <translation>Resetting configuration changed failed</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+</context>
+<context>
+    <name>HealthWindow</name>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>变量</source>
+        <translation>Variable</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>单位代码</source>
+        <translation>Unit code</translation>
+    </message>
+    <message>
+        <source>分类</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>把读到的附加状态发回设备，清除本主站的“更多的状态可用”</source>
+        <translation>Send the additional status read back to the device; clears “more status available” for this master</translation>
+    </message>
+    <message>
+        <source>复位组态变更</source>
+        <translation>Reset config. changed</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reasons</translation>
+    </message>
+    <message>
+        <source>设备变量</source>
+        <translation>Device variables</translation>
+    </message>
+    <message>
+        <source>通用命令版本 %1，制造商 0x%2，设备类型 0x%3，设备标识 %4</source>
+        <translation>Universal revision %1, manufacturer 0x%2, device type 0x%3, device ID %4</translation>
+    </message>
+    <message>
+        <source>组态变更计数 %1</source>
+        <translation>configuration change counter %1</translation>
+    </message>
+    <message>
+        <source>设备变量数 %1</source>
+        <translation>%1 device variables</translation>
+    </message>
+    <message>
+        <source>制造商代码 0x%1</source>
+        <translation>manufacturer code 0x%1</translation>
+    </message>
+    <message>
+        <source>私有标签 0x%1</source>
+        <translation>private label 0x%1</translation>
+    </message>
+    <message>
+        <source>请先查询仪表</source>
+        <translation>Search for the transmitter first</translation>
+    </message>
+    <message>
+        <source>设备未提供附加状态</source>
+        <translation>The device offers no additional status</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>附加状态（命令48）：%1</source>
+        <translation>Additional status (command 48): %1</translation>
+    </message>
+    <message>
+        <source>附加状态（命令48）：未读取</source>
+        <translation>Additional status (command 48): not read</translation>
+    </message>
+</context>
+<context>
     <name>HistoryStore</name>
     <message>
         <source>记录库暂时不可用，记录已暂存本机</source>
@@ -1755,6 +1861,14 @@
     <message>
         <source>读取校验点失败</source>
         <translation>Reading the loop check point failed</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>设备状态：NE 107 判定、原因与设备变量</source>
+        <translation>Device status: NE 107 verdict, reasons and device variables</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,7 @@
 #include "historyrecorder.h"
 #include "historystore.h"
 #include "historywindow.h"
+#include "healthwindow.h"
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "loopcheckwindow.h"
@@ -149,6 +150,22 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_jiaoyan"), tr("校验"),
                            tr("回路校验：校准前、校准后与校准证书")),
             &QPushButton::clicked, this, &MainWindow::openLoopCheck);
+    createHealthBadge();
+}
+
+void MainWindow::createHealthBadge()
+{
+    QPushButton *badge = addTitleButton(QStringLiteral("pushButton_zhuangtai"), tr("状态"),
+                                        tr("设备状态：NE 107 判定、原因与设备变量"));
+    auto *health = new HealthMonitor(*this, badge, this);
+    health->setObjectName(QStringLiteral("healthMonitor"));
+    health->setEventSink([this](const QString &kind, const QJsonObject &payload) {
+        m_history->record(kind, payload, m_recorder->currentDevice());
+    });
+    // After the shell's own handling, so the history knows the device a search found.
+    connect(m_worker.get(), &hartThread::sendMessageToMainThread, health,
+            &HealthMonitor::onWorkerResult);
+    connect(badge, &QPushButton::clicked, health, [this, health] { health->openWindow(this); });
 }
 
 void MainWindow::openLoopCheck()

@@ -161,6 +161,7 @@ private:
 
     void startWriteAll();
     void openLoopCheck();
+    void createHealthBadge();
 
     // Result handling.
     void onProgress(const QString &argument);

@@ -57,6 +57,7 @@ bool hartThread::readCommand0()
     takeByte(deviceData.softwareRevision, r, 6);
     takeByte(deviceData.hardwareRevision, r, 7);
     takeIdentity(healthRecord, r.data, r.length);
+    healthRecord.fieldStatus = m_master->deviceStatus;
     return true;
 }
 

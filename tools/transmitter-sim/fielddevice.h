@@ -116,6 +116,8 @@ public:
         return variable >= 0 && variable < 4 ? m_variableStatus[variable] : 0;
     }
     std::uint16_t configChangeCounter() const { return m_configCounter; }
+    // A change made at the device itself (its keys), not through HART.
+    void changeConfigurationLocally() { markConfigChanged(); }
     bool configChanged() const { return m_configChanged; }
     bool moreStatusAvailable() const
     {

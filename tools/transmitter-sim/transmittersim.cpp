@@ -475,6 +475,12 @@ quint16 TransmitterSim::configChangeCounter() const
     return m_device.configChangeCounter();
 }
 
+void TransmitterSim::changeConfigurationLocally()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.changeConfigurationLocally();
+}
+
 bool TransmitterSim::configChanged() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

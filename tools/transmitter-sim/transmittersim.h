@@ -73,6 +73,7 @@ public:
     void setVariableStatus(int variable, quint8 status);
     quint8 variableStatus(int variable) const;
     quint16 configChangeCounter() const;
+    void changeConfigurationLocally(); // as with the device's keys: flag set, counter up
     bool configChanged() const;
     bool moreStatusAvailable() const;
     void setPace(bool on);
