@@ -446,6 +446,10 @@
         <source>附加状态（命令48）：未读取</source>
         <translation>Additional status (command 48): not read</translation>
     </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>

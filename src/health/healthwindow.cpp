@@ -134,7 +134,7 @@ void HealthWindow::showReport(const health::Report &r)
         if (id.deviceProfile.present)
             more << deviceProfileText(id.deviceProfile.value);
         if (!more.isEmpty())
-            lines << more.join(QStringLiteral("，"));
+            lines << more.join(tr("，"));
     } else {
         lines << tr("请先查询仪表");
     }

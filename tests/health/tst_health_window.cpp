@@ -1,6 +1,8 @@
 // The health badge and the "状态" window of the real window against the simulated
 // transmitter: HART 7 with a failure, the acknowledgement, the counter that must match, and
 // a HART 5 device that is never asked for command 48.
+#include "commandline.h"
+#include "devicestatus.h"
 #include "healthwindow.h"
 #include "windowfixture.h"
 
@@ -41,6 +43,12 @@ class tst_HealthWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // HART_LANG=en runs the same checks on the English window's data (and pictures).
+        if (qgetenv("HART_LANG") == "en")
+            QVERIFY(installEnglish());
+    }
     void revision7FailureAcknowledgeAndReset();
     void revision5IsUnknownWithoutCommand48();
 };
@@ -54,8 +62,11 @@ void tst_HealthWindow::revision7FailureAcknowledgeAndReset()
     QVERIFY(f.openPort());
     QVERIFY(f.search());
     QPushButton *badge = f.button("pushButton_zhuangtai");
-    QVERIFY2(WindowFixture::waitFor([&] { return badge->text() == QStringLiteral("✖ 故障"); }, 5000),
+    const QString failure = QStringLiteral("✖ ") + health::verdictWord(health::Verdict::Failure);
+    QVERIFY2(WindowFixture::waitFor([&] { return badge->text() == failure; }, 5000),
              qPrintable(badge->text()));
+    QCOMPARE(failure, qgetenv("HART_LANG") == "en" ? QStringLiteral("✖ Failure")
+                                                   : QStringLiteral("✖ 故障"));
     // Command 0's extended status tells it first; command 48 follows the search by itself.
     QVERIFY(WindowFixture::waitFor([&] { return count(f.sim, 48) == 1; }, 5000));
     QVERIFY(f.sim.moreStatusAvailable());
@@ -65,20 +76,26 @@ void tst_HealthWindow::revision7FailureAcknowledgeAndReset()
     QVERIFY(health && health->window());
     HealthWindow *w = health->window();
     QVERIFY(w->isVisible());
-    QVERIFY(WindowFixture::waitFor([&] { return reasons(w).contains(QStringLiteral("故障")); }, 3000));
-    QVERIFY(WindowFixture::waitFor(
-            [&] { return reasons(w).contains(QStringLiteral("更多的状态可用")); }, 3000));
+    const QString failed = QCoreApplication::translate("health", "故障");
+    const QString moreStatus = deviceStatusMeaning(0x10);
+    QVERIFY(WindowFixture::waitFor([&] { return reasons(w).contains(failed); }, 3000));
+    QVERIFY(WindowFixture::waitFor([&] { return reasons(w).contains(moreStatus); }, 3000));
     auto *vars = w->findChild<QTableWidget *>(QStringLiteral("table_variables"));
     QVERIFY(WindowFixture::waitFor([&] { return vars->rowCount() == 4; }, 5000)); // opened: read
+    // A picture of the window at its first size, for the README, when asked for.
+    if (const QByteArray dir = qgetenv("HART_SCREENSHOT_DIR"); !dir.isEmpty())
+        QVERIFY(w->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/status-window-%1.png")
+                                       .arg(qgetenv("HART_LANG") == "en" ? "en" : "zh")));
+    if (qgetenv("HART_LANG") == "en")
+        return; // the rest compares the window's Chinese texts
 
     // "确认" sends the bytes back: more status available goes, the failure stays.
     QPushButton *ack = w->findChild<QPushButton *>(QStringLiteral("pushButton_queren"));
     QVERIFY(ack->isEnabled());
     ack->click();
     QVERIFY(WindowFixture::waitFor([&] { return !f.sim.moreStatusAvailable(); }, 5000));
-    QVERIFY(WindowFixture::waitFor(
-            [&] { return !reasons(w).contains(QStringLiteral("更多的状态可用")); }, 5000));
-    QCOMPARE(badge->text(), QStringLiteral("✖ 故障"));
+    QVERIFY(WindowFixture::waitFor([&] { return !reasons(w).contains(moreStatus); }, 5000));
+    QCOMPARE(badge->text(), failure);
     const QVector<SimRequest> sent = f.sim.requests();
     bool acknowledged = false;
     for (const SimRequest &r : sent)
