@@ -401,6 +401,116 @@
     </message>
 </context>
 <context>
+    <name>HealthMonitor</name>
+    <message>
+        <source>组态变更已复位</source>
+        <translation>Configuration changed reset</translation>
+    </message>
+    <message>
+        <source>附加状态已确认</source>
+        <translation>Additional status acknowledged</translation>
+    </message>
+    <message>
+        <source>确认失败</source>
+        <translation>Acknowledgement failed</translation>
+    </message>
+    <message>
+        <source>复位组态变更失败</source>
+        <translation>Resetting configuration changed failed</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+</context>
+<context>
+    <name>HealthWindow</name>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>变量</source>
+        <translation>Variable</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>单位代码</source>
+        <translation>Unit code</translation>
+    </message>
+    <message>
+        <source>分类</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>把读到的附加状态发回设备，清除本主站的“更多的状态可用”</source>
+        <translation>Send the additional status read back to the device; clears “more status available” for this master</translation>
+    </message>
+    <message>
+        <source>复位组态变更</source>
+        <translation>Reset config. changed</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reasons</translation>
+    </message>
+    <message>
+        <source>设备变量</source>
+        <translation>Device variables</translation>
+    </message>
+    <message>
+        <source>通用命令版本 %1，制造商 0x%2，设备类型 0x%3，设备标识 %4</source>
+        <translation>Universal revision %1, manufacturer 0x%2, device type 0x%3, device ID %4</translation>
+    </message>
+    <message>
+        <source>组态变更计数 %1</source>
+        <translation>configuration change counter %1</translation>
+    </message>
+    <message>
+        <source>设备变量数 %1</source>
+        <translation>%1 device variables</translation>
+    </message>
+    <message>
+        <source>制造商代码 0x%1</source>
+        <translation>manufacturer code 0x%1</translation>
+    </message>
+    <message>
+        <source>私有标签 0x%1</source>
+        <translation>private label 0x%1</translation>
+    </message>
+    <message>
+        <source>请先查询仪表</source>
+        <translation>Search for the transmitter first</translation>
+    </message>
+    <message>
+        <source>设备未提供附加状态</source>
+        <translation>The device offers no additional status</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>附加状态（命令48）：%1</source>
+        <translation>Additional status (command 48): %1</translation>
+    </message>
+    <message>
+        <source>附加状态（命令48）：未读取</source>
+        <translation>Additional status (command 48): not read</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
     <name>HistoryStore</name>
     <message>
         <source>记录库暂时不可用，记录已暂存本机</source>
@@ -2002,6 +2112,14 @@
         <source>多点回路：列出线上全部仪表，按位号查找</source>
         <translation>Multidrop: list every device on the line, find one by tag</translation>
     </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>设备状态：NE 107 判定、原因与设备变量</source>
+        <translation>Device status: NE 107 verdict, reasons and device variables</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -2471,6 +2589,22 @@
     <message>
         <source>选择仪表</source>
         <translation>Select device</translation>
+    </message>
+    <message>
+        <source>设备状态判定变化</source>
+        <translation>Health verdict changed</translation>
+    </message>
+    <message>
+        <source>确认设备状态</source>
+        <translation>Acknowledge device status</translation>
+    </message>
+    <message>
+        <source>读取设备状态</source>
+        <translation>Read device health</translation>
+    </message>
+    <message>
+        <source>复位组态变更</source>
+        <translation>Reset configuration changed</translation>
     </message>
 </context>
 <context>
@@ -3528,6 +3662,221 @@
     <message>
         <source>hart status:主变量超限</source>
         <translation>hart status:PV out of limits</translation>
+    </message>
+</context>
+<context>
+    <name>health</name>
+    <message>
+        <source>故障</source>
+        <translation>Failure</translation>
+    </message>
+    <message>
+        <source>供电严重故障</source>
+        <translation>Critical power failure</translation>
+    </message>
+    <message>
+        <source>功能检查</source>
+        <translation>Function check</translation>
+    </message>
+    <message>
+        <source>超出规格</source>
+        <translation>Out of specification</translation>
+    </message>
+    <message>
+        <source>设备变量报警</source>
+        <translation>Device variable alert</translation>
+    </message>
+    <message>
+        <source>需要维护</source>
+        <translation>Maintenance required</translation>
+    </message>
+    <message>
+        <source>仿真运行中</source>
+        <translation>Simulation active</translation>
+    </message>
+    <message>
+        <source>非易失存储器故障</source>
+        <translation>Non-volatile memory defect</translation>
+    </message>
+    <message>
+        <source>易失存储器故障</source>
+        <translation>Volatile memory defect</translation>
+    </message>
+    <message>
+        <source>看门狗复位</source>
+        <translation>Watchdog reset executed</translation>
+    </message>
+    <message>
+        <source>供电条件超出范围</source>
+        <translation>Power supply conditions out of range</translation>
+    </message>
+    <message>
+        <source>环境条件超出范围</source>
+        <translation>Environmental conditions out of range</translation>
+    </message>
+    <message>
+        <source>电子部件故障</source>
+        <translation>Electronic defect</translation>
+    </message>
+    <message>
+        <source>设备组态已锁定</source>
+        <translation>Device configuration locked</translation>
+    </message>
+    <message>
+        <source>状态仿真运行中</source>
+        <translation>Status simulation active</translation>
+    </message>
+    <message>
+        <source>离散变量仿真运行中</source>
+        <translation>Discrete variable simulation active</translation>
+    </message>
+    <message>
+        <source>事件通知溢出</source>
+        <translation>Event notification overflow</translation>
+    </message>
+    <message>
+        <source>子设备列表已变更</source>
+        <translation>Sub-device list changed</translation>
+    </message>
+    <message>
+        <source>检测到重复主站</source>
+        <translation>Duplicate master detected</translation>
+    </message>
+    <message>
+        <source>子设备不匹配</source>
+        <translation>Sub-device mismatch</translation>
+    </message>
+    <message>
+        <source>子设备标识重复</source>
+        <translation>Sub-devices with duplicate IDs</translation>
+    </message>
+    <message>
+        <source>数据过时</source>
+        <translation>Stale data notice</translation>
+    </message>
+    <message>
+        <source>容量被拒绝</source>
+        <translation>Capacity denied</translation>
+    </message>
+    <message>
+        <source>带宽分配等待中</source>
+        <translation>Bandwidth allocation pending</translation>
+    </message>
+    <message>
+        <source>块传输等待中</source>
+        <translation>Block transfer pending</translation>
+    </message>
+    <message>
+        <source>无线电故障</source>
+        <translation>Radio failure</translation>
+    </message>
+    <message>
+        <source>扩展设备状态未定义位 %1</source>
+        <translation>Undefined extended device status bit %1</translation>
+    </message>
+    <message>
+        <source>工作模式 %1</source>
+        <translation>Operating mode %1</translation>
+    </message>
+    <message>
+        <source>模拟通道%1饱和</source>
+        <translation>Analog channel %1 saturated</translation>
+    </message>
+    <message>
+        <source>模拟通道%1固定</source>
+        <translation>Analog channel %1 fixed</translation>
+    </message>
+    <message>
+        <source>设备专用状态 字节%1: %2</source>
+        <translation>Device-specific status byte %1: %2</translation>
+    </message>
+    <message>
+        <source>过程自动化设备</source>
+        <translation>Process automation device</translation>
+    </message>
+    <message>
+        <source>离散设备</source>
+        <translation>Discrete device</translation>
+    </message>
+    <message>
+        <source>混合设备</source>
+        <translation>Hybrid device</translation>
+    </message>
+    <message>
+        <source>输入输出系统</source>
+        <translation>I/O system</translation>
+    </message>
+    <message>
+        <source>无线过程自动化设备</source>
+        <translation>Wireless process automation device</translation>
+    </message>
+    <message>
+        <source>无线离散设备</source>
+        <translation>Wireless discrete device</translation>
+    </message>
+    <message>
+        <source>无线混合设备</source>
+        <translation>Wireless hybrid device</translation>
+    </message>
+    <message>
+        <source>无线网关</source>
+        <translation>Wireless gateway</translation>
+    </message>
+    <message>
+        <source>无线适配器</source>
+        <translation>Wireless adapter</translation>
+    </message>
+    <message>
+        <source>无线手持终端</source>
+        <translation>Wireless handheld</translation>
+    </message>
+    <message>
+        <source>良好</source>
+        <translation>good</translation>
+    </message>
+    <message>
+        <source>手动/固定</source>
+        <translation>manual/fixed</translation>
+    </message>
+    <message>
+        <source>精度差</source>
+        <translation>poor accuracy</translation>
+    </message>
+    <message>
+        <source>坏值</source>
+        <translation>bad</translation>
+    </message>
+    <message>
+        <source>低限</source>
+        <translation>low limited</translation>
+    </message>
+    <message>
+        <source>高限</source>
+        <translation>high limited</translation>
+    </message>
+    <message>
+        <source>常数</source>
+        <translation>constant</translation>
+    </message>
+    <message>
+        <source>未限制</source>
+        <translation>not limited</translation>
+    </message>
+    <message>
+        <source>%1 状态: %2</source>
+        <translation>%1 status: %2</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>现场设备状态位 %1</source>
+        <translation>Field device status bit %1</translation>
     </message>
 </context>
 <context>

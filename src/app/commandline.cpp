@@ -46,7 +46,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                  QStringLiteral("With --scan: find the device with this tag "
                                                 "(command 11) instead of polling."),
                                  QStringLiteral("TAG"));
-    parser.addOptions({port, lang, history, capture, scanOption, addresses, attempts, tag});
+    const QCommandLineOption health(
+            QStringLiteral("health"),
+            QStringLiteral("Check the health of the transmitter on PORT, print it as JSON and "
+                           "exit (0: answered, 1: no answer or no port). Opens no window."),
+            QStringLiteral("PORT"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Polling address 0-15 for --health "
+                                                    "(default 0)."),
+                                     QStringLiteral("N"));
+    parser.addOptions({port, lang, history, capture, scanOption, addresses, attempts, tag, health,
+                       address});
     // Qt's own options (-platform offscreen, -style ...) pass on to the application object.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name :
@@ -146,6 +156,20 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return fail(QStringLiteral("cannot write the capture file '%1': %2")
                                 .arg(capturePath, file.errorString()));
+    }
+    if (parser.isSet(health)) {
+        o.health = parser.values(health).constLast().trimmed();
+        if (o.health.isEmpty())
+            return fail(QStringLiteral("--health needs a port name"));
+    }
+    if (parser.isSet(address)) {
+        if (o.health.isEmpty())
+            return fail(QStringLiteral("--address goes with --health"));
+        bool ok = false;
+        const QString value = parser.values(address).constLast();
+        o.address = value.toInt(&ok);
+        if (!ok || o.address < 0 || o.address > 15)
+            return fail(QStringLiteral("--address takes 0 to 15, not '%1'").arg(value));
     }
     return result;
 }

@@ -17,6 +17,8 @@ struct StartOptions
     int lastAddress = 15;
     int attempts = 2;
     QString findTag;     // with --scan: find this tag instead
+    QString health;  // --health: check this port's transmitter, print JSON, no window
+    int address = 0; // --address: its polling address
     bool languageGiven = false;
     Language language = Language::Chinese;
 };

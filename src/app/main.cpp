@@ -2,6 +2,7 @@
 // language and the main window.
 #include "commandline.h"
 #include "headlessscan.h"
+#include "healthcommand.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -26,6 +27,13 @@ int main(int argc, char *argv[])
         std::fputs(command.output.toLocal8Bit().constData(),
                    command.outputIsError ? stderr : stdout);
         return command.exitStatus;
+    }
+    if (!command.options.health.isEmpty()) {
+        // No window and no display: a core application is enough for the serial port.
+        const QCoreApplication application(argc, argv);
+        if (chosenLanguage(command.options, qgetenv("HART_LANG")) == Language::English)
+            installEnglish();
+        return runHealthCommand(command.options.health, command.options.address);
     }
     exportStartOptions(command.options);
 

@@ -14,6 +14,7 @@
 #include "historyrecorder.h"
 #include "historystore.h"
 #include "historywindow.h"
+#include "healthwindow.h"
 #include "kvhart_master.h"
 #include "linearizationpage.h"
 #include "loopcheckwindow.h"
@@ -169,6 +170,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     connect(addTitleButton(QStringLiteral("pushButton_scan"), tr("扫描"),
                            tr("多点回路：列出线上全部仪表，按位号查找")),
             &QPushButton::clicked, this, &MainWindow::openScan);
+    createHealthBadge();
     steps.mark("worker start, backup menu and title bar");
 
     // Nothing the technician does may reach a page before it exists: the first input builds
@@ -257,6 +259,22 @@ void MainWindow::openScan()
     m_scan->show();
     m_scan->raise();
     m_scan->activateWindow();
+}
+
+void MainWindow::createHealthBadge()
+{
+    QPushButton *badge = addTitleButton(QStringLiteral("pushButton_zhuangtai"), tr("状态"),
+                                        tr("设备状态：NE 107 判定、原因与设备变量"));
+    auto *health = new HealthMonitor(*this, badge, this);
+    health->setObjectName(QStringLiteral("healthMonitor"));
+    health->setEventSink([this](const QString &kind, const QJsonObject &payload) {
+        if (m_history && m_recorder) // nothing is found before the window is built
+            m_history->record(kind, payload, m_recorder->currentDevice());
+    });
+    // After the shell's own handling, so the history knows the device a search found.
+    connect(m_worker.get(), &hartThread::sendMessageToMainThread, health,
+            &HealthMonitor::onWorkerResult);
+    connect(badge, &QPushButton::clicked, health, [this, health] { health->openWindow(this); });
 }
 
 void MainWindow::openLoopCheck()

@@ -187,6 +187,7 @@ private:
     void openLoopCheck();
     LoopCheckWindow *loopCheck(); // made on first use, not shown
     void openScan();
+    void createHealthBadge();
 
     // Result handling.
     void onProgress(const QString &argument);

@@ -18,6 +18,10 @@ QString operationText(const EventRow &e)
         return QCoreApplication::translate("Operations", "读取备份数据");
     if (e.kind == QLatin1String("factorytest"))
         return QCoreApplication::translate("Operations", "出厂检测");
+    if (e.kind == QLatin1String("health"))
+        return QCoreApplication::translate("Operations", "设备状态判定变化");
+    if (e.kind == QLatin1String("health-acknowledge"))
+        return QCoreApplication::translate("Operations", "确认设备状态");
     if (e.kind == QLatin1String("loopcheck"))
         return QCoreApplication::translate("Operations", "回路校验");
     return QCoreApplication::translate("Operations", "其他操作");

@@ -71,6 +71,9 @@ const Request kRequests[] = {
         {"read loop check point", hartThread::ReadLoopCheckPoint},
         {"scan bus", hartThread::ScanBus},
         {"select meter", hartThread::SelectMeter},
+        {"read health", hartThread::ReadHealth},
+        {"acknowledge status", hartThread::AcknowledgeStatus},
+        {"reset config changed", hartThread::ResetConfigChanged},
 };
 
 // Serving order once a device is found (the searches come first).
@@ -122,6 +125,9 @@ const hartThread::Bit kServingOrder[] = {
         hartThread::ReadLoopCheckPoint,
         hartThread::FactoryTest,
         hartThread::StopFactoryTest,
+        hartThread::ReadHealth,
+        hartThread::AcknowledgeStatus,
+        hartThread::ResetConfigChanged,
 };
 
 } // namespace
@@ -168,7 +174,8 @@ void hartThread::clearBit(Bit b)
 
 void hartThread::clearAllExcept(std::initializer_list<Bit> keep)
 {
-    std::uint8_t keepMask[7] = {};
+    static_assert(BitCount <= 8 * 8, "every request bit needs its place in m_flags");
+    std::uint8_t keepMask[8] = {};
     for (Bit b : keep)
         keepMask[b / 8] |= bitMask(b);
     QStringList dropped;
@@ -352,6 +359,12 @@ void hartThread::serve(Bit b)
         }
         return;
     }
+    if (b == ReadHealth && !testBit(b)) {
+        // "More status available" asks for command 48 by itself, now and then.
+        if (isAdditionalStatusDue())
+            readHealth(false);
+        return;
+    }
     if (!testBit(b))
         return;
     if ((b == ReadAdc && tick % 10 != 0) || (b == FactoryTest && tick % 2 != 0))
@@ -429,6 +442,9 @@ void hartThread::serve(Bit b)
         break;
     case ReadLoopCheckSetup: readLoopCheckSetup(); break;
     case ReadLoopCheckPoint: readLoopCheckPoint(); break;
+    case ReadHealth: readHealth(true); break;
+    case AcknowledgeStatus: acknowledgeStatus(); break;
+    case ResetConfigChanged: resetConfigChanged(); break;
     case FactoryTest: factoryTestPoll(); break;
     case StopFactoryTest: stopFactoryTest(); break;
     default: clearBit(b); break;
@@ -465,6 +481,7 @@ bool hartThread::command(std::uint8_t cmd, const std::uint8_t *data, std::uint8_
         return false;
     if (reply)
         reply->length = std::min<std::uint8_t>(m_master->responseDataLength, sizeof reply->data);
+    m_fieldStatus.store(m_master->deviceStatus);
     reportDeviceStatus();
     const std::uint8_t code = m_master->responseCode;
     if (isRefusal(code)) {

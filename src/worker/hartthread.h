@@ -126,6 +126,10 @@ public:
         ReadLoopCheckPoint,
         ScanBus,
         SelectMeter,
+        ReadHealth,
+        AcknowledgeStatus,
+        ResetConfigChanged,
+        BitCount
     };
 
     // Data of one accepted response; only bytes the device actually sent are taken. A reply
@@ -190,6 +194,13 @@ private:
     void scanBus();
     void selectMeter();
 
+    // Health reads (healthops.cpp).
+    void readHealth(bool variables);
+    bool isAdditionalStatusDue();
+    void acknowledgeStatus();
+    void resetConfigChanged();
+    void keepFieldStatus();
+
     // Device-specific operations.
     bool unlockDevice();
     bool isSupportedDevice();
@@ -234,7 +245,7 @@ private:
     bool m_refused = false;
     QTimer m_tickTimer;
     DeviceStatusReporter m_status;
-    std::array<std::atomic<std::uint8_t>, 7> m_flags{};
+    std::array<std::atomic<std::uint8_t>, 8> m_flags{};
     std::atomic<bool> m_portOpen{false};
     // Orders "open port" against the serving of "close port": a close the user has
     // overtaken by reopening must neither close the new port nor answer.
@@ -249,6 +260,8 @@ private:
     BusJob m_busJob;
     std::uint8_t m_selectedAddress = 0;
     QByteArray m_selectedCommand0;
+    std::atomic<std::uint8_t> m_fieldStatus{0}; // of the last answer
+    std::int64_t m_additionalReadMs = -1;       // worker thread only
 
     std::mutex m_pauseLock;
     std::condition_variable m_pauseWake;

@@ -70,6 +70,9 @@ const Name kNames[] = {
         {"stop chuchang jiance", QT_TRANSLATE_NOOP("Operations", "停止出厂检测")},
         {"scan bus", QT_TRANSLATE_NOOP("Operations", "扫描回路")},
         {"select meter", QT_TRANSLATE_NOOP("Operations", "选择仪表")},
+        {"read health", QT_TRANSLATE_NOOP("Operations", "读取设备状态")},
+        {"acknowledge status", QT_TRANSLATE_NOOP("Operations", "确认设备状态")},
+        {"reset config changed", QT_TRANSLATE_NOOP("Operations", "复位组态变更")},
 };
 
 const Name *find(const QString &request)

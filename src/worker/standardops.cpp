@@ -1,6 +1,7 @@
 // Operations built on HART universal and common-practice commands; they work with any
 // HART field device.
 #include "devicedata.h"
+#include "healthrecord.h"
 #include "hartcodec.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
@@ -55,6 +56,8 @@ bool hartThread::readCommand0()
     takeByte(deviceData.deviceRevision, r, 5);
     takeByte(deviceData.softwareRevision, r, 6);
     takeByte(deviceData.hardwareRevision, r, 7);
+    takeIdentity(healthRecord, r.data, r.length);
+    healthRecord.fieldStatus = m_master->deviceStatus;
     return true;
 }
 

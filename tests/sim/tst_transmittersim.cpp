@@ -514,7 +514,7 @@ private slots:
     void unknownCommand_answers64WithoutData_data()
     {
         QTest::addColumn<int>("command");
-        for (int command : {3, 11, 44, 138, 255})
+        for (int command : {4, 11, 44, 138, 255})
             QTest::newRow(QByteArray::number(command)) << command;
     }
     void unknownCommand_answers64WithoutData()

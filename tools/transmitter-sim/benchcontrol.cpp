@@ -7,6 +7,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace {
@@ -75,7 +77,7 @@ QString BenchControl::helpLine()
     return QStringLiteral("lines: keys 0-7 (bit 0 M, bit 1 S, bit 2 Z pressed; or letters, "
                           "none) | t open|vminus|vplus (nothing, V- or V+ shorted to T) | "
                           "pv zero|full|live|<applied value> | offset <PV units> | "
-                          "gain <percent> | output <mA> | state | help");
+                          "gain <percent> | output <mA> | status <hex> | pvstatus..qvstatus <hex> | state | help");
 }
 
 QStringList BenchControl::helpText()
@@ -95,6 +97,10 @@ QStringList BenchControl::helpText()
             QStringLiteral("  offset <v>   sensor offset in PV units (0: none)"),
             QStringLiteral("  gain <p>     sensor gain error in percent of reading (0: none)"),
             QStringLiteral("  output <mA>  the loop carries this much more than command 2 reports"),
+            QStringLiteral("  status <hex> command 48's bytes, byte 0 first (status 0: none); more"),
+            QStringLiteral("               status available stands while any is set, until a"),
+            QStringLiteral("               revision 7 master sends them back"),
+            QStringLiteral("  pvstatus <h> status byte of PV in command 9 (also sv, tv, qv; c0 good)"),
             QStringLiteral("  state        the bench as it is now (also an empty line)"),
             QStringLiteral("  help         list the lines")};
 }
@@ -146,6 +152,14 @@ QString BenchControl::state() const
     if (m_sim.sensorOffset() != 0.0f || m_sim.sensorGainPercent() != 0.0f)
         text += QStringLiteral(", ") + sensorText();
     return text;
+}
+
+QString BenchControl::additionalText() const
+{
+    return QStringLiteral("status %1%2")
+            .arg(QString::fromLatin1(m_sim.additionalStatus().toHex()),
+                 m_sim.moreStatusAvailable() ? QStringLiteral(" (more status available)")
+                                             : QString());
 }
 
 QString BenchControl::handleLine(const QString &line)
@@ -202,6 +216,27 @@ QString BenchControl::handleLine(const QString &line)
             return refused();
         m_sim.setOutputOffset(offset);
         return QStringLiteral("output offset %1 mA").arg(number(m_sim.outputOffset()));
+    }
+    if (what == QLatin1String("status")) {
+        // Command 48's bytes in hex, byte 0 first; "status 0" clears them all.
+        const QByteArray hex = value.toLatin1();
+        const QByteArray raw = QByteArray::fromHex(hex);
+        const bool isHex = hex.size() <= 50
+                && std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)); });
+        if (!isHex || (raw.isEmpty() && hex != "0"))
+            return refused();
+        m_sim.setAdditionalStatus(raw);
+        return additionalText();
+    }
+    static const QStringList variables{QStringLiteral("pvstatus"), QStringLiteral("svstatus"),
+                                       QStringLiteral("tvstatus"), QStringLiteral("qvstatus")};
+    if (variables.contains(what)) {
+        bool ok = false;
+        const uint status = value.toUInt(&ok, 16);
+        if (!ok || status > 0xFF)
+            return refused();
+        m_sim.setVariableStatus(variables.indexOf(what), quint8(status));
+        return QStringLiteral("%1 0x%2").arg(what).arg(status, 2, 16, QLatin1Char('0'));
     }
     if (what == QLatin1String("offset") || what == QLatin1String("gain")) {
         float number = 0.0f;

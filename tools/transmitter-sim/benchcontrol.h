@@ -32,6 +32,7 @@ private:
     QString wiringText() const;
     QString pvText() const;
     QString sensorText() const;
+    QString additionalText() const;
     QString takeLine();
 
     TransmitterSim &m_sim;

@@ -5,6 +5,7 @@
 
 #include "hartcodec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -250,9 +251,64 @@ void FieldDevice::refreshLiveValues(qint64 nowMs)
     m.setU8(fixedCurrentActive, m_currentFixed ? 1 : 0);
 }
 
+void FieldDevice::markConfigChanged()
+{
+    m_configChanged = true;
+    ++m_configCounter;
+}
+
+void FieldDevice::setAdditionalStatus(const std::array<std::uint8_t, 25> &bytes)
+{
+    if (bytes != m_additional)
+        m_statusAcknowledged = false;
+    m_additional = bytes;
+}
+
+std::uint8_t FieldDevice::readDeviceVariables(Request req, std::vector<std::uint8_t> &data,
+                                              qint64 nowMs)
+{
+    if (m_universalRevision < 6)
+        return hartrc::notImplemented;
+    if (req.length < 1)
+        return hartrc::tooFewDataBytes;
+    const std::size_t slots = std::min<std::size_t>(req.length, m_universalRevision >= 7 ? 8 : 4);
+    const DeviceMemory &m = m_memory;
+    appendU8(data, m_additional[kExtendedStatusByte]);
+    for (std::size_t i = 0; i < slots; ++i) {
+        const std::uint8_t code = req.data[i];
+        // 246..249 name PV..QV; 0..3 the device variables behind them.
+        const int variable = code >= 246 && code <= 249 ? code - 246 : code <= 3 ? code : -1;
+        if (variable < 0)
+            return hartrc::invalidSelection;
+        static const std::uint8_t units[] = {0, 32, 39, 57}; // PV's own, degC, mA, percent
+        float value = 0.0f;
+        switch (variable) {
+        case 0: value = m.f32(memaddr::pv); break;
+        case 1: value = m.f32(memaddr::internalTemperature); break;
+        case 2: value = m.f32(memaddr::loopCurrent); break;
+        default: value = m.f32(memaddr::percentOfRange); break;
+        }
+        appendU8(data, code);
+        appendU8(data, variable == 0 ? 65 : 0); // pressure; the rest not classified
+        appendU8(data, variable == 0 ? static_cast<std::uint8_t>(m.u16(memaddr::pvUnits))
+                                     : units[variable]);
+        appendF32(data, value);
+        appendU8(data, m_variableStatus[variable]);
+    }
+    if (m_universalRevision >= 7) {
+        // Time of the reading in 1/32 ms since midnight.
+        const quint32 stamp = quint32((nowMs % 86400000) * 32);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            appendU8(data, static_cast<std::uint8_t>(stamp >> shift));
+    }
+    return 0;
+}
+
 std::uint8_t FieldDevice::takeStatus()
 {
     std::uint8_t status = 0;
+    if (moreStatusAvailable())
+        status |= fieldstatus::moreStatus;
     if (m_coldStart)
         status |= fieldstatus::coldStart;
     m_coldStart = false;
@@ -291,7 +347,7 @@ DeviceReply FieldDevice::execute(std::uint8_t command, const std::uint8_t *data,
         reply.responseCode = universal(command, req, reply.data, nowMs, known);
     if (!known)
         reply.responseCode = hartrc::notImplemented;
-    if (reply.responseCode != 0)
+    if (reply.responseCode != 0 && reply.responseCode != hartrc::statusMismatch)
         reply.data.clear(); // errors carry no data
     refreshLiveValues(nowMs);
     reply.status = takeStatus();
@@ -334,6 +390,20 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         appendU8(data, static_cast<std::uint8_t>(m_deviceId >> 16));
         appendU8(data, static_cast<std::uint8_t>(m_deviceId >> 8));
         appendU8(data, static_cast<std::uint8_t>(m_deviceId));
+        if (m_universalRevision >= 6) {
+            appendU8(data, 5); // preambles from the device
+            appendU8(data, 4); // device variables: PV..QV
+            appendU8(data, static_cast<std::uint8_t>(m_configCounter >> 8));
+            appendU8(data, static_cast<std::uint8_t>(m_configCounter));
+            appendU8(data, m_additional[kExtendedStatusByte]);
+        }
+        if (m_universalRevision >= 7) {
+            appendU8(data, 0x60); // the manufacturer's 16-bit code
+            appendU8(data, m.u8(manufacturerId));
+            appendU8(data, 0x60); // private label: the same maker
+            appendU8(data, m.u8(manufacturerId));
+            appendU8(data, 1); // process automation device
+        }
         return 0;
     case 1:
         appendU8(data, static_cast<std::uint8_t>(m.u16(pvUnits)));
@@ -343,13 +413,24 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         appendF32(data, m.f32(loopCurrent));
         appendF32(data, m.f32(percentOfRange));
         return 0;
+    case 3: // loop current, then PV..QV as in command 9
+        appendF32(data, m.f32(loopCurrent));
+        appendU8(data, static_cast<std::uint8_t>(m.u16(pvUnits)));
+        appendF32(data, m.f32(pv));
+        appendU8(data, 32);
+        appendF32(data, m.f32(internalTemperature));
+        appendU8(data, 39);
+        appendF32(data, m.f32(loopCurrent));
+        appendU8(data, 57);
+        appendF32(data, m.f32(percentOfRange));
+        return 0;
     case 6: {
         if (const auto rc = writeCheck(1))
             return rc;
         if (in[0] > 15)
             return hartrc::invalidSelection;
         m_pollingAddress = in[0];
-        m_configChanged = true;
+        markConfigChanged();
         appendU8(data, in[0]);
         return 0;
     }
@@ -395,7 +476,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         if (const auto rc = writeCheck(messageLength))
             return rc;
         m.write(message, in, messageLength);
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, messageLength);
         return 0;
     case 18:
@@ -403,14 +484,14 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
             return rc;
         m.write(tag, in, tagLength + descriptorLength);
         m.write(date, in + 18, 3);
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 21);
         return 0;
     case 19:
         if (const auto rc = writeCheck(3))
             return rc;
         m.write(finalAssemblyNumber, in, 3);
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 3);
         return 0;
     case 34: {
@@ -422,7 +503,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         if (value > 60.0f)
             return hartrc::tooLarge;
         m.setF32(damping, value);
-        m_configChanged = true;
+        markConfigChanged();
         appendF32(data, value);
         return 0;
     }
@@ -432,14 +513,14 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         m.setU16(pvUnits, in[0]);
         m.setF32(upperRangeValue, getFloatBE(in + 1));
         m.setF32(lowerRangeValue, getFloatBE(in + 5));
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 9);
         return 0;
     case 36:
         if (const auto rc = writeCheck(0))
             return rc;
         m.setF32(upperRangeValue, presentPv(nowMs));
-        m_configChanged = true;
+        markConfigChanged();
         return 0;
     case 37: {
         if (const auto rc = writeCheck(0))
@@ -450,10 +531,32 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         const float pvValue = presentPv(nowMs);
         m.setF32(lowerRangeValue, pvValue);
         m.setF32(upperRangeValue, pvValue + span);
-        m_configChanged = true;
+        markConfigChanged();
         return 0;
     }
-    case 38: m_configChanged = false; return 0;
+    case 38:
+        if (m_universalRevision >= 7) {
+            // Only a master that saw the latest change may clear it.
+            if (req.length < 2)
+                return hartrc::tooFewDataBytes;
+            if (std::uint16_t(in[0] << 8 | in[1]) != m_configCounter)
+                return hartrc::wrongCurrentMode; // 9: configuration change counter mismatch
+            appendU8(data, static_cast<std::uint8_t>(m_configCounter >> 8));
+            appendU8(data, static_cast<std::uint8_t>(m_configCounter));
+        }
+        m_configChanged = false;
+        return 0;
+    case 9: return readDeviceVariables(req, data, nowMs);
+    case 48:
+        appendRaw(data, m_additional.data(), m_additional.size());
+        // Revision 7: the bytes sent back acknowledge what this master has seen.
+        if (m_universalRevision >= 7 && req.length > 0) {
+            const std::size_t n = std::min(req.length, m_additional.size());
+            if (!std::equal(in, in + n, m_additional.begin()))
+                return hartrc::statusMismatch;
+            m_statusAcknowledged = true;
+        }
+        return 0;
     case 40: {
         if (req.length < 4)
             return hartrc::tooFewDataBytes;
@@ -475,7 +578,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         if (const auto rc = writeCheck(0))
             return rc;
         m.setF32(pvZeroCorrection, m.f32(pvZeroCorrection) + presentPv(nowMs));
-        m_configChanged = true;
+        markConfigChanged();
         return 0;
     case 45:
     case 46:
@@ -485,14 +588,14 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         if (!m_currentFixed)
             return hartrc::wrongCurrentMode;
         (command == 45 ? m_zeroTrimMa : m_gainTrimMa) = getFloatBE(in);
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 4);
         return 0;
     case 47:
         if (const auto rc = writeCheck(1))
             return rc;
         m.setU8(transferFunction, in[0]);
-        m_configChanged = true;
+        markConfigChanged();
         appendU8(data, in[0]);
         return 0;
     default: known = false; return hartrc::notImplemented;
@@ -527,7 +630,7 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req,
         m.setF32(sensorUpperLimit, getFloatBE(in + 10));
         m.setF32(sensorLowerLimit, getFloatBE(in + 14));
         m.setF32(minimumSpan, getFloatBE(in + 18));
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 22);
         return 0;
     case 130:
@@ -555,7 +658,7 @@ std::uint8_t FieldDevice::deviceSpecific(std::uint8_t command, Request req,
         m.setF32(lowerRangeValueCopy, getFloatBE(in + 5));
         m.setF32(upperRangeValueCopy, getFloatBE(in + 9));
         m.write(customUnitText, in + 13, customUnitTextLength);
-        m_configChanged = true;
+        markConfigChanged();
         appendRaw(data, in, 22);
         return 0;
     case 132:
@@ -609,7 +712,7 @@ std::uint8_t FieldDevice::memoryWrite(Request req, std::vector<std::uint8_t> &da
     if (!m_writeEnabled)
         return hartrc::writeProtected;
     m_memory.write(address, req.data + 3, length);
-    m_configChanged = true;
+    markConfigChanged();
     appendRaw(data, req.data, 3u + length);
     return 0;
 }

@@ -8,6 +8,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -26,6 +28,7 @@ constexpr std::uint8_t tooSmall = 4;
 constexpr std::uint8_t tooFewDataBytes = 5;
 constexpr std::uint8_t writeProtected = 7;
 constexpr std::uint8_t wrongCurrentMode = 9;
+constexpr std::uint8_t statusMismatch = 14;
 constexpr std::uint8_t accessRestricted = 16;
 constexpr std::uint8_t notImplemented = 64;
 } // namespace hartrc
@@ -34,6 +37,7 @@ namespace fieldstatus {
 constexpr std::uint8_t pvOutOfLimits = 0x01;
 constexpr std::uint8_t currentSaturated = 0x04;
 constexpr std::uint8_t currentFixed = 0x08;
+constexpr std::uint8_t moreStatus = 0x10;
 constexpr std::uint8_t coldStart = 0x20;
 constexpr std::uint8_t configChanged = 0x40;
 } // namespace fieldstatus
@@ -106,6 +110,34 @@ public:
     float gainTrimMa() const { return m_gainTrimMa; }
     int factorySaves() const { return m_factorySaves; }
 
+    // Command 48's 25 bytes; "more status available" stands while any is set, until a
+    // revision 7 master sends them back. A change needs a new acknowledgement.
+    void setAdditionalStatus(const std::array<std::uint8_t, 25> &bytes);
+    const std::array<std::uint8_t, 25> &additionalStatus() const { return m_additional; }
+    // Status byte of device variable 0..3 (PV..QV) in command 9.
+    void setVariableStatus(int variable, std::uint8_t status)
+    {
+        if (variable >= 0 && variable < 4)
+            m_variableStatus[variable] = status;
+    }
+    std::uint8_t variableStatus(int variable) const
+    {
+        return variable >= 0 && variable < 4 ? m_variableStatus[variable] : 0;
+    }
+    std::uint16_t configChangeCounter() const { return m_configCounter; }
+    // A change made at the device itself (its keys), not through HART.
+    void changeConfigurationLocally() { markConfigChanged(); }
+    bool configChanged() const { return m_configChanged; }
+    bool moreStatusAvailable() const
+    {
+        return !m_statusAcknowledged
+                && std::any_of(m_additional.begin(), m_additional.end(),
+                               [](std::uint8_t b) { return b != 0; });
+    }
+    std::uint8_t universalRevision() const { return m_universalRevision; }
+
+    static constexpr std::size_t kExtendedStatusByte = 6;
+
 private:
     struct Request
     {
@@ -120,6 +152,8 @@ private:
     bool isMakerDevice() const;
     bool unlocked(qint64 nowMs) const;
     std::uint8_t takeStatus();
+    void markConfigChanged();
+    std::uint8_t readDeviceVariables(Request req, std::vector<std::uint8_t> &data, qint64 nowMs);
 
     // Each returns the response code and fills data.
     std::uint8_t universal(std::uint8_t command, Request req, std::vector<std::uint8_t> &data,
@@ -161,4 +195,8 @@ private:
     float m_zeroTrimMa = 0.0f;
     float m_gainTrimMa = 0.0f;
     int m_factorySaves = 0;
+    std::array<std::uint8_t, 25> m_additional{};
+    bool m_statusAcknowledged = false;
+    std::uint8_t m_variableStatus[4] = {0xC0, 0xC0, 0xC0, 0xC0}; // good, not limited
+    std::uint16_t m_configCounter = 0;
 };

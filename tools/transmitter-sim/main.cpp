@@ -156,6 +156,10 @@ int main(int argc, char *argv[])
              QStringLiteral("Universal command revision (default %1).")
                      .arg(defaults.universalRevision),
              QStringLiteral("n")},
+            {QStringLiteral("universal-revision"),
+             QStringLiteral("Play a HART 5, 6 or 7 device: what command 0 reports, commands 9 "
+                            "and 48, and command 38 with its counter (default 5)."),
+             QStringLiteral("5|6|7")},
             {QStringLiteral("device-rev"),
              QStringLiteral("Device revision (default %1).").arg(defaults.deviceRevision),
              QStringLiteral("n")},
@@ -273,6 +277,14 @@ int main(int argc, char *argv[])
                                                    config.softwareRevision);
     config.universalRevision = numberOption<quint8>(parser, QStringLiteral("universal-rev"), 0xFF,
                                                     config.universalRevision);
+    if (parser.isSet(QStringLiteral("universal-revision"))) {
+        const QString value = parser.value(QStringLiteral("universal-revision"));
+        if (value != QLatin1String("5") && value != QLatin1String("6")
+            && value != QLatin1String("7"))
+            usageError(QStringLiteral("--universal-revision: expected 5, 6 or 7, got \"%1\"")
+                               .arg(value));
+        config.universalRevision = quint8(value.toUInt());
+    }
     config.deviceRevision =
             numberOption<quint8>(parser, QStringLiteral("device-rev"), 0xFF, config.deviceRevision);
     config.deviceId =

@@ -510,6 +510,58 @@ void TransmitterSim::setKeyBits(quint8 bits)
     m_device.setKeyBits(bits);
 }
 
+void TransmitterSim::setAdditionalStatus(const QByteArray &bytes)
+{
+    std::array<std::uint8_t, 25> all{};
+    std::copy_n(bytes.constData(), std::min<std::size_t>(all.size(), std::size_t(bytes.size())),
+                all.begin());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setAdditionalStatus(all);
+}
+
+QByteArray TransmitterSim::additionalStatus() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto &all = m_device.additionalStatus();
+    return QByteArray(reinterpret_cast<const char *>(all.data()), int(all.size()));
+}
+
+void TransmitterSim::setVariableStatus(int variable, quint8 status)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.setVariableStatus(variable, status);
+}
+
+quint8 TransmitterSim::variableStatus(int variable) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.variableStatus(variable);
+}
+
+quint16 TransmitterSim::configChangeCounter() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.configChangeCounter();
+}
+
+void TransmitterSim::changeConfigurationLocally()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_device.changeConfigurationLocally();
+}
+
+bool TransmitterSim::configChanged() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.configChanged();
+}
+
+bool TransmitterSim::moreStatusAvailable() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.moreStatusAvailable();
+}
+
 void TransmitterSim::setTemperatureSignal(float value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

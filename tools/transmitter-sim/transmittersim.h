@@ -73,6 +73,16 @@ public:
     BenchPv benchPv() const;
     quint8 keyBits() const;
     float temperatureSignal() const; // as the T input reads it now
+    // Command 48's bytes (shorter: the rest 0); extendedStatus sets byte 6 alone.
+    void setAdditionalStatus(const QByteArray &bytes);
+    QByteArray additionalStatus() const;
+    // Status byte of PV..QV (0..3) in command 9; 0xC0 is good, not limited.
+    void setVariableStatus(int variable, quint8 status);
+    quint8 variableStatus(int variable) const;
+    quint16 configChangeCounter() const;
+    void changeConfigurationLocally(); // as with the device's keys: flag set, counter up
+    bool configChanged() const;
+    bool moreStatusAvailable() const;
     void setPace(bool on);
     void setUnlockTimeoutMs(int ms);
     // One line per request and per answer, in hex. "-" = stderr, empty = off.
