@@ -60,7 +60,9 @@ private slots:
                  QStringList({QStringLiteral("{\"address\":0,\"manufacturer\":154,\"deviceType\":16,"
                                              "\"deviceId\":1193046,\"tag\":\"TAG1\","
                                              "\"universalRevision\":5,\"loopCurrentMode\":null}"),
-                              QStringLiteral("{\"address\":5,\"manufacturer\":154,\"deviceType\":16,"
+                              // Revision 7: the 16-bit manufacturer code and the expanded
+                              // device type of its longer identity.
+                              QStringLiteral("{\"address\":5,\"manufacturer\":24730,\"deviceType\":39440,"
                                              "\"deviceId\":1193047,\"tag\":\"TAG2\","
                                              "\"universalRevision\":7,\"loopCurrentMode\":0}"),
                               QStringLiteral("{\"address\":12,\"manufacturer\":154,\"deviceType\":16,"
