@@ -330,13 +330,20 @@ private:
                            .arg(QDir::toNativeSeparators(m_location), reason));
             return;
         }
+        openedWith(db);
+    }
+
+    // Tuned and migrated, or refused with the store's own notice: the spool keeps everything.
+    bool openedWith(QSqlDatabase &db)
+    {
         history::tuneConnection(db);
         if (!migrated(db)) {
             db.close();
             goDown(QString());
-            return;
+            return false;
         }
         comeUp();
+        return true;
     }
 
     bool migrated(QSqlDatabase &db)
@@ -363,14 +370,8 @@ private:
             goDown(QCoreApplication::translate("HistoryStore", kUnavailable));
             return;
         }
-        history::tuneConnection(db);
-        if (!migrated(db)) {
-            // A server newer than us keeps refusing; the spool keeps everything.
-            db.close();
-            goDown(QString());
+        if (!openedWith(db))
             return;
-        }
-        comeUp();
         qCDebug(lcHistory) << "history server connected:"
                            << history::printableLocation(m_location);
     }

@@ -83,9 +83,5 @@ void hartThread::selectMeter()
         progress(100);
         return;
     }
-    // The same ending as a search, so the window treats the choice as one.
-    send(QStringLiteral("search meter succeed"));
-    progress(100);
-    clearBit(SearchMeter1to15);
-    m_deviceFound.store(true);
+    announceFound();
 }

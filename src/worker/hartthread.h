@@ -174,6 +174,7 @@ private:
     void searchMeter1to15();
     enum class Fields15 { All, Range, Output };
     bool readCommand0();
+    void announceFound();
     bool readCommand14();
     bool readCommand15(Fields15 fields);
     void readTransmitterInfo(const QString &request);

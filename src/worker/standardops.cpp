@@ -117,6 +117,12 @@ void hartThread::searchMeter()
         progress(100);
         return;
     }
+    announceFound();
+}
+
+// Every way to a device ends alike, so the window treats each as a search.
+void hartThread::announceFound()
+{
     send(QStringLiteral("search meter succeed"));
     progress(100);
     clearBit(SearchMeter1to15);
@@ -131,11 +137,8 @@ void hartThread::searchMeter1to15()
         send(QStringLiteral("search meter addr:%1").arg(address));
         progress(k * 90 / 15 + 10);
         if (searchAt(address)) {
-            send(QStringLiteral("search meter succeed"));
-            progress(100);
             clearBit(SearchMeter);
-            clearBit(SearchMeter1to15);
-            m_deviceFound.store(true);
+            announceFound();
             return;
         }
     }
