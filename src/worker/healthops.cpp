@@ -16,7 +16,9 @@ constexpr std::uint8_t kSlots[2][2] = {{246, 247}, {248, 249}};
 void takeIdentity(HealthRecord &record, const std::uint8_t *data, std::uint8_t length)
 {
     // Another device, or the same one again: nothing read before still holds.
-    record = HealthRecord{record.serial + 1};
+    const std::uint32_t serial = record.serial + 1;
+    record = HealthRecord{};
+    record.serial = serial;
     record.identityLength = std::min<std::uint8_t>(length, sizeof record.identity);
     std::memcpy(record.identity, data, record.identityLength);
 }
