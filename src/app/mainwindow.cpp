@@ -483,11 +483,15 @@ void MainWindow::startWorker()
             &hartThread::receiveMessageFromMainThread);
     connect(m_worker.get(), &hartThread::sendMessageToMainThread, this,
             &MainWindow::receiveMessageFromHartThread);
-    connect(m_worker->master(), &kvhart_master::SendData, m_link.get(),
-            &SerialLink::writeMySerialPort);
+    // Each frame to the one carrier in use: a closed serial port would record every network
+    // frame as a failed write and reset the receiver under an answer already back.
+    connect(m_worker->master(), &kvhart_master::SendData, this, [this](const QByteArray &wire) {
+        if (m_ipLink->isOpen() || m_ipLink->isOpening())
+            m_ipLink->send(wire);
+        else
+            m_link->writeMySerialPort(wire);
+    });
     connect(m_link.get(), &SerialLink::portLost, this, &MainWindow::onPortLost);
-    // Only the open carrier acts on a frame; a closed one drops it.
-    connect(m_worker->master(), &kvhart_master::SendData, m_ipLink.get(), &HartIpLink::send);
     connect(m_ipLink.get(), &HartIpLink::opened, this, &MainWindow::onNetworkPortOpened);
     connect(m_ipLink.get(), &HartIpLink::portLost, this, [this] {
         onPortLost();

@@ -376,6 +376,8 @@ void HartIpLink::sendKeepAlive()
 
 void HartIpLink::sendOnThread(const QByteArray &wire)
 {
+    // The attempt's time-out runs from here, as from a serial write.
+    m_master->requestOnWire();
     if (!m_open.load() || !m_socket)
         return; // the master's attempt times out as on a closed serial port
     int start = 0;

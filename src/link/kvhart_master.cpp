@@ -117,6 +117,7 @@ void kvhart_master::startAttempt()
     rxCount = 0;
     rxFrameLength = 0;
     m_onWire = false;
+    m_awaitingWrite = m_writesReported;
 }
 
 void kvhart_master::requestOnWire()
@@ -128,7 +129,14 @@ void kvhart_master::requestOnWire()
     rxCount = 0;
     rxFrameLength = 0;
     m_onWire = true;
+    m_awaitingWrite = false;
     m_onWireAt = std::chrono::steady_clock::now();
+}
+
+bool kvhart_master::awaitingWrite() const
+{
+    std::lock_guard<std::mutex> lock(m_rxLock);
+    return m_awaitingWrite;
 }
 
 bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t *response,

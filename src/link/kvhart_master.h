@@ -94,6 +94,8 @@ public:
     // The port's side, on the thread that feeds receiveByte, as it takes the attempt's
     // frame (written or not): the receiver starts afresh and the time-out runs from now.
     void requestOnWire();
+    // Between an attempt's reset and its frame reaching the wire: bytes now are not its answer.
+    bool awaitingWrite() const;
     // Said once by a port that calls requestOnWire for every frame, before the first one:
     // only then does an attempt wait for its frame to be written.
     void reportsWrites()
@@ -262,6 +264,7 @@ private:
     // Under m_rxLock: whether this attempt's frame went out and when; whether a link
     // reports its writes at all (a test double answering SendData itself does not).
     bool m_onWire = false;
+    bool m_awaitingWrite = false;
     bool m_writesReported = false;
     std::chrono::steady_clock::time_point m_onWireAt;
     std::atomic<LinkCaptureSink *> m_capture{nullptr};

@@ -170,6 +170,15 @@ void SerialLink::hartRTSTimerTimerout()
 
 void SerialLink::readMySerialPort()
 {
+    // Read before the next request's write though it came first: the write's clear would
+    // have thrown it away, so it is kept as that clear keeps it, never taken as the answer.
+    if (m_master->awaitingWrite()) {
+        if (LinkCaptureSink *sink = m_master->capture())
+            captureWaitingInput(sink);
+        else
+            m_port.clear(QSerialPort::Input);
+        return;
+    }
     char buffer[kReadChunk];
     const qint64 n = m_port.read(buffer, sizeof buffer);
     if (n > 0)
