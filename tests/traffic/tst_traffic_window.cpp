@@ -399,7 +399,9 @@ void TstTrafficWindow::heldUpWindow_clearedInputAndFailedWriteAreCaptured()
     QVERIFY(f.waitFor([&] { return capture->counters().requests > before.requests; }, 2000));
     QVERIFY(holdWindowThreadUntil([&] {
         const QByteArray answer = lastAnswer(simLogFile);
-        return capture->counters().attempts >= before.attempts + 2 && !answer.isEmpty()
+        // The retry counted is not yet the retry reset: wait for its reset itself.
+        return capture->counters().attempts >= before.attempts + 2
+                && f.window->worker()->master()->awaitingWrite() && !answer.isEmpty()
                 && waitingBytes() >= answer.size();
     }, 5000));
     const QByteArray unread = lastAnswer(simLogFile);
