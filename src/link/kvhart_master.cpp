@@ -111,23 +111,25 @@ void kvhart_master::startAttempt()
         ;
     // Under the receiver's lock so the reset cannot interleave with receiveByte.
     std::lock_guard<std::mutex> lock(m_rxLock);
-    // The reset throws away a half-assembled frame; the capture keeps what it was.
+    resetReceiver();
+    m_onWire = false;
+    m_awaitingWrite = m_writesReported;
+}
+
+// Under m_rxLock. The reset throws away a half-assembled frame; the capture keeps what it was.
+void kvhart_master::resetReceiver()
+{
     if (LinkCaptureSink *sink = m_capture.load(); sink && rxCount > 0)
         sink->frameReceived(rxAssembly, rxCount, RxVerdict::Abandoned);
     rxCount = 0;
     rxFrameLength = 0;
-    m_onWire = false;
-    m_awaitingWrite = m_writesReported;
 }
 
 void kvhart_master::requestOnWire()
 {
     std::lock_guard<std::mutex> lock(m_rxLock);
     // Anything assembled before this request went out is not its answer.
-    if (LinkCaptureSink *sink = m_capture.load(); sink && rxCount > 0)
-        sink->frameReceived(rxAssembly, rxCount, RxVerdict::Abandoned);
-    rxCount = 0;
-    rxFrameLength = 0;
+    resetReceiver();
     m_onWire = true;
     m_awaitingWrite = false;
     m_onWireAt = std::chrono::steady_clock::now();

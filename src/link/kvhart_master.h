@@ -255,6 +255,7 @@ signals:
 
 private:
     RxVerdict judge(std::uint8_t length) const;
+    void resetReceiver();
     // Sleeps until end; false when aborted meanwhile.
     bool waitUntil(std::chrono::steady_clock::time_point end);
 

@@ -3,8 +3,7 @@
 #include <QSet>
 #include <QStringList>
 
-namespace {
-
+// Decimal, or hexadecimal with a 0x prefix (a leading zero does not mean octal here).
 bool parseNumber(const QString &text, quint64 max, quint64 &value)
 {
     const QString t = text.trimmed();
@@ -15,6 +14,8 @@ bool parseNumber(const QString &text, quint64 max, quint64 &value)
         value = t.toULongLong(&ok, 10);
     return ok && value <= max;
 }
+
+namespace {
 
 } // namespace
 

@@ -10,3 +10,6 @@
 // Fills config's first device and config.bus from text; false with a reason in error. A
 // device without its own id gets the first device's id plus its place on the bus.
 bool applyBusSpec(const QString &text, SimConfig &config, QString *error);
+
+// Decimal or 0x-hexadecimal, at most max: the simulator's options and bus entries alike.
+bool parseNumber(const QString &text, quint64 max, quint64 &value);

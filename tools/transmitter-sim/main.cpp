@@ -22,17 +22,6 @@
 
 namespace {
 
-// Decimal, or hexadecimal with a 0x prefix (a leading zero does not mean octal here).
-bool parseNumber(const QString &text, quint64 max, quint64 &value)
-{
-    const QString t = text.trimmed();
-    bool ok = false;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        value = t.mid(2).toULongLong(&ok, 16);
-    else
-        value = t.toULongLong(&ok, 10);
-    return ok && value <= max;
-}
 
 [[noreturn]] void usageError(const QString &message)
 {
