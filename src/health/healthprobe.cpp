@@ -2,7 +2,7 @@
 
 #include "hartthread.h"
 #include "kvhart_master.h"
-#include "seriallink.h"
+#include "headlessport.h"
 
 #include <QEventLoop>
 #include <QLoggingCategory>
@@ -21,14 +21,11 @@ ProbeResult probe(const QString &port, std::uint8_t pollingAddress, const ProbeS
     kvhart_master master;
     master.timeoutMs = std::uint16_t(settings.timeoutMs);
     master.retryCount = std::uint8_t(settings.retries);
-    SerialLink link(&master);
-    if (!link.open(port)) {
+    HeadlessPort link(&master);
+    if (!link.open(port, &result.error)) {
         result.outcome = ProbeResult::Outcome::PortFailed;
-        result.error = link.port()->errorString();
         return result;
     }
-    QObject::connect(&master, &kvhart_master::SendData, &link, &SerialLink::writeMySerialPort,
-                     Qt::QueuedConnection);
 
     QEventLoop loop;
     const HealthCommand command = [&master](std::uint8_t cmd, const std::uint8_t *data,

@@ -139,4 +139,21 @@ void buildRequest(RequestFrame &out, std::uint8_t command, const std::uint8_t *d
     out.txLength = static_cast<std::uint8_t>(preambleCount + out.frameLength);
 }
 
+QByteArray buildLongFrame(std::uint8_t command, const std::uint8_t *data, std::size_t dataLength,
+                          std::uint8_t masterBit, const std::uint8_t uniqueAddress[5])
+{
+    const std::size_t n = data ? std::min<std::size_t>(dataLength, kWideFrameAreaSize - 9) : 0;
+    QByteArray frame(int(9 + n), '\0');
+    auto *f = reinterpret_cast<std::uint8_t *>(frame.data());
+    f[0] = kLongRequestDelimiter;
+    f[1] = static_cast<std::uint8_t>(((masterBit & 1) << 7) | (uniqueAddress[0] & 0x3F));
+    std::memcpy(f + 2, uniqueAddress + 1, 4);
+    f[6] = command;
+    f[7] = static_cast<std::uint8_t>(n);
+    if (n)
+        std::memcpy(f + 8, data, n);
+    f[8 + n] = xorChecksum(f, 8 + n);
+    return frame;
+}
+
 } // namespace hart

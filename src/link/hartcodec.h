@@ -5,11 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <QByteArray>
+
 namespace hart {
 
 constexpr std::size_t kFrameAreaSize = 40;  // request and response frame areas
 constexpr std::size_t kTxBufferSize = 60;   // preambles + frame
 constexpr std::size_t kMaxRequestData = 31; // 40-byte area minus 9 framing bytes
+// The bus work beyond the operations' 40 bytes (a gateway's wrapped frames, 32-character
+// tags, sub-device summaries): as long as an 8-bit receiver count can say.
+constexpr std::size_t kWideFrameAreaSize = 255;
 constexpr std::uint8_t kMinPreambles = 5;
 constexpr std::uint8_t kMaxPreambles = 20;
 
@@ -50,5 +55,10 @@ struct RequestFrame
 void buildRequest(RequestFrame &out, std::uint8_t command, const std::uint8_t *data,
                   std::uint8_t dataLength, std::uint8_t masterBit, std::uint8_t pollingAddress,
                   const std::uint8_t uniqueAddress[5], std::uint8_t &preambleCount);
+
+// A long frame (delimiter .. checksum, no preambles) of any length the wide area holds;
+// data beyond it is cut.
+QByteArray buildLongFrame(std::uint8_t command, const std::uint8_t *data, std::size_t dataLength,
+                          std::uint8_t masterBit, const std::uint8_t uniqueAddress[5]);
 
 } // namespace hart

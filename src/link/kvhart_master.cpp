@@ -12,6 +12,10 @@ constexpr std::uint8_t kShortHeader = 4; // delimiter, address, command, byte co
 constexpr std::uint8_t kLongHeader = 8;
 constexpr std::uint8_t kCommand0DataLength = 12;
 constexpr std::uint8_t kResponseBusy = 32;
+// A gateway that has taken a wrapped request on and is still at it: ask again, like busy.
+constexpr std::uint8_t kDelayedInitiated = 33;
+constexpr std::uint8_t kDelayedRunning = 34;
+constexpr std::uint8_t kSubDeviceCommand = 77;
 // Time-outs a frame queued for the port may wait to be written before its own time-out runs.
 constexpr int kWriteWaits = 10;
 } // namespace
@@ -59,7 +63,10 @@ std::uint8_t kvhart_master::transact(std::uint8_t command, const std::uint8_t *d
         // within the same budget. A busy answer on the last attempt is handed over so the
         // caller can report it; a garbled exchange to the end is a missing answer.
         const bool garbled = answered && (responseCode & 0x80) != 0;
-        const bool busy = answered && responseCode == kResponseBusy;
+        const bool busy = answered
+                && (responseCode == kResponseBusy
+                    || (m_lastRouted
+                        && (responseCode == kDelayedInitiated || responseCode == kDelayedRunning)));
         if (answered && !garbled && !busy)
             return 0;
         ++attempt;
@@ -101,7 +108,36 @@ QByteArray kvhart_master::prepareRequest(std::uint8_t command, const std::uint8_
     std::memcpy(txFrame, request.frame, sizeof txFrame);
     std::memcpy(txBuffer, request.tx, sizeof txBuffer);
     txFrameLength = request.frameLength;
-    return QByteArray(reinterpret_cast<const char *>(request.tx), request.txLength);
+    // Only bus work sends more than the 40-byte area holds.
+    const bool wide = command != 0 && data && length > hart::kMaxRequestData
+            && (m_wide > 0 || m_routed);
+    QByteArray frame;
+    if (m_routed) {
+        // A sub-device's command 0 goes by its unique address: which polling address it has
+        // on its channel is the gateway's business.
+        QByteArray inner = command == 0 || wide
+                ? hart::buildLongFrame(command, data, command == 0 ? 0 : length, masterBit,
+                                       uniqueAddress)
+                : QByteArray(reinterpret_cast<const char *>(txFrame), txFrameLength);
+        inner.chop(1); // command 77 carries the frame without its checksum
+        const char head[3] = {char(m_route.card), char(m_route.channel), char(preambleCount)};
+        inner.prepend(head, 3);
+        frame = hart::buildLongFrame(kSubDeviceCommand,
+                                     reinterpret_cast<const std::uint8_t *>(inner.constData()),
+                                     std::size_t(inner.size()), masterBit, m_route.gateway);
+    } else if (wide) {
+        frame = hart::buildLongFrame(command, data, length, masterBit, uniqueAddress);
+    }
+    m_sentOther = !frame.isEmpty();
+    if (!m_sentOther)
+        return QByteArray(reinterpret_cast<const char *>(request.tx), request.txLength);
+    std::memcpy(m_sentHead, frame.constData(), sizeof m_sentHead);
+    qCDebug(lcLink, "%s", qPrintable(m_routed ? QStringLiteral("cmd:%1 wrapped for card %2 channel %3")
+                                                        .arg(command)
+                                                        .arg(m_route.card)
+                                                        .arg(m_route.channel)
+                                              : QStringLiteral("cmd:%1 wide frame").arg(command)));
+    return QByteArray(preambleCount, char(0xFF)) + frame;
 }
 
 void kvhart_master::startAttempt()
@@ -176,13 +212,25 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
         if (m_aborted.load())
             return false;
     }
-    const bool isLong = rxFrame[0] & 0x80;
+    bool isLong = rxFrame[0] & 0x80;
     const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
     // rxFrame only ever holds an accepted frame: byte count >= 2 and within the frame.
-    const std::uint8_t dataLength = static_cast<std::uint8_t>(rxFrame[header - 1] - 2);
-    const std::uint8_t *payload = rxFrame + header + 2;
-    responseCode = rxFrame[header];
-    deviceStatus = rxFrame[header + 1];
+    const std::uint8_t *status = rxFrame + header;
+    std::uint8_t count = rxFrame[header - 1];
+    m_lastRouted = m_routed;
+    // A gateway's refusal (busy, a card it has not) is handed up as it came; a success
+    // carries the device's own answer.
+    if (m_routed && status[0] == 0) {
+        if (!unwrap(command, status, count)) {
+            qCDebug(lcLink, "cmd:%d the gateway's answer is not the sub-device's", command);
+            return false;
+        }
+        isLong = true;
+    }
+    const std::uint8_t dataLength = static_cast<std::uint8_t>(count - 2);
+    const std::uint8_t *payload = status + 2;
+    responseCode = status[0];
+    deviceStatus = status[1];
     responseDataLength = dataLength;
     if (response)
         std::memcpy(response, payload, std::min<std::size_t>(dataLength, responseCapacity));
@@ -213,7 +261,7 @@ void kvhart_master::receiveByte(std::uint8_t byte)
         return;
     }
 
-    if (rxCount > hart::kFrameAreaSize - 1) {
+    if (rxCount > frameLimit() - 1) {
         if (LinkCaptureSink *sink = m_capture.load())
             sink->frameReceived(rxAssembly, rxCount, RxVerdict::Overlong);
         rxCount = 0;
@@ -248,6 +296,23 @@ void kvhart_master::receiveByte(std::uint8_t byte)
     m_semaphore.release();
 }
 
+// Command 77's answer: card, channel, then the sub-device's frame without its checksum.
+bool kvhart_master::unwrap(std::uint8_t command, const std::uint8_t *&payload, std::uint8_t &length)
+{
+    const std::uint8_t *p = payload + 2;
+    const std::size_t n = std::size_t(length) - 2;
+    // Card, channel, long delimiter, five address bytes, command, byte count.
+    constexpr std::size_t kWrapHeader = 10;
+    if (n < kWrapHeader + 2 || p[0] != m_route.card || p[1] != m_route.channel
+        || p[2] != 0x86 || (p[3] & 0x3F) != (uniqueAddress[0] & 0x3F)
+        || !std::equal(p + 4, p + 8, uniqueAddress + 1) || p[8] != command || p[9] < 2
+        || kWrapHeader + p[9] > n)
+        return false;
+    payload = p + kWrapHeader;
+    length = p[9];
+    return true;
+}
+
 RxVerdict kvhart_master::judge(std::uint8_t length) const
 {
     const std::uint8_t *frame = rxAssembly;
@@ -270,10 +335,11 @@ RxVerdict kvhart_master::judge(std::uint8_t length) const
         qCDebug(lcLink, "byte count error");
         return RxVerdict::TooShort;
     }
+    const std::uint8_t *sent = m_sentOther ? m_sentHead : txFrame;
     const int last = isLong ? 6 : 2;
     for (int i = 1; i <= last; ++i)
-        if (frame[i] == txFrame[i])
+        if (frame[i] == sent[i])
             return RxVerdict::Accepted;
     // Bit 7 of the first address byte names the master the answer is for.
-    return ((frame[1] ^ txFrame[1]) & 0x80) ? RxVerdict::WrongMaster : RxVerdict::OtherAddress;
+    return ((frame[1] ^ sent[1]) & 0x80) ? RxVerdict::WrongMaster : RxVerdict::OtherAddress;
 }

@@ -4,6 +4,7 @@
 
 #include "hartcodec.h"
 #include "linkcapture.h"
+#include "subdeviceroute.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -131,6 +132,26 @@ public:
         std::lock_guard<std::mutex> lock(m_rxLock);
         std::copy(address, address + 5, uniqueAddress);
     }
+    // Null: the device is addressed directly, as it always was.
+    void setRoute(const SubDeviceRoute *route)
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        m_routed = route != nullptr;
+        m_route = route ? *route : SubDeviceRoute{};
+    }
+    bool route(SubDeviceRoute *out) const
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        if (out)
+            *out = m_route;
+        return m_routed;
+    }
+    // Frames up to the wide area for a scope of bus work; the operations keep the 40 bytes.
+    void widenFrames(bool on)
+    {
+        std::lock_guard<std::mutex> lock(m_rxLock);
+        m_wide += on ? 1 : -1;
+    }
     // The frame the receiver accepted last, as one consistent copy: a second answer to one
     // request (two devices at one polling address) is seen here after the first was taken.
     QByteArray lastFrame() const
@@ -240,8 +261,9 @@ public:
     // window thread feeds bytes.
     std::uint8_t rxCount = 0;
     std::uint8_t rxPreambles = 0;
-    std::uint8_t rxAssembly[hart::kFrameAreaSize] = {};
-    std::uint8_t rxFrame[hart::kFrameAreaSize] = {};
+    // Sized for the wide area; outside bus work and routes a frame still ends at 40 bytes.
+    std::uint8_t rxAssembly[hart::kWideFrameAreaSize] = {};
+    std::uint8_t rxFrame[hart::kWideFrameAreaSize] = {};
     std::uint8_t rxFrameLength = 0;
 
     std::uint8_t txFrame[hart::kFrameAreaSize] = {};
@@ -255,6 +277,13 @@ signals:
 
 private:
     RxVerdict judge(std::uint8_t length) const;
+    // Under m_rxLock: how long a frame may grow before it is abandoned.
+    std::size_t frameLimit() const
+    {
+        return m_routed || m_wide > 0 ? hart::kWideFrameAreaSize : hart::kFrameAreaSize;
+    }
+    // A routed answer's inner frame as the device sent it; false when it is not its answer.
+    bool unwrap(std::uint8_t command, const std::uint8_t *&payload, std::uint8_t &length);
     void resetReceiver();
     // Sleeps until end; false when aborted meanwhile.
     bool waitUntil(std::chrono::steady_clock::time_point end);
@@ -269,6 +298,31 @@ private:
     bool m_writesReported = false;
     std::chrono::steady_clock::time_point m_onWireAt;
     std::atomic<LinkCaptureSink *> m_capture{nullptr};
+    // Under m_rxLock: the route of the device addressed, the wide scopes open, and the
+    // delimiter and address of the frame on the wire (the gateway's, when routed).
+    bool m_routed = false;
+    SubDeviceRoute m_route;
+    int m_wide = 0;
+    bool m_sentOther = false; // the wire carries another frame than txFrame
+    std::uint8_t m_sentHead[7] = {};
+    bool m_lastRouted = false; // worker thread: the last answer came through a gateway
+};
+
+// The wide frame area for a scope of the worker's bus work.
+class WideFrames
+{
+public:
+    explicit WideFrames(kvhart_master &master)
+        : m_master(master)
+    {
+        master.widenFrames(true);
+    }
+    ~WideFrames() { m_master.widenFrames(false); }
+    WideFrames(const WideFrames &) = delete;
+    WideFrames &operator=(const WideFrames &) = delete;
+
+private:
+    kvhart_master &m_master;
 };
 
 // Attempts per transaction for a scope of the worker's (a scan of empty addresses); the

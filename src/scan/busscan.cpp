@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -22,6 +23,18 @@ namespace {
 constexpr std::size_t kCommand0Length = 12;
 constexpr std::size_t kCommand0Rev7Length = 19; // up to the manufacturer code of bytes 17-18
 constexpr std::size_t kTagLength = 6;
+constexpr std::size_t kLongTagLength = 32;
+constexpr std::size_t kPackedTagCharacters = 8;
+constexpr std::uint8_t kFlagProtocolBridge = 0x04; // command 0 byte 8
+constexpr std::size_t kDeviceProfileByte = 21;
+constexpr std::uint8_t kProfileIoSystem = 4;
+constexpr std::uint8_t kProfileWirelessGateway = 0x84;
+// Command 84: index, card, channel, manufacturer, device type, device id, revision, long tag.
+constexpr std::size_t kSubDeviceSummaryLength = 12 + kLongTagLength;
+// A gateway says how many devices it sees; more than this is not believed.
+constexpr int kMaxSubDevices = 250;
+// Room for any answer of the wide area.
+using WideResponse = std::array<std::uint8_t, hart::kWideFrameAreaSize>;
 // A command-0 answer with the most preambles a device sends: 20 + 19 characters.
 constexpr int kSecondAnswerCharacters = 39;
 
@@ -51,6 +64,26 @@ bool parseCommand0(const std::uint8_t *data, std::size_t length, Device &device)
     return true;
 }
 
+bool isGateway(const QByteArray &command0)
+{
+    const auto *c0 = reinterpret_cast<const std::uint8_t *>(command0.constData());
+    if (command0.size() < int(kCommand0Length))
+        return false;
+    if (c0[8] & kFlagProtocolBridge)
+        return true;
+    return c0[4] >= 7 && command0.size() > int(kDeviceProfileByte)
+            && (c0[kDeviceProfileByte] == kProfileIoSystem
+                || c0[kDeviceProfileByte] == kProfileWirelessGateway);
+}
+
+QString latin1Tag(const std::uint8_t *data, std::size_t length)
+{
+    std::size_t n = 0;
+    while (n < length && data[n] != 0)
+        ++n;
+    return QString::fromLatin1(reinterpret_cast<const char *>(data), int(n)).trimmed();
+}
+
 QByteArray toJson(const Device &device)
 {
     // In the order a reader expects them; a tag from the line is escaped like any string.
@@ -62,7 +95,12 @@ QByteArray toJson(const Device &device)
             + ",\"deviceId\":" + QByteArray::number(device.deviceId)
             + ",\"tag\":" + tag.mid(1, tag.size() - 2)
             + ",\"universalRevision\":" + QByteArray::number(device.universalRevision)
-            + ",\"loopCurrentMode\":" + orNull(device.loopCurrentMode) + "}";
+            + ",\"loopCurrentMode\":" + orNull(device.loopCurrentMode)
+            + (device.behindGateway ? ",\"gateway\":" + QByteArray::number(device.gatewayId)
+                               + ",\"card\":" + QByteArray::number(device.route.card)
+                               + ",\"channel\":" + QByteArray::number(device.route.channel)
+                                    : QByteArray())
+            + "}";
 }
 
 bool parseAddressRange(const QString &text, int &first, int &last)
@@ -123,9 +161,19 @@ void BusScanner::describe(kvhart_master &master, scan::Device &device)
     master.setUniqueAddress(unique);
     master.preambleCount = c0[3];
     HartResponse r{};
-    // The long tag of revision 7 (command 20) needs a 43-byte answer, beyond the receiver's
-    // frame area; the packed tag of command 13 every device has.
-    if (!stopped(master) && master.transact(13, nullptr, 0, &r) == 0
+    // Revision 7 has the 32-character tag (command 20); the packed tag of command 13 every
+    // device has, and a gateway's summary may have said it already.
+    if (device.universalRevision >= 7 && !stopped(master)) {
+        const WideFrames wide(master);
+        WideResponse longTag{};
+        if (master.transact(20, nullptr, 0, longTag.data(), longTag.size()) == 0
+            && answered(master, kLongTagLength)) {
+            const QString text = scan::latin1Tag(longTag.data(), kLongTagLength);
+            if (!text.isEmpty())
+                device.tag = text;
+        }
+    }
+    if (device.tag.isEmpty() && !stopped(master) && master.transact(13, nullptr, 0, &r) == 0
         && answered(master, kTagLength)) {
         char text[100];
         unpackAscii(text, sizeof text, r.data(), kTagLength);
@@ -134,11 +182,75 @@ void BusScanner::describe(kvhart_master &master, scan::Device &device)
     if (device.universalRevision >= 6 && !stopped(master)) {
         r = {};
         if (master.transact(7, nullptr, 0, &r) == 0 && answered(master, 2)) {
-            if (device.address < 0 && r[0] <= 63)
+            // The polling address of a device behind a gateway is its channel's, not the line's.
+            if (device.address < 0 && !device.behindGateway && r[0] <= 63)
                 device.address = r[0];
             device.loopCurrentMode = r[1];
         }
     }
+}
+
+void BusScanner::listSubDevices(kvhart_master &master, const scan::Device &gateway)
+{
+    const WideFrames wide(master);
+    const auto *g = reinterpret_cast<const std::uint8_t *>(gateway.command0.constData());
+    const std::uint8_t gatewayAddress[5] = {g[1], g[2], g[9], g[10], g[11]};
+    const std::uint8_t gatewayPreambles = g[3];
+    const auto aimAtGateway = [&] {
+        master.setRoute(nullptr);
+        master.setUniqueAddress(gatewayAddress);
+        master.preambleCount = gatewayPreambles;
+    };
+    aimAtGateway();
+    WideResponse r{};
+    if (stopped(master) || master.transact(74, nullptr, 0, r.data(), r.size()) != 0
+        || !answered(master, 5))
+        return;
+    // The count includes the gateway itself; one that counts only its sub-devices ends at
+    // the first index it refuses.
+    const int detected = std::min<int>(getU16BE(r.data() + 3), kMaxSubDevices);
+    qCDebug(lcScan, "gateway %06X sees %d devices", gateway.deviceId, detected);
+    for (int index = 1; index <= detected && !stopped(master); ++index) {
+        aimAtGateway();
+        std::uint8_t request[2];
+        putU16BE(request, std::uint16_t(index));
+        r = {};
+        if (master.transact(84, request, sizeof request, r.data(), r.size()) != 0)
+            continue;
+        if (hartThread::isRefusal(master.responseCode))
+            break;
+        if (master.responseDataLength < kSubDeviceSummaryLength || getU16BE(r.data()) != index)
+            continue;
+        scan::Device sub;
+        sub.behindGateway = true;
+        sub.gatewayAddress = gateway.address;
+        sub.gatewayId = gateway.deviceId;
+        std::copy(gatewayAddress, gatewayAddress + 5, sub.route.gateway);
+        sub.route.card = r[2];
+        sub.route.channel = r[3];
+        sub.manufacturer = getU16BE(r.data() + 4);
+        sub.deviceType = getU16BE(r.data() + 6);
+        sub.deviceId = std::uint32_t(r[8]) << 16 | std::uint32_t(r[9]) << 8 | r[10];
+        sub.universalRevision = r[11];
+        sub.tag = scan::latin1Tag(r.data() + 12, kLongTagLength);
+        // Its own command 0 through the gateway: what selecting it needs.
+        const std::uint8_t unique[5] = {std::uint8_t(sub.deviceType >> 8),
+                                        std::uint8_t(sub.deviceType), r[8], r[9], r[10]};
+        master.setUniqueAddress(unique);
+        master.setRoute(&sub.route);
+        HartResponse c0{};
+        scan::Device identity = sub;
+        if (!stopped(master) && master.transact(0, nullptr, 0, &c0) == 0
+            && answered(master, kCommand0Length)
+            && scan::parseCommand0(c0.data(),
+                                   std::min<std::size_t>(master.responseDataLength, c0.size()),
+                                   identity)) {
+            sub = identity;
+            describe(master, sub);
+        }
+        add(sub);
+    }
+    aimAtGateway();
 }
 
 bool BusScanner::scan(kvhart_master &master, const scan::Options &options)
@@ -193,8 +305,11 @@ bool BusScanner::scan(kvhart_master &master, const scan::Options &options)
                     d.sharedAddress = true;
             }
             for (scan::Device &d : here) {
+                d.gateway = scan::isGateway(d.command0);
                 describe(master, d);
                 add(d);
+                if (d.gateway)
+                    listSubDevices(master, d);
             }
         }
         ++done;
@@ -207,30 +322,56 @@ bool BusScanner::scan(kvhart_master &master, const scan::Options &options)
     return completed;
 }
 
+bool BusScanner::findByPackedTag(kvhart_master &master, const QByteArray &tag,
+                                 scan::Device &device)
+{
+    std::uint8_t packed[kTagLength];
+    packAscii(packed, tag.constData(), sizeof packed);
+    HartResponse r{};
+    return !stopped(master) && master.transact(11, packed, sizeof packed, &r) == 0
+            && answered(master, kCommand0Length)
+            && scan::parseCommand0(r.data(),
+                                   std::min<std::size_t>(master.responseDataLength, r.size()),
+                                   device);
+}
+
+bool BusScanner::findByLongTag(kvhart_master &master, const QByteArray &tag, scan::Device &device)
+{
+    const WideFrames wide(master);
+    std::uint8_t longTag[kLongTagLength] = {}; // Latin-1, padded with NULs
+    std::copy_n(tag.constData(), std::min<std::size_t>(tag.size(), kLongTagLength), longTag);
+    WideResponse r{};
+    return !stopped(master)
+            && master.transact(21, longTag, sizeof longTag, r.data(), r.size()) == 0
+            && answered(master, kCommand0Length)
+            && scan::parseCommand0(r.data(), master.responseDataLength, device);
+}
+
 bool BusScanner::findByTag(kvhart_master &master, const QByteArray &tag, int attempts)
 {
     begin();
     const AttemptsOverride override(master, std::uint8_t(std::clamp(attempts, 1, 255)));
     emit started(1);
-    // Packed ASCII has no lower case; tags are written in capitals.
-    const QByteArray text = tag.trimmed().toUpper().left(8);
-    std::uint8_t packed[kTagLength];
-    packAscii(packed, text.constData(), sizeof packed);
+    const QByteArray text = tag.trimmed().left(int(kLongTagLength));
+    // Packed ASCII has no lower case, so a short tag is also asked in capitals; a tag too
+    // long or not in capitals is a revision 7 long tag (command 21).
+    const QByteArray packed = text.toUpper();
     const std::uint8_t broadcast[5] = {};
+    master.setRoute(nullptr);
     master.setUniqueAddress(broadcast);
-    HartResponse r{};
     scan::Device device;
-    bool found = false;
-    if (!stopped(master) && master.transact(11, packed, sizeof packed, &r) == 0
-        && answered(master, kCommand0Length)
-        && scan::parseCommand0(r.data(), std::min<std::size_t>(master.responseDataLength, r.size()),
-                               device)) {
-        describe(master, device);
-        found = true;
-        add(device);
+    bool found = text.size() <= int(kPackedTagCharacters)
+            && findByPackedTag(master, packed, device);
+    if (!found) {
+        master.setUniqueAddress(broadcast);
+        found = findByLongTag(master, text, device);
     }
-    if (!found && !stopped(master))
+    if (found) {
+        describe(master, device);
+        add(device);
+    } else if (!stopped(master)) {
         emit tagNotFound(text);
+    }
     emit progress(1, 1, 0);
     const bool completed = !stopped(master);
     emit finished(completed);

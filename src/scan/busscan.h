@@ -10,11 +10,11 @@
 #include <QString>
 #include <QVector>
 
+#include "kvhart_master.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-
-class kvhart_master;
 
 namespace scan {
 
@@ -39,14 +39,26 @@ struct Device
     int loopCurrentMode = -1; // command 7 byte 1 (HART 6 and 7); -1 unknown
     QByteArray command0;      // the data of its command-0 answer, for selecting it
     bool sharedAddress = false; // another device answers at the same polling address
+    bool gateway = false;       // an I/O system or gateway: its sub-devices follow it
+    // Behind a gateway: reached through it with command 77 on this card and channel;
+    // address stays -1 and gatewayAddress is the gateway's polling address.
+    bool behindGateway = false;
+    int gatewayAddress = -1;
+    std::uint32_t gatewayId = 0;
+    SubDeviceRoute route;
 };
 
 // One line of JSON: address, manufacturer, deviceType, deviceId, tag, universalRevision,
-// loopCurrentMode (null when the device cannot say).
+// loopCurrentMode (null when the device cannot say); for a device behind a gateway also
+// gateway (its device id), card and channel.
 QByteArray toJson(const Device &device);
 
 // Identity from command-0 data; false when it is too short to be one.
 bool parseCommand0(const std::uint8_t *data, std::size_t length, Device &device);
+// Whether a command-0 answer names a protocol bridge, an I/O system or a gateway.
+bool isGateway(const QByteArray &command0);
+// A Latin-1 tag of 32 characters as the line carries it: padding of NULs and spaces off.
+QString latin1Tag(const std::uint8_t *data, std::size_t length);
 
 // "0-15", "0-63", "5" or "3-9"; false on anything else or outside 0..63.
 bool parseAddressRange(const QString &text, int &first, int &last);
@@ -90,6 +102,10 @@ private:
     bool stopped(const kvhart_master &master) const;
     // Tag and loop current mode of a device already identified; the master is aimed at it.
     void describe(kvhart_master &master, scan::Device &device);
+    // The sub-devices a gateway lists (commands 74 and 84), each identified through it.
+    void listSubDevices(kvhart_master &master, const scan::Device &gateway);
+    bool findByPackedTag(kvhart_master &master, const QByteArray &tag, scan::Device &device);
+    bool findByLongTag(kvhart_master &master, const QByteArray &tag, scan::Device &device);
     void add(const scan::Device &device);
 
     std::atomic<bool> m_cancel{false};

@@ -2,34 +2,22 @@
 
 #include "hartthread.h"
 #include "kvhart_master.h"
-#include "seriallink.h"
+#include "headlessport.h"
 
 #include <QEventLoop>
 
-namespace {
-const char *openFailure(QSerialPort::SerialPortError error)
-{
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError: return "no such port";
-    case QSerialPort::PermissionError: return "permission denied or in use";
-    case QSerialPort::OpenError: return "already open";
-    default: return "the port cannot be opened";
-    }
-}
-} // namespace
 
 int runHeadlessScan(const HeadlessScan &job, std::FILE *out, std::FILE *err,
                     const std::function<void(kvhart_master &)> &tune)
 {
     hartThread worker;
-    SerialLink link(worker.master());
-    QObject::connect(worker.master(), &kvhart_master::SendData, &link,
-                     &SerialLink::writeMySerialPort);
     if (tune)
         tune(*worker.master());
-    if (!link.open(job.port)) {
+    HeadlessPort port(worker.master());
+    QString why;
+    if (!port.open(job.port, &why)) {
         std::fprintf(err, "hartconfig: cannot open %s: %s\n", qPrintable(job.port),
-                     openFailure(link.lastOpenError()));
+                     qPrintable(why));
         return 1;
     }
 
@@ -52,7 +40,7 @@ int runHeadlessScan(const HeadlessScan &job, std::FILE *out, std::FILE *err,
                          if (m.startsWith(QLatin1String("scan bus ")))
                              loop.quit();
                      });
-    QObject::connect(&link, &SerialLink::portLost, &loop, [&loop, err, &job] {
+    QObject::connect(&port, &HeadlessPort::portLost, &loop, [&loop, err, &job] {
         std::fprintf(err, "hartconfig: %s: the port went away\n", qPrintable(job.port));
         loop.quit();
     });
@@ -67,6 +55,6 @@ int runHeadlessScan(const HeadlessScan &job, std::FILE *out, std::FILE *err,
     worker.receiveMessageFromMainThread(QStringLiteral("scan bus"));
     loop.exec();
     worker.stop();
-    link.close();
+    port.close();
     return 0;
 }

@@ -199,7 +199,12 @@ void ScanWindow::onDeviceFound(const scan::Device &device)
     const QString loop = device.loopCurrentMode < 0 ? tr("—")
             : device.loopCurrentMode == 0              ? tr("固定4mA")
                                                        : tr("有效");
-    const QStringList cells = {device.address >= 0 ? QString::number(device.address) : tr("?"),
+    // A sub-device by where it is: the gateway's address and the channel behind it.
+    const QString address = device.behindGateway
+            ? tr("%1 → 通道%2").arg(device.gatewayAddress).arg(device.route.channel)
+            : device.address >= 0 ? QString::number(device.address)
+                                  : tr("?");
+    const QStringList cells = {address,
                                device.tag,
                                hex(device.manufacturer, device.manufacturer > 0xFF ? 4 : 2),
                                hex(device.deviceType, device.deviceType > 0xFF ? 4 : 2),
@@ -254,7 +259,7 @@ void ScanWindow::selectRow(int row)
         return;
     const scan::Device &d = m_devices[row];
     m_worker.setSelection(d.address >= 0 ? std::uint8_t(d.address) : std::uint8_t(0xFF),
-                          d.command0);
+                          d.command0, d.behindGateway ? &d.route : nullptr);
     if (m_sendSelect)
         m_sendSelect(QStringLiteral("select meter"));
 }

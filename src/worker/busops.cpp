@@ -17,11 +17,14 @@ void hartThread::setBusJob(BusJob job)
     m_busJob = std::move(job);
 }
 
-void hartThread::setSelection(std::uint8_t pollingAddress, const QByteArray &command0)
+void hartThread::setSelection(std::uint8_t pollingAddress, const QByteArray &command0,
+                              const SubDeviceRoute *route)
 {
     std::lock_guard<std::mutex> lock(m_busLock);
     m_selectedAddress = pollingAddress;
     m_selectedCommand0 = command0;
+    m_selectedRouted = route != nullptr;
+    m_selectedRoute = route ? *route : SubDeviceRoute{};
 }
 
 void hartThread::scanBus()
@@ -35,11 +38,14 @@ void hartThread::scanBus()
     // The scan addresses every device of the line in turn; whichever the pages talk to
     // keeps its address, preambles and attempts afterwards.
     const kvhart_master::Addressing saved = m_master->addressing();
+    SubDeviceRoute route;
+    const bool routed = m_master->route(&route);
     const std::uint8_t preambles = m_master->preambleCount;
     const std::uint8_t attempts = m_master->retryCount;
     const bool ok = job && job(*m_master);
     m_master->setPollingAddress(saved.pollingAddress);
     m_master->setUniqueAddress(saved.uniqueAddress);
+    m_master->setRoute(routed ? &route : nullptr);
     m_master->preambleCount = preambles;
     m_master->retryCount = attempts;
     qCDebug(lcWorker, "scan bus %s", ok ? "done" : "stopped");
@@ -50,10 +56,14 @@ void hartThread::selectMeter()
 {
     std::uint8_t address;
     QByteArray c0;
+    bool routed;
+    SubDeviceRoute route;
     {
         std::lock_guard<std::mutex> lock(m_busLock);
         address = m_selectedAddress;
         c0 = m_selectedCommand0;
+        routed = m_selectedRouted;
+        route = m_selectedRoute;
     }
     clearBit(SelectMeter);
     m_deviceFound.store(false);
@@ -65,6 +75,7 @@ void hartThread::selectMeter()
             m_master->setPollingAddress(address);
         const std::uint8_t unique[5] = {d[1], d[2], d[9], d[10], d[11]};
         m_master->setUniqueAddress(unique);
+        m_master->setRoute(routed ? &route : nullptr);
         QMutexLocker lock(&mutex);
         // What a search takes from command 0.
         deviceData.manufacturerId = d[1];

@@ -336,6 +336,7 @@ void hartThread::serveClosePort()
         clearBit(ClosePort);
         opens = m_opens.load();
     }
+    m_master->setRoute(nullptr);
     // Answered from this object's thread, queued behind the results sent so far: an open
     // that reaches the worker before the answer is handled makes the answer stale.
     QMetaObject::invokeMethod(

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "devicestatus.h"
+#include "subdeviceroute.h"
 
 #include <QMutex>
 #include <QString>
@@ -50,8 +51,10 @@ public:
     using BusJob = std::function<bool(kvhart_master &)>;
     void setBusJob(BusJob job);
     // The device "select meter" makes the one the pages talk to, as a scan saw it: its
-    // polling address (above 63: unknown, the master's is kept) and command-0 data.
-    void setSelection(std::uint8_t pollingAddress, const QByteArray &command0);
+    // polling address (above 63: unknown, the master's is kept) and command-0 data; a device
+    // behind a gateway also its route, which every request to it then takes.
+    void setSelection(std::uint8_t pollingAddress, const QByteArray &command0,
+                      const SubDeviceRoute *route = nullptr);
 
 signals:
     void sendMessageToMainThread(QString Message);
@@ -261,6 +264,8 @@ private:
     BusJob m_busJob;
     std::uint8_t m_selectedAddress = 0;
     QByteArray m_selectedCommand0;
+    bool m_selectedRouted = false;
+    SubDeviceRoute m_selectedRoute;
     std::atomic<std::uint8_t> m_fieldStatus{0}; // of the last answer
     std::int64_t m_additionalReadMs = -1;       // worker thread only
 

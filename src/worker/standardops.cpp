@@ -100,6 +100,8 @@ bool hartThread::readCommand15(Fields15 fields)
 
 bool hartThread::searchAt(std::uint8_t address)
 {
+    // A search asks the line itself, never a device behind a gateway picked before.
+    m_master->setRoute(nullptr);
     m_master->setPollingAddress(address);
     return readCommand0() && readCommand14() && readCommand15(Fields15::All);
 }
@@ -108,6 +110,7 @@ void hartThread::searchMeter()
 {
     m_deviceFound.store(false);
     progress(10);
+    m_master->setRoute(nullptr);
     m_master->setPollingAddress(0);
     const bool ok = readCommand0() && (progress(40), readCommand14())
             && (progress(70), readCommand15(Fields15::All));

@@ -37,20 +37,6 @@ QString keyFile(const QTemporaryDir &dir, const QByteArray &line)
     return path;
 }
 
-// Types the address and presses "打开端口"; true once the session is open.
-bool openAddress(WindowFixture &f, const QString &url)
-{
-    f.w<QComboBox>("comboBox_duankouhao")->setEditText(url);
-    f.button("pushButton_dakaiduankou")->click();
-    return f.waitFor(
-            [&] {
-                return f.button("pushButton_dakaiduankou")->isEnabled()
-                        && (f.window->hartIpLink()->isOpen() || !f.dialogs.seen.isEmpty());
-            },
-            10000)
-            && f.window->hartIpLink()->isOpen();
-}
-
 } // namespace
 
 class TestWindowHartIp : public QObject
@@ -83,7 +69,7 @@ void TestWindowHartIp::pages_workOverEveryTransport()
     if (scheme == int(hartip::Scheme::Tls))
         url += QStringLiteral("?psk=") + keyFile(dir, kIdentity + ':' + kKeyHex);
 
-    QVERIFY(openAddress(f, url));
+    QVERIFY(f.openAddress(url));
     QCOMPARE(f.w<QLabel>("label_connect")->text(), QStringLiteral("当前连接：%1").arg(url));
     QCOMPARE(f.button("pushButton_dakaiduankou")->text(), QStringLiteral("关闭端口"));
     QVERIFY(!f.window->serialLink()->isOpen());
@@ -137,7 +123,7 @@ void TestWindowHartIp::unopenableAddresses_warnWithReason()
     };
     for (const auto &c : cases) {
         f.dialogs.seen.clear();
-        QVERIFY(!openAddress(f, c.url));
+        QVERIFY(!f.openAddress(c.url));
         QCOMPARE(f.dialogs.texts(), QStringList{failure + c.reason});
         QCOMPARE(f.w<QLabel>("label_connect")->text(), QStringLiteral("未连接"));
         QCOMPARE(f.button("pushButton_dakaiduankou")->text(), QStringLiteral("打开端口"));
@@ -155,7 +141,7 @@ void TestWindowHartIp::sessionEndedByServer_closesPortAndSaysSo()
     HartIpServerFaults faults;
     faults.closeIdleAfterMs = 300; // sooner than the keep-alive of a ten-minute session
     server.setFaults(faults);
-    QVERIFY(openAddress(f, server.url()));
+    QVERIFY(f.openAddress(server.url()));
     QVERIFY(f.search());
     QTRY_COMPARE_WITH_TIMEOUT(f.w<QLabel>("label_connect")->text(), QStringLiteral("未连接"), 3000);
     QCOMPARE(f.status(), QStringLiteral("HART-IP 会话已被对方关闭"));
@@ -164,7 +150,7 @@ void TestWindowHartIp::sessionEndedByServer_closesPortAndSaysSo()
     QVERIFY(!f.window->hartIpLink()->isOpen());
     // And it opens again.
     server.setFaults(HartIpServerFaults());
-    QVERIFY(openAddress(f, server.url()));
+    QVERIFY(f.openAddress(server.url()));
     QVERIFY(f.search());
 }
 

@@ -8,6 +8,7 @@
 #include "devicedata.h"
 #include "dialog_ask.h"
 #include "dialog_warning.h"
+#include "hartiplink.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "mainwindow.h"
@@ -161,6 +162,20 @@ public:
         w<QComboBox>("comboBox_duankouhao")->setEditText(sim.portPath());
         button("pushButton_dakaiduankou")->click();
         return window->serialLink()->isOpen();
+    }
+
+    // Types a port address (a HART-IP URL) and presses "打开端口"; true once the session is open.
+    bool openAddress(const QString &url)
+    {
+        w<QComboBox>("comboBox_duankouhao")->setEditText(url);
+        button("pushButton_dakaiduankou")->click();
+        return waitFor(
+                       [&] {
+                           return button("pushButton_dakaiduankou")->isEnabled()
+                                   && (window->hartIpLink()->isOpen() || !dialogs.seen.isEmpty());
+                       },
+                       10000)
+                && window->hartIpLink()->isOpen();
     }
 
     // "查询仪表" and wait for the transmitter-information page.

@@ -1,5 +1,6 @@
 #include "busscan.h"
 #include "busspec.h"
+#include "hartipserver.h"
 #include "headlessscan.h"
 #include "workerfixture.h"
 
@@ -73,6 +74,59 @@ private slots:
         for (const SimRequest &r : sim.requests())
             polls += r.command == 0;
         QCOMPARE(polls, 3);
+        std::fclose(out);
+        std::fclose(err);
+    }
+
+    // A gateway over HART-IP is listed, then each sub-device behind it with the gateway's
+    // device id, card and channel, identified through the gateway; on a line, a long tag is
+    // found with command 21 without scanning.
+    void headlessGatewayAndLongTag()
+    {
+        SimConfig config = busConfig(QStringLiteral("0:GW-1:7,0:PT-101 INLET:7,0:LT-202:5"));
+        config.gateway = true;
+        TransmitterSim gatewaySim(config);
+        HartIpServer server(gatewaySim);
+        QVERIFY(server.start(hartip::Scheme::Udp));
+        HeadlessScan job;
+        job.port = server.url();
+        job.options.lastAddress = 3;
+        job.options.attempts = 1;
+        std::FILE *out = std::tmpfile();
+        std::FILE *err = std::tmpfile();
+        QCOMPARE(runHeadlessScan(job, out, err, [](kvhart_master &m) { m.timeoutMs = 150; }), 0);
+        QCOMPARE(readAll(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 QStringList({QStringLiteral("{\"address\":0,\"manufacturer\":24730,\"deviceType\":39440,"
+                                             "\"deviceId\":1193046,\"tag\":\"GW-1\","
+                                             "\"universalRevision\":7,\"loopCurrentMode\":1}"),
+                              QStringLiteral("{\"address\":null,\"manufacturer\":24730,\"deviceType\":39440,"
+                                             "\"deviceId\":1193047,\"tag\":\"PT-101 INLET\","
+                                             "\"universalRevision\":7,\"loopCurrentMode\":1,"
+                                             "\"gateway\":1193046,\"card\":0,\"channel\":0}"),
+                              QStringLiteral("{\"address\":null,\"manufacturer\":154,\"deviceType\":16,"
+                                             "\"deviceId\":1193048,\"tag\":\"LT-202\","
+                                             "\"universalRevision\":5,\"loopCurrentMode\":null,"
+                                             "\"gateway\":1193046,\"card\":0,\"channel\":1}")}));
+        QCOMPARE(readAll(err), QString());
+        std::fclose(out);
+        std::fclose(err);
+
+        TransmitterSim line(busConfig(QStringLiteral("0:TAG1:5,9:Flow meter north:7")));
+        QVERIFY(line.start());
+        HeadlessScan find;
+        find.port = line.portPath();
+        find.findTag = "Flow meter north";
+        out = std::tmpfile();
+        err = std::tmpfile();
+        QCOMPARE(runHeadlessScan(find, out, err, [](kvhart_master &m) { m.timeoutMs = 150; }), 0);
+        const QString found = readAll(out);
+        QVERIFY2(found.startsWith(QStringLiteral("{\"address\":9,")), qPrintable(found));
+        QVERIFY(found.contains(QStringLiteral("\"tag\":\"Flow meter north\"")));
+        QCOMPARE(found.count(QLatin1Char('\n')), 1);
+        bool askedByLongTag = false;
+        for (const SimRequest &r : line.requests())
+            askedByLongTag = askedByLongTag || (r.command == 21 && r.data.startsWith("Flow meter north"));
+        QVERIFY(askedByLongTag);
         std::fclose(out);
         std::fclose(err);
     }

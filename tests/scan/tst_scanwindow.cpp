@@ -1,4 +1,5 @@
 #include "busspec.h"
+#include "hartipserver.h"
 #include "scanwindow.h"
 #include "windowfixture.h"
 
@@ -15,6 +16,21 @@ SimConfig bus(const QString &spec)
     if (!applyBusSpec(spec, config, &why))
         qFatal("bad bus spec: %s", qPrintable(why));
     return config;
+}
+
+SimConfig gateway(const QString &spec)
+{
+    SimConfig config = bus(spec);
+    config.gateway = true;
+    return config;
+}
+
+QString packedTag(const QByteArray &packed)
+{
+    char text[16] = {};
+    unpackAscii(text, sizeof text, reinterpret_cast<const std::uint8_t *>(packed.constData()),
+                std::size_t(packed.size()));
+    return QString::fromLatin1(text);
 }
 
 char rowTag(QTableWidget *table, int row)
@@ -70,6 +86,68 @@ private slots:
         QVERIFY(f.search());
         QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
         QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("TAG1    "));
+    }
+
+    // A HART-IP gateway with two sub-devices through the real window: the scan lists the
+    // gateway and, behind it, each sub-device by its channel and long tag; a chosen
+    // sub-device's pages read and write it through the gateway, never the gateway itself;
+    // a search afterwards finds the gateway again.
+    void gatewaySubDevicesThroughTheWindow()
+    {
+        WindowFixture f(gateway(QStringLiteral("0:GW-1:7,0:PT-101 INLET:7,0:LT-202:5")));
+        HartIpServer server(f.sim);
+        QVERIFY(server.start(hartip::Scheme::Tcp));
+        QVERIFY(f.openAddress(server.url()));
+        f.button("pushButton_scan")->click();
+        auto *scan = f.window->findChild<ScanWindow *>();
+        auto *table = scan->findChild<QTableWidget *>(QStringLiteral("tableWidget_scan"));
+        scan->findChild<QSpinBox *>(QStringLiteral("spinBox_scanAttempts"))->setValue(1);
+        scan->findChild<QPushButton *>(QStringLiteral("pushButton_startScan"))->click();
+        QVERIFY(f.waitFor([&] { return !scan->isRunning(); }, 20000));
+        QCOMPARE(f.status(), QStringLiteral("扫描完成"));
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("0"));
+        QCOMPARE(table->item(0, 1)->text(), QStringLiteral("GW-1"));
+        QCOMPARE(table->item(1, 0)->text(), QStringLiteral("0 → 通道0"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("PT-101 INLET")); // the long tag
+        QCOMPARE(table->item(2, 0)->text(), QStringLiteral("0 → 通道1"));
+        QCOMPARE(table->item(2, 1)->text(), QStringLiteral("LT-202"));
+        QCOMPARE(table->item(2, 5)->text(), QStringLiteral("5"));
+
+        table->selectRow(2);
+        scan->findChild<QPushButton *>(QStringLiteral("pushButton_selectDevice"))->click();
+        QVERIFY(f.waitFor([&] { return f.page() == 2 && f.portButtonsEnabled(); }, 5000));
+        QCOMPARE(f.status(), QStringLiteral("查询到仪表"));
+        QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
+        QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("LT-202  "));
+        {
+            QMutexLocker lock(&f.window->worker()->mutex);
+            QCOMPARE(int(deviceData.universalRevision), 5);
+        }
+        const QByteArray gatewayTag = f.sim.memory(0x00D4, 6);
+        f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("LT-303"));
+        QVERIFY(f.run("pushButton_xieruyibiaoxinxi", QStringLiteral("写入仪表信息成功")));
+        f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->clear();
+        QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
+        QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("LT-303  "));
+        QCOMPARE(f.sim.memory(0x00D4, 6), gatewayTag); // the gateway kept its own
+        QCOMPARE(packedTag(gatewayTag).trimmed(), QStringLiteral("GW-1"));
+        // Every request after the choice went wrapped to the gateway.
+        bool onlyWrapped = true;
+        int wrapped = 0;
+        const QVector<SimRequest> requests = f.sim.requests();
+        for (int i = requests.size() - 1; i >= 0 && requests[i].command != 84; --i) {
+            onlyWrapped = onlyWrapped && requests[i].command == 77;
+            wrapped += requests[i].command == 77;
+        }
+        QVERIFY(onlyWrapped);
+        QVERIFY(wrapped >= 6);
+        QVERIFY2(f.dialogs.seen.isEmpty(), qPrintable(f.dialogs.texts().join(QLatin1Char('|'))));
+
+        QVERIFY(f.search());
+        QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
+        QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("GW-1    "));
+        QCOMPARE(f.sim.requests().last().command, quint8(16)); // asked directly again
     }
 
     // Cancel stops a wide scan within one transaction; the find by tag lists the one device.

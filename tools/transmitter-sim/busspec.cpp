@@ -42,8 +42,8 @@ bool applyBusSpec(const QString &text, SimConfig &config, QString *error)
             return fail(QStringLiteral("\"%1\": polling address 0..63").arg(entries[i]));
         d.pollingAddress = quint8(value);
         d.tag = parts[1].toLatin1();
-        if (d.tag.size() > 8)
-            return fail(QStringLiteral("\"%1\": a tag has at most 8 characters").arg(entries[i]));
+        if (d.tag.size() > 32)
+            return fail(QStringLiteral("\"%1\": a tag has at most 32 characters").arg(entries[i]));
         if (!parseNumber(parts[2], 255, value))
             return fail(QStringLiteral("\"%1\": universal revision 0..255").arg(entries[i]));
         d.universalRevision = quint8(value);

@@ -55,6 +55,7 @@ FieldDevice::FieldDevice(const SimConfig &config)
     , m_fixedPv(config.fixedPv)
     , m_unlockTimeoutMs(config.unlockTimeoutMs)
     , m_multidrop(config.multidrop)
+    , m_gateway(config.gateway)
 {
     loadDefaults();
     m_memory.setU8(memaddr::manufacturerId, config.manufacturerId);
@@ -67,6 +68,8 @@ FieldDevice::FieldDevice(const SimConfig &config)
         packAscii(packed, config.tag.left(8).constData(), memaddr::tagLength);
         m_memory.write(memaddr::tag, packed, memaddr::tagLength);
     }
+    m_longTag = (config.tag.isEmpty() ? QByteArray("SIMTX-01") : config.tag).left(32);
+    m_longTag.append(QByteArray(32 - m_longTag.size(), '\0'));
     refreshLiveValues(0);
 }
 
@@ -139,6 +142,16 @@ bool FieldDevice::isBroadcast(const std::uint8_t address[5])
 {
     return (address[0] & 0x3F) == 0 && address[1] == 0 && address[2] == 0 && address[3] == 0
             && address[4] == 0;
+}
+
+bool FieldDevice::hasLongTag(const std::uint8_t *latin1, std::size_t length) const
+{
+    if (m_universalRevision < 7 || length < 32)
+        return false;
+    const auto text = [](const char *p) {
+        return QByteArray(p, int(qstrnlen(p, 32))).trimmed();
+    };
+    return text(reinterpret_cast<const char *>(latin1)) == text(m_longTag.constData());
 }
 
 bool FieldDevice::hasTag(const std::uint8_t *packed, std::size_t length) const
@@ -386,7 +399,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         appendU8(data, m_deviceRevision);
         appendU8(data, static_cast<std::uint8_t>(m.u16(softwareRevision)));
         appendU8(data, static_cast<std::uint8_t>(m.u16(hardwareRevision)));
-        appendU8(data, 0);
+        appendU8(data, m_gateway ? 0x04 : 0); // a protocol bridge
         appendU8(data, static_cast<std::uint8_t>(m_deviceId >> 16));
         appendU8(data, static_cast<std::uint8_t>(m_deviceId >> 8));
         appendU8(data, static_cast<std::uint8_t>(m_deviceId));
@@ -402,7 +415,7 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
             appendU8(data, m.u8(manufacturerId));
             appendU8(data, 0x60); // private label: the same maker
             appendU8(data, m.u8(manufacturerId));
-            appendU8(data, 1); // process automation device
+            appendU8(data, m_gateway ? 4 : 1); // an I/O system, or a process automation device
         }
         return 0;
     case 1:
@@ -450,6 +463,24 @@ std::uint8_t FieldDevice::universal(std::uint8_t command, Request req,
         }
         return universal(0, req, data, nowMs, known);
     case 12: appendBytes(data, message, messageLength); return 0;
+    case 20:
+    case 21:
+    case 22:
+        if (m_universalRevision < 7) {
+            known = false;
+            return hartrc::notImplemented;
+        }
+        if (command == 21)
+            return universal(0, req, data, nowMs, known);
+        if (command == 22) {
+            if (const auto rc = writeCheck(32))
+                return rc;
+            m_longTag = QByteArray(reinterpret_cast<const char *>(in), 32);
+            markConfigChanged();
+        }
+        for (char c : m_longTag)
+            appendU8(data, static_cast<std::uint8_t>(c));
+        return 0;
     case 13:
         appendBytes(data, tag, tagLength + descriptorLength);
         appendBytes(data, date, 3);

@@ -61,6 +61,9 @@ public:
     // The all-zero long address that command 11 goes to; answered only on a matching tag.
     static bool isBroadcast(const std::uint8_t address[5]);
     bool hasTag(const std::uint8_t *packed, std::size_t length) const;
+    // Revision 7's 32-character tag (commands 20, 21 and 22), Latin-1 padded with NULs.
+    bool hasLongTag(const std::uint8_t *latin1, std::size_t length) const;
+    QByteArray longTag() const { return m_longTag; }
     bool isMultidrop() const { return m_multidrop; }
 
     // nowMs: milliseconds since the device powered up; drives the PV and the unlock age.
@@ -175,6 +178,8 @@ private:
     float m_fixedPv;
     int m_unlockTimeoutMs;
     bool m_multidrop;
+    bool m_gateway;
+    QByteArray m_longTag; // 32 bytes
 
     std::map<std::uint16_t, std::uint16_t> m_registers;
     qint64 m_unlockedAtMs = -1;

@@ -165,6 +165,10 @@ int main(int argc, char *argv[])
                             "the device the other options describe; a device without an id "
                             "gets --device-id plus its place. Addresses 0..63; two devices may share one."),
              QStringLiteral("spec")},
+            {QStringLiteral("gateway"),
+             QStringLiteral("With --bus: the first device is a gateway (an I/O system) and the "
+                            "others its sub-devices, one per channel of card 0, reached only "
+                            "through it (commands 74, 84 and 77).")},
             {QStringLiteral("preambles"),
              QStringLiteral("Preambles the device asks for in command 0 (default %1).")
                      .arg(defaults.requiredPreambles),
@@ -328,6 +332,11 @@ int main(int argc, char *argv[])
         QString why;
         if (!applyBusSpec(parser.value(QStringLiteral("bus")), config, &why))
             usageError(QStringLiteral("--bus: %1").arg(why));
+    }
+    if (parser.isSet(QStringLiteral("gateway"))) {
+        if (config.bus.isEmpty())
+            usageError(QStringLiteral("--gateway needs --bus with at least two devices"));
+        config.gateway = true;
     }
     TransmitterSim sim(config);
     sim.setTemperatureSignal(floatOption(parser, QStringLiteral("temperature-signal"), 2500.0f));

@@ -21,7 +21,8 @@ struct ParsedRequest
 class RequestParser
 {
 public:
-    static constexpr std::size_t kMaxFrame = 40;
+    // The longest long frame a byte count can say: a gateway's wrapped requests go past 40.
+    static constexpr std::size_t kMaxFrame = 9 + 255;
 
     enum class Result { Pending, Frame, BadChecksum, Overlong };
 

@@ -54,7 +54,7 @@ constexpr float kBenchVPlusSignal = 4000.0f;
 struct SimBusDevice
 {
     quint8 pollingAddress = 0; // 0..63
-    QByteArray tag;            // at most 8 characters
+    QByteArray tag;            // at most 32 characters; the packed tag has the first 8
     quint8 universalRevision = 5;
     quint32 deviceId = 0;
 };
@@ -84,4 +84,7 @@ struct SimConfig
     // A device of a multidrop line: it also knows command 7 (loop configuration) and
     // answers command 11 (find by tag). Off, the single device answers as it always did.
     bool multidrop = false;
+    // This device is a gateway (an I/O system) and the bus devices are its sub-devices, one
+    // per channel of card 0: reached only through it with command 77, listed by 74 and 84.
+    bool gateway = false;
 };

@@ -27,6 +27,7 @@ constexpr qint64 kCharTimeDenom = 6;
 constexpr qint64 kInterByteGapUs = 100000;
 constexpr std::size_t kMaxLongAnswerData = 29;
 constexpr std::size_t kMaxShortAnswerData = 33;
+constexpr std::size_t kMaxWideAnswerData = 253;
 constexpr std::size_t kMaxQueuedAnswers = 32;
 constexpr int kMaxResponsePreambles = 20;
 constexpr int kMaxLoggedRequests = 10000;
@@ -54,6 +55,7 @@ TransmitterSim::TransmitterSim(const SimConfig &config)
     for (const SimBusDevice &member : config.bus) {
         SimConfig c = config;
         c.bus.clear();
+        c.gateway = false;
         c.pollingAddress = member.pollingAddress;
         c.tag = member.tag;
         c.universalRevision = member.universalRevision;
@@ -287,6 +289,8 @@ bool TransmitterSim::claims(const FieldDevice &device, const ParsedRequest &requ
         && (FieldDevice::isBroadcast(request.address.data())
             || device.isLongAddressMine(request.address.data())))
         return device.hasTag(request.data, request.dataLength);
+    if (request.command == 21 && FieldDevice::isBroadcast(request.address.data()))
+        return device.hasLongTag(request.data, request.dataLength);
     return device.isLongAddressMine(request.address.data());
 }
 
@@ -301,7 +305,8 @@ void TransmitterSim::handleRequest(const ParsedRequest &request, qint64 nowUs, Q
         answer(m_device, request, nowUs, direct);
     }
     for (const auto &device : m_bus) {
-        if (direct && anyone)
+        // Behind a gateway the devices hear only what it passes on.
+        if ((direct && anyone) || m_config.gateway)
             break;
         if (claims(*device, request)) {
             anyone = true;
@@ -341,6 +346,8 @@ void TransmitterSim::answer(FieldDevice &device, const ParsedRequest &request, q
     const DeviceReply reply = transient ? device.refuse(f.transientCode, nowMs)
             : forced != f.responseCodeFor.constEnd()
             ? device.refuse(forced.value(), nowMs)
+            : m_config.gateway && &device == &m_device && isGatewayCommand(request.command)
+            ? gatewayExecute(request, nowMs)
             : device.execute(request.command, request.data, request.dataLength, nowMs);
     ++m_answersSinceFaults;
     ++m_answered;
@@ -363,6 +370,98 @@ void TransmitterSim::answer(FieldDevice &device, const ParsedRequest &request, q
     if (m_output.size() >= kMaxQueuedAnswers)
         m_output.pop_front(); // nobody is reading; keep the newest
     m_output.push_back(std::move(pending));
+}
+
+bool TransmitterSim::isGatewayCommand(std::uint8_t command)
+{
+    return command == 74 || command == 77 || command == 84;
+}
+
+// Card 0 with one channel per sub-device. Under m_mutex.
+DeviceReply TransmitterSim::gatewayExecute(const ParsedRequest &request, qint64 nowMs)
+{
+    DeviceReply reply = m_device.refuse(0, nowMs);
+    const std::uint8_t *in = request.data;
+    const std::size_t n = request.dataLength;
+    const auto u8 = [&reply](unsigned v) { reply.data.push_back(std::uint8_t(v)); };
+    const int count = int(m_bus.size());
+    switch (request.command) {
+    case 74:
+        u8(1);         // cards
+        u8(count);     // channels per card
+        u8(1);         // sub-devices per channel
+        u8((count + 1) >> 8); // devices seen, the gateway itself with them
+        u8(count + 1);
+        u8(1); // delayed responses
+        u8(1); // primary master
+        u8(3); // retries
+        return reply;
+    case 84: {
+        if (n < 2)
+            return m_device.refuse(hartrc::tooFewDataBytes, nowMs);
+        const int index = in[0] << 8 | in[1];
+        if (index < 1 || index > count)
+            return m_device.refuse(hartrc::invalidSelection, nowMs);
+        FieldDevice &sub = *m_bus[std::size_t(index - 1)];
+        const DeviceReply id = sub.execute(0, nullptr, 0, nowMs);
+        if (id.data.size() < 12)
+            return m_device.refuse(hartrc::invalidSelection, nowMs);
+        u8(index >> 8);
+        u8(index);
+        u8(0);         // card
+        u8(index - 1); // channel
+        // The 16-bit manufacturer of revision 7, else the 8-bit one.
+        if (id.data.size() >= 19) {
+            u8(id.data[17]);
+            u8(id.data[18]);
+        } else {
+            u8(0);
+            u8(id.data[1]);
+        }
+        u8(id.data[1]); // expanded device type
+        u8(id.data[2]);
+        u8(id.data[9]);
+        u8(id.data[10]);
+        u8(id.data[11]);
+        u8(id.data[4]);
+        for (char c : sub.longTag())
+            u8(std::uint8_t(c));
+        return reply;
+    }
+    case 77: {
+        // Card, channel, preambles, then the frame without its checksum.
+        if (n < 3 + 4)
+            return m_device.refuse(hartrc::tooFewDataBytes, nowMs);
+        if (in[0] != 0 || in[1] >= count)
+            return m_device.refuse(hartrc::invalidSelection, nowMs);
+        const bool isLong = in[3] == 0x82;
+        const std::size_t header = isLong ? 8 : 4; // from the delimiter to the byte count
+        if ((in[3] != 0x02 && !isLong) || n < 3 + header || n < 3 + header + in[3 + header - 1])
+            return m_device.refuse(hartrc::tooFewDataBytes, nowMs);
+        FieldDevice &sub = *m_bus[in[1]];
+        const std::uint8_t *address = in + 4;
+        if (isLong ? !sub.isLongAddressMine(address) : !sub.isShortAddressMine(address[0]))
+            return m_device.refuse(hartrc::invalidSelection, nowMs); // nobody there answers
+        const std::uint8_t command = in[3 + header - 2];
+        const std::uint8_t length = in[3 + header - 1];
+        const DeviceReply inner = sub.execute(command, in + 3 + header, length, nowMs);
+        u8(in[0]);
+        u8(in[1]);
+        u8(isLong ? 0x86 : 0x06);
+        u8((address[0] & 0x3F) | 0x80); // answering the primary master
+        if (isLong)
+            for (int i = 1; i < 5; ++i)
+                u8(address[i]);
+        u8(command);
+        u8(inner.data.size() + 2);
+        u8(inner.responseCode);
+        u8(inner.status);
+        reply.data.insert(reply.data.end(), inner.data.begin(), inner.data.end());
+        return reply;
+    }
+    default:
+        return m_device.refuse(hartrc::notImplemented, nowMs);
+    }
 }
 
 QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const DeviceReply &reply)
@@ -397,7 +496,12 @@ QByteArray TransmitterSim::buildAnswer(const ParsedRequest &request, const Devic
 
     out.append(std::min<int>(m_config.responsePreambles, kMaxResponsePreambles), char(0xFF));
     const int frameStart = out.size();
-    const std::size_t maxData = request.longFrame ? kMaxLongAnswerData : kMaxShortAnswerData;
+    // The long tag, a gateway's summaries and wrapped answers go past the 40-byte frame.
+    const bool wide = request.command == 20 || request.command == 22 || request.command == 77
+            || request.command == 84;
+    const std::size_t maxData = wide ? kMaxWideAnswerData
+            : request.longFrame      ? kMaxLongAnswerData
+                                     : kMaxShortAnswerData;
     const std::size_t dataLength = std::min(reply.data.size(), maxData);
     if (reply.data.size() > maxData)
         qCWarning(lcSim, "answer to command %d cut to %zu data bytes", request.command, maxData);

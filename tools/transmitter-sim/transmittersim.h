@@ -127,6 +127,8 @@ private:
     void answer(FieldDevice &device, const ParsedRequest &request, qint64 nowUs,
                 QByteArray *direct = nullptr);
     QByteArray buildAnswer(const ParsedRequest &request, const DeviceReply &reply);
+    static bool isGatewayCommand(std::uint8_t command);
+    DeviceReply gatewayExecute(const ParsedRequest &request, qint64 nowMs);
     qint64 flushOutput(qint64 nowUs);
     void closeAll();
     qint64 elapsedUs() const;
