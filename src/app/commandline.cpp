@@ -44,7 +44,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
             QStringLiteral("N"));
     const QCommandLineOption tag(QStringLiteral("tag"),
                                  QStringLiteral("With --scan: find the device with this tag "
-                                                "(command 11) instead of polling."),
+                                                "instead of polling: command 11 for up to 8 "
+                                                "characters, the long tag of revision 7 "
+                                                "(command 21, up to 32 Latin-1 characters) "
+                                                "otherwise."),
                                  QStringLiteral("TAG"));
     const QCommandLineOption health(
             QStringLiteral("health"),
@@ -140,8 +143,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(tag)) {
         o.findTag = parser.values(tag).constLast().trimmed();
-        if (o.findTag.isEmpty() || o.findTag.size() > 8)
-            return fail(QStringLiteral("--tag takes 1 to 8 characters"));
+        if (o.findTag.isEmpty() || o.findTag.size() > 32)
+            return fail(QStringLiteral("--tag takes 1 to 32 characters"));
+        bool latin1 = true;
+        for (const QChar c : o.findTag)
+            latin1 = latin1 && c.unicode() >= 0x20 && c.unicode() <= 0xFF;
+        if (!latin1)
+            return fail(QStringLiteral("--tag takes Latin-1 characters only"));
     }
     if (parser.isSet(capture)) {
         o.capture = parser.values(capture).constLast();

@@ -130,6 +130,7 @@ private slots:
     void responseData_neverExceedsCallerBuffer();
     void noResponseBuffer_keepsOnlyStatus();
     void abort_endsWaitingTransactionAtOnce();
+    void routedDevice_wrappedInCommand77AndOnlyItsOwnAnswerTaken();
 
 private:
     void primeTx(kvhart_master &m, std::uint8_t cmd);
@@ -494,6 +495,87 @@ void TestMaster::abort_endsWaitingTransactionAtOnce()
     QCOMPARE(int(rc), 1);
     QVERIFY(clock.elapsed() < 2000);
     QCOMPARE(int(m.transact(1, nullptr, 0, nullptr, 0)), 1); // later calls fail at once
+}
+
+// A device behind a gateway: the request goes to the gateway wrapped, the sub-device's own
+// codes and data come back; an answer for another channel, device or command is not taken;
+// delayed-response codes are asked again like busy; the 40-byte limit holds without a route.
+void TestMaster::routedDevice_wrappedInCommand77AndOnlyItsOwnAnswerTaken()
+{
+    kvhart_master m;
+    m.timeoutMs = 60;
+    m.retryCount = 3;
+    const std::uint8_t sub[5] = {0x26, 0x10, 0x00, 0x00, 0x07};
+    m.setUniqueAddress(sub);
+    SubDeviceRoute route;
+    const std::uint8_t gw[5] = {0x26, 0x10, 0x00, 0x00, 0x01};
+    std::copy(gw, gw + 5, route.gateway);
+    route.card = 0;
+    route.channel = 2;
+    m.setRoute(&route);
+    FakeDevice dev(&m);
+    const QByteArray gwAddress = QByteArray::fromHex("a610000001");
+    const auto wrapped = [&](std::uint8_t channel, const QByteArray &subAddress, std::uint8_t cmd,
+                             std::uint8_t rc, const QByteArray &data) {
+        QByteArray inner;
+        inner.append(char(0)).append(char(channel)).append(char(0x86)).append(subAddress);
+        inner.append(char(cmd)).append(char(data.size() + 2)).append(char(rc)).append(char(0x40));
+        inner.append(data);
+        return kPreambles + longResponse(gwAddress, 77, 0, 0, inner);
+    };
+    const QByteArray mine = QByteArray::fromHex("a610000007");
+    QList<QByteArray> answers;
+    dev.script = [&](int attempt, const QByteArray &) {
+        return attempt <= answers.size() ? answers[attempt - 1] : QByteArray();
+    };
+    const QByteArray tag(21, 'T');
+    answers = {wrapped(2, mine, 18, 0, tag)};
+    Result r = runTransaction(m, 18, tag);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(int(m.responseCode), 0);
+    QCOMPARE(int(m.deviceStatus), 0x40); // the sub-device's, not the gateway's
+    QCOMPARE(int(m.responseDataLength), 21);
+    // Preambles, then command 77 to the gateway: card, channel, preambles and the request
+    // without its checksum; 21 data bytes make a frame past 40 bytes.
+    const QByteArray wire = dev.sent.first().mid(int(m.preambleCount));
+    QCOMPARE(wire.left(8), QByteArray::fromHex("82a610000001 4d 20"));
+    QCOMPARE(wire.mid(8, 3), QByteArray::fromHex("000207"));
+    QCOMPARE(wire.mid(11, 8), QByteArray::fromHex("82a6100000071215"));
+    QCOMPARE(wire.size(), 9 + 32);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(m.txFrame), m.txFrameLength).left(8),
+             QByteArray::fromHex("82a6100000071215")); // the device's own frame as always
+
+    // Another channel, another device, another command: none is this request's answer.
+    dev.sent.clear();
+    answers = {wrapped(1, mine, 18, 0, tag), wrapped(2, QByteArray::fromHex("a610000008"), 18, 0, tag),
+               wrapped(2, mine, 13, 0, tag)};
+    r = runTransaction(m, 18, tag);
+    QCOMPARE(int(r.rc), 1);
+    QCOMPARE(dev.sent.size(), 3);
+
+    // A gateway still at it answers 33, then 34; asked again, the answer comes.
+    dev.sent.clear();
+    answers = {kPreambles + longResponse(gwAddress, 77, 33, 0, {}),
+               kPreambles + longResponse(gwAddress, 77, 34, 0, {}), wrapped(2, mine, 1, 0, "pv")};
+    r = runTransaction(m, 1);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(dev.sent.size(), 3);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(r.data.data()), 2), QByteArray("pv"));
+    // The gateway's own refusal is handed up as it came.
+    dev.sent.clear();
+    answers = {kPreambles + longResponse(gwAddress, 77, 2, 0, {})};
+    r = runTransaction(m, 1);
+    QCOMPARE(int(r.rc), 0);
+    QCOMPARE(int(m.responseCode), 2);
+
+    // Without the route the operations' frame area is 40 bytes again.
+    m.setRoute(nullptr);
+    dev.sent.clear();
+    answers = {wrapped(2, mine, 1, 0, tag)}; // 44 bytes
+    r = runTransaction(m, 1);
+    QCOMPARE(int(r.rc), 1);
+    QCOMPARE(dev.sent.first().mid(int(m.preambleCount), 1), QByteArray::fromHex("82"));
+    QCOMPARE(dev.sent.first().size(), int(m.preambleCount) + 9);
 }
 
 QTEST_GUILESS_MAIN(TestMaster)

@@ -272,7 +272,8 @@ private slots:
         for (const QStringList &args :
              {QStringList{"--scan", "x", "--addresses", "0-64"},
               QStringList{"--scan", "x", "--attempts", "0"},
-              QStringList{"--addresses", "0-63"}, QStringList{"--scan", "x", "--tag", "NINECHARS"}}) {
+              QStringList{"--addresses", "0-63"}, QStringList{"--scan", "x", "--tag", QString(33, QLatin1Char('T'))},
+              QStringList{"--scan", "x", "--tag", QStringLiteral("位号")}}) {
             p.start(QStringLiteral(HARTCONFIG_PATH), args);
             QVERIFY(p.waitForFinished(10000));
             QCOMPARE(p.exitCode(), 2);
@@ -293,6 +294,31 @@ private slots:
         for (const SimRequest &r : sim.requests())
             polls += r.command == 0;
         QCOMPARE(polls, 1);
+
+        // The program itself over HART-IP, scanning and probing health alike.
+        TransmitterSim native;
+        HartIpServer server(native);
+        QVERIFY(server.start(hartip::Scheme::Tcp));
+        p.start(QStringLiteral(HARTCONFIG_PATH), {QStringLiteral("--scan"), server.url(),
+                                                  QStringLiteral("--addresses"), QStringLiteral("0-2"),
+                                                  QStringLiteral("--attempts"), QStringLiteral("1")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(),
+                 QByteArray("{\"address\":0,\"manufacturer\":154,\"deviceType\":16,\"deviceId\":1193046,"
+                            "\"tag\":\"SIMTX-01\",\"universalRevision\":5,\"loopCurrentMode\":null}\n"));
+        p.start(QStringLiteral(HARTCONFIG_PATH), {QStringLiteral("--health"), server.url()});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().contains("\"deviceId\""));
+        QTRY_COMPARE_WITH_TIMEOUT(server.closesReceived(), 2, 3000); // each ended its session
+        // A server that is not there: exit 1 with the reason.
+        const QString gone = server.url();
+        server.stop();
+        p.start(QStringLiteral(HARTCONFIG_PATH), {QStringLiteral("--scan"), gone});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(p.readAllStandardError().contains("refused the connection"), "no reason given");
     }
 };
 
