@@ -2999,6 +2999,10 @@
         <source>扫描已取消</source>
         <translation>Scan cancelled</translation>
     </message>
+    <message>
+        <source>%1 → 通道%2</source>
+        <translation>%1 → channel %2</translation>
+    </message>
 </context>
 <context>
     <name>SecondCorrectionPage</name>

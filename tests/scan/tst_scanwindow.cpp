@@ -113,6 +113,8 @@ private slots:
         QCOMPARE(table->item(2, 0)->text(), QStringLiteral("0 → 通道1"));
         QCOMPARE(table->item(2, 1)->text(), QStringLiteral("LT-202"));
         QCOMPARE(table->item(2, 5)->text(), QStringLiteral("5"));
+        if (const QByteArray dir = qgetenv("HART_SCREENSHOT_DIR"); !dir.isEmpty())
+            QVERIFY(scan->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/scan-gateway.png")));
 
         table->selectRow(2);
         scan->findChild<QPushButton *>(QStringLiteral("pushButton_selectDevice"))->click();
