@@ -2896,8 +2896,8 @@
         <translation>Attempts</translation>
     </message>
     <message>
-        <source>位号（最多8个字符）</source>
-        <translation>Tag (up to 8 characters)</translation>
+        <source>位号（最多8个字符，HART 7 长位号最多32个）</source>
+        <translation>Tag (up to 8 characters, a HART 7 long tag up to 32)</translation>
     </message>
     <message>
         <source>按位号查找</source>
@@ -2946,6 +2946,10 @@
     <message>
         <source>请输入位号</source>
         <translation>Enter a tag</translation>
+    </message>
+    <message>
+        <source>位号只能使用西文字符（Latin-1）</source>
+        <translation>A tag takes Latin-1 characters only</translation>
     </message>
     <message>
         <source>正在取消...</source>
@@ -3530,6 +3534,54 @@
     <message>
         <source>经销商</source>
         <translation>distributor</translation>
+    </message>
+    <message>
+        <source>卡</source>
+        <translation>card</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>channel</translation>
+    </message>
+    <message>
+        <source>子设备命令</source>
+        <translation>sub-device command</translation>
+    </message>
+    <message>
+        <source>子设备应答码</source>
+        <translation>sub-device response code</translation>
+    </message>
+    <message>
+        <source>读回路组态</source>
+        <translation>Read loop configuration</translation>
+    </message>
+    <message>
+        <source>读设备变量及状态</source>
+        <translation>Read device variables with status</translation>
+    </message>
+    <message>
+        <source>读长位号</source>
+        <translation>Read long tag</translation>
+    </message>
+    <message>
+        <source>按长位号读唯一标识</source>
+        <translation>Read unique identifier by long tag</translation>
+    </message>
+    <message>
+        <source>写长位号</source>
+        <translation>Write long tag</translation>
+    </message>
+    <message>
+        <source>读I/O系统能力</source>
+        <translation>Read I/O system capabilities</translation>
+    </message>
+    <message>
+        <source>向子设备发命令</source>
+        <translation>Send command to sub-device</translation>
+    </message>
+    <message>
+        <source>读子设备标识摘要</source>
+        <translation>Read sub-device identity summary</translation>
     </message>
 </context>
 <context>

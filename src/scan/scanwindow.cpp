@@ -80,8 +80,8 @@ void ScanWindow::buildForm()
 
     m_tag = new QLineEdit;
     m_tag->setObjectName(QStringLiteral("lineEdit_scanTag"));
-    m_tag->setMaxLength(8);
-    m_tag->setPlaceholderText(tr("位号（最多8个字符）"));
+    m_tag->setMaxLength(32); // the long tag of revision 7
+    m_tag->setPlaceholderText(tr("位号（最多8个字符，HART 7 长位号最多32个）"));
     m_findButton = new QPushButton(tr("按位号查找"));
     m_findButton->setObjectName(QStringLiteral("pushButton_findTag"));
     grid->addWidget(new QLabel(tr("位号")), 1, 0);
@@ -172,11 +172,19 @@ void ScanWindow::startScan()
 
 void ScanWindow::findTag()
 {
-    const QByteArray tag = m_tag->text().trimmed().toLatin1();
-    if (tag.isEmpty()) {
+    const QString text = m_tag->text().trimmed();
+    if (text.isEmpty()) {
         m_warning->setText(tr("请输入位号"));
         return;
     }
+    // Tags on the line are Latin-1; anything else would go out as question marks.
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF) {
+            m_warning->setText(tr("位号只能使用西文字符（Latin-1）"));
+            return;
+        }
+    }
+    const QByteArray tag = text.toLatin1();
     const int attempts = m_attempts->value();
     startJob([tag, attempts](BusScanner &s, kvhart_master &m) {
         return s.findByTag(m, tag, attempts);

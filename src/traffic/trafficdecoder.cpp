@@ -92,6 +92,22 @@ public:
                                 .arg(m_r.u8(offset + 1), 2, 10, QLatin1Char('0'))
                                 .arg(m_r.u8(offset), 2, 10, QLatin1Char('0')));
     }
+    // Command 77: card, channel, and the sub-device's command inside with its answer's code.
+    void wrapped(bool response)
+    {
+        number(QT_TRANSLATE_NOOP("TrafficDecoder", "卡"), 0);
+        number(QT_TRANSLATE_NOOP("TrafficDecoder", "通道"), 1);
+        const int delimiter = response ? 2 : 3;
+        if (!m_r.has(delimiter, 1))
+            return;
+        const int command = delimiter + ((m_r.u8(delimiter) & 0x80) ? 6 : 2);
+        if (!m_r.has(command, 1))
+            return;
+        add(QT_TRANSLATE_NOOP("TrafficDecoder", "子设备命令"),
+            QStringLiteral("%1 (%2)").arg(m_r.u8(command)).arg(commandName(int(m_r.u8(command)))));
+        if (response)
+            number(QT_TRANSLATE_NOOP("TrafficDecoder", "子设备应答码"), command + 2);
+    }
     // Address, length and bytes of a memory transfer; only the bytes held and announced.
     void memory(bool withBytes)
     {
@@ -155,6 +171,7 @@ QString requestFields(int command, Reader r)
     case 46: f.real(QT_TRANSLATE_NOOP("TrafficDecoder", "电流"), 0, " mA"); break;
     case 133: f.memory(true); break;
     case 134: f.memory(false); break;
+    case 77: f.wrapped(false); break;
     default: break;
     }
     return f.result();
@@ -230,6 +247,7 @@ QString responseFields(int command, Reader r)
         break;
     case 133: f.memory(false); break;
     case 134: f.memory(true); break;
+    case 77: f.wrapped(true); break;
     default: break;
     }
     return f.result();
@@ -358,6 +376,8 @@ QString commandName(int command)
             {2, QT_TRANSLATE_NOOP("TrafficDecoder", "读电流和百分比")},
             {3, QT_TRANSLATE_NOOP("TrafficDecoder", "读动态变量和电流")},
             {6, QT_TRANSLATE_NOOP("TrafficDecoder", "写轮询地址")},
+            {7, QT_TRANSLATE_NOOP("TrafficDecoder", "读回路组态")},
+            {9, QT_TRANSLATE_NOOP("TrafficDecoder", "读设备变量及状态")},
             {11, QT_TRANSLATE_NOOP("TrafficDecoder", "按位号读唯一标识")},
             {12, QT_TRANSLATE_NOOP("TrafficDecoder", "读消息")},
             {13, QT_TRANSLATE_NOOP("TrafficDecoder", "读位号描述符日期")},
@@ -367,6 +387,9 @@ QString commandName(int command)
             {17, QT_TRANSLATE_NOOP("TrafficDecoder", "写消息")},
             {18, QT_TRANSLATE_NOOP("TrafficDecoder", "写位号描述符日期")},
             {19, QT_TRANSLATE_NOOP("TrafficDecoder", "写最终装配号")},
+            {20, QT_TRANSLATE_NOOP("TrafficDecoder", "读长位号")},
+            {21, QT_TRANSLATE_NOOP("TrafficDecoder", "按长位号读唯一标识")},
+            {22, QT_TRANSLATE_NOOP("TrafficDecoder", "写长位号")},
             {34, QT_TRANSLATE_NOOP("TrafficDecoder", "写阻尼")},
             {35, QT_TRANSLATE_NOOP("TrafficDecoder", "写量程")},
             {36, QT_TRANSLATE_NOOP("TrafficDecoder", "设上限为当前值")},
@@ -384,6 +407,9 @@ QString commandName(int command)
             {48, QT_TRANSLATE_NOOP("TrafficDecoder", "读附加状态")},
             {49, QT_TRANSLATE_NOOP("TrafficDecoder", "写传感器序列号")},
             {59, QT_TRANSLATE_NOOP("TrafficDecoder", "写应答前导符数")},
+            {74, QT_TRANSLATE_NOOP("TrafficDecoder", "读I/O系统能力")},
+            {77, QT_TRANSLATE_NOOP("TrafficDecoder", "向子设备发命令")},
+            {84, QT_TRANSLATE_NOOP("TrafficDecoder", "读子设备标识摘要")},
             {128, QT_TRANSLATE_NOOP("TrafficDecoder", "读传感器配置")},
             {129, QT_TRANSLATE_NOOP("TrafficDecoder", "写传感器配置")},
             {130, QT_TRANSLATE_NOOP("TrafficDecoder", "读校准配置")},

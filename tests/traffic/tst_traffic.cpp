@@ -163,6 +163,14 @@ void TstTraffic::decoder_data()
     QTest::newRow("134 answer announcing more than it holds")
             << response(134, hex("03481401020304")) << 134 << true << 0 << QString()
             << QStringList{"数据=01 02 03 04", "缺=16"};
+    // A gateway's command 77 names the sub-device's command inside and its answer's code.
+    QTest::newRow("77 request") << request(77, hex("000105 82a610000007 12 15") + QByteArray(21, 'T'))
+                                << 77 << false << -1 << QString()
+                                << QStringList{"卡=0", "通道=1", "子设备命令=18 (写位号描述符日期)"};
+    QTest::newRow("77 answer") << response(77, hex("0001 86a610000007 0d 04 0740 0102")) << 77
+                               << true << 0 << QString()
+                               << QStringList{"通道=1", "子设备命令=13 (读位号描述符日期)",
+                                              "子设备应答码=7"};
     QTest::newRow("busy, current fixed") << response(40, {}, 32, 0x08) << 40 << true << 32
                                          << "设备忙" << QStringList();
     QTest::newRow("not implemented") << response(3, {}, 64) << 3 << true << 64 << "命令未定义"
@@ -211,7 +219,8 @@ void TstTraffic::decoder_neverReadsPastTheFrame()
     const QByteArray frames[] = {
             response(134, hex("03481401020304")), response(3, f32(4.0f) + hex("0c") + f32(1.5f)),
             frame(0x86, kLongAddress, 13, hex("0000") + packed("X", 6), 200),
-            frame(0x06, hex("80"), 0, hex("0000fe11"), 14), request(133, hex("0114ff"))};
+            frame(0x06, hex("80"), 0, hex("0000fe11"), 14), request(133, hex("0114ff")),
+            response(77, hex("0001 86a610000007 0d 04 0740"))};
     for (const QByteArray &f : frames) {
         for (int n = 0; n <= f.size(); ++n) {
             const QByteArray prefix = f.left(n);
