@@ -21,6 +21,7 @@ bool isOperation(const QString &request)
 {
     static const QSet<QString> others = {
             QStringLiteral("search meter"),        QStringLiteral("search meter 1-15"),
+            QStringLiteral("select meter"),
             QStringLiteral("enter dianliujiaozhun"), QStringLiteral("set fix current"),
             QStringLiteral("exit fix current"),    QStringLiteral("jiaozhun4ma"),
             QStringLiteral("jiaozhun20ma"),        QStringLiteral("enter dianliuceshi"),
@@ -132,6 +133,10 @@ void HistoryRecorder::resultReceived(const QString &message)
     if (base == QLatin1String("search meter") && !m_pending.contains(base)
         && m_pending.contains(QStringLiteral("search meter 1-15")))
         base = QStringLiteral("search meter 1-15");
+    // A device chosen from a scan is announced as found, like a search.
+    if (base == QLatin1String("search meter") && !m_pending.contains(base)
+        && m_pending.contains(QStringLiteral("select meter")))
+        base = QStringLiteral("select meter");
     // The refusal of this operation, never one of another (a periodic read, the keep-alive).
     const Refusal refusal = m_refusals.take(base);
     const auto it = m_pending.find(base);
@@ -146,7 +151,8 @@ void HistoryRecorder::finish(const QString &request, bool ok, const Pending &pen
                              const Refusal &refusal)
 {
     const DeviceData now = m_copy();
-    const bool search = request.startsWith(QLatin1String("search meter"));
+    const bool search = request.startsWith(QLatin1String("search meter"))
+            || request == QLatin1String("select meter");
     if (search) {
         if (ok) {
             const kvhart_master::Addressing a = m_addressing();

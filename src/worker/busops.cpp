@@ -1,6 +1,7 @@
 // The worker's side of the multidrop bus: running the scan a higher layer hands over, and
 // making a device it found the current one, as a search does.
 #include "devicedata.h"
+#include "healthrecord.h"
 #include "hartthread.h"
 #include "kvhart_master.h"
 #include "workerlog.h"
@@ -86,6 +87,8 @@ void hartThread::selectMeter()
         deviceData.deviceRevision = d[5];
         deviceData.softwareRevision = d[6];
         deviceData.hardwareRevision = d[7];
+        // The health of the chosen device, never of the one the pages talked to before.
+        takeIdentity(healthRecord, d, std::uint8_t(std::min(c0.size(), 255)));
     }
     const bool ok = identified && (progress(40), readCommand14())
             && (progress(70), readCommand15(Fields15::All));

@@ -108,6 +108,17 @@ private slots:
                                              "\"universalRevision\":5,\"loopCurrentMode\":null,"
                                              "\"gateway\":1193046,\"card\":0,\"channel\":1}")}));
         QCOMPARE(readAll(err), QString());
+        // The same behind a multiplexer on a serial line: wrapped frames past 40 bytes there too.
+        const QString overIp = readAll(out);
+        std::fclose(out);
+        std::fclose(err);
+        TransmitterSim multiplexer(config);
+        QVERIFY(multiplexer.start());
+        job.port = multiplexer.portPath();
+        out = std::tmpfile();
+        err = std::tmpfile();
+        QCOMPARE(runHeadlessScan(job, out, err, [](kvhart_master &m) { m.timeoutMs = 150; }), 0);
+        QCOMPARE(readAll(out), overIp);
         std::fclose(out);
         std::fclose(err);
 

@@ -1,11 +1,15 @@
 #include "busspec.h"
 #include "hartipserver.h"
+#include "healthrecord.h"
+#include "historydb.h"
+#include "historystore.h"
 #include "scanwindow.h"
 #include "windowfixture.h"
 
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -94,6 +98,9 @@ private slots:
     // a search afterwards finds the gateway again.
     void gatewaySubDevicesThroughTheWindow()
     {
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+        qputenv("HART_HISTORY", store.toUtf8());
         WindowFixture f(gateway(QStringLiteral("0:GW-1:7,0:PT-101 INLET:7,0:LT-202:5")));
         HartIpServer server(f.sim);
         QVERIFY(server.start(hartip::Scheme::Tcp));
@@ -125,6 +132,10 @@ private slots:
         {
             QMutexLocker lock(&f.window->worker()->mutex);
             QCOMPARE(int(deviceData.universalRevision), 5);
+            // Its health is its own, not the gateway's the pages talked to before.
+            const HealthRecord &health = healthRecord;
+            QCOMPARE(int(health.identityLength), 12);
+            QCOMPARE(int(health.identity[11]), 0x58);
         }
         const QByteArray gatewayTag = f.sim.memory(0x00D4, 6);
         f.w<QLineEdit>("lineEdit_yibiaoxinxi_tag")->setText(QStringLiteral("LT-303"));
@@ -150,6 +161,15 @@ private slots:
         QVERIFY(f.run("pushButton_yibiaoxinxi", QStringLiteral("读取仪表信息成功")));
         QCOMPARE(f.text("lineEdit_yibiaoxinxi_tag"), QStringLiteral("GW-1    "));
         QCOMPARE(f.sim.requests().last().command, quint8(16)); // asked directly again
+
+        // The write is the sub-device's in the history, with its own old value.
+        QVERIFY(f.window->historyStore()->flush(5000));
+        qunsetenv("HART_HISTORY");
+        HistoryDb db(store);
+        QCOMPARE(db.rows(QStringLiteral("SELECT e.device || '>' || COALESCE(c.old_value, '') || '>'"
+                                        " || c.new_value FROM field_changes c JOIN events e"
+                                        " ON e.uuid = c.event_uuid WHERE c.field = 'tag'")),
+                 QStringList{QStringLiteral("9A-10-123458>LT-202>LT-303")});
     }
 
     // Cancel stops a wide scan within one transaction; the find by tag lists the one device.
