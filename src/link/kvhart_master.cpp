@@ -220,6 +220,9 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
     m_lastRouted = m_routed;
     // A gateway's refusal (busy, a card it has not) is handed up as it came; a success
     // carries the device's own answer.
+    // Command 77 goes in a long frame and is answered in one; a short frame is not its answer.
+    if (m_routed && !isLong)
+        return false;
     if (m_routed && status[0] == 0) {
         if (!unwrap(command, status, count)) {
             qCDebug(lcLink, "cmd:%d the gateway's answer is not the sub-device's", command);
