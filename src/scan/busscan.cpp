@@ -245,8 +245,12 @@ void BusScanner::listSubDevices(kvhart_master &master, const scan::Device &gatew
             && scan::parseCommand0(c0.data(),
                                    std::min<std::size_t>(master.responseDataLength, c0.size()),
                                    identity)) {
+            // The device's own tag over the gateway's copy in its summary, which may be old.
             sub = identity;
+            sub.tag.clear();
             describe(master, sub);
+            if (sub.tag.isEmpty())
+                sub.tag = identity.tag;
         }
         add(sub);
     }
@@ -261,6 +265,9 @@ bool BusScanner::scan(kvhart_master &master, const scan::Options &options)
     const int total = last - first + 1;
     const AttemptsOverride attempts(master, std::uint8_t(std::clamp(options.attempts, 1, 255)));
     const std::uint8_t pollPreambles = master.preambleCount;
+    // The line itself is polled, not a sub-device the pages talk to; the worker gives the
+    // pages their route back afterwards.
+    master.setRoute(nullptr);
     const int settleMs = options.settleMs >= 0 ? options.settleMs
                                                : wireMs(kSecondAnswerCharacters);
     // Until an address has been done: every attempt of a silent one.
