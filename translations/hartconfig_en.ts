@@ -2120,6 +2120,38 @@
         <source>设备状态：NE 107 判定、原因与设备变量</source>
         <translation>Device status: NE 107 verdict, reasons and device variables</translation>
     </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>此端口的调制解调器选项</source>
+        <translation>This port's modem options</translation>
+    </message>
+    <message>
+        <source>调制解调器自动收发</source>
+        <translation>Modem keys itself</translation>
+    </message>
+    <message>
+        <source>调制解调器自己切换发送，不用RTS控制；串口参数不变</source>
+        <translation>The modem switches to sending by itself, without RTS; the line settings stay</translation>
+    </message>
+    <message>
+        <source>回显</source>
+        <translation>Echo</translation>
+    </message>
+    <message>
+        <source>适配器把发出的每个字节送回：去掉回显并与所发比较，不符即冲突</source>
+        <translation>The adapter sends back every byte written: the echo is taken off and compared with what was sent; a mismatch is a collision</translation>
+    </message>
+    <message>
+        <source>FTDI适配器延迟定时器为%1 ms，建议设为1 ms</source>
+        <translation>FTDI latency timer is %1 ms; set it to 1 ms</translation>
+    </message>
+    <message>
+        <source>FTDI适配器%1的延迟定时器为%2 ms，每个应答都会迟到；改为1 ms：echo 1 | sudo tee %3，或 setserial /dev/%1 low_latency</source>
+        <translation>The FTDI adapter %1 has a latency timer of %2 ms, which delays every answer; set it to 1 ms: echo 1 | sudo tee %3, or setserial /dev/%1 low_latency</translation>
+    </message>
 </context>
 <context>
     <name>MeterInfoPage</name>
@@ -4065,6 +4097,18 @@
         <source>事件</source>
         <translation>Event</translation>
     </message>
+    <message>
+        <source>✖ 回显不符（冲突）</source>
+        <translation>✖ Echo mismatch (collision)</translation>
+    </message>
+    <message>
+        <source>✖ 回显不全</source>
+        <translation>✖ Echo incomplete</translation>
+    </message>
+    <message>
+        <source>回显</source>
+        <translation>Echo</translation>
+    </message>
 </context>
 <context>
     <name>traffic::TrafficModel</name>
@@ -4212,6 +4256,14 @@ late %10  busy %11  refused %12  answer time median %13 ms worst %14 ms</transla
     <message>
         <source>正在导出 %1 ...</source>
         <translation>Exporting %1 ...</translation>
+    </message>
+    <message>
+        <source>  回显不符（冲突） %1</source>
+        <translation>  echo mismatch (collision) %1</translation>
+    </message>
+    <message>
+        <source>  回显不全 %1</source>
+        <translation>  echo incomplete %1</translation>
     </message>
 </context>
 </TS>

@@ -1,13 +1,18 @@
 #include "commandline.h"
 
 #include "busscan.h"
+#include "hartip.h"
 #include "headlessscan.h"
+#include "serialoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QTranslator>
+
+#include <algorithm>
+#include <iterator>
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
@@ -58,8 +63,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                      QStringLiteral("Polling address 0-15 for --health "
                                                     "(default 0)."),
                                      QStringLiteral("N"));
+    const QCommandLineOption echo(
+            QStringLiteral("echo"),
+            QStringLiteral("The serial adapter of --port, --scan or --health echoes what it "
+                           "sends: take the echo off and check it (a mismatch is a collision). "
+                           "Same as the port suffix ?echo."));
+    const QCommandLineOption keysItself(
+            QStringLiteral("modem-keys-itself"),
+            QStringLiteral("The modem of --port, --scan or --health keys its carrier itself: "
+                           "no RTS keying. Same as the port suffix ?modem-keys-itself."));
     parser.addOptions({port, lang, history, capture, scanOption, addresses, attempts, tag, health,
-                       address});
+                       address, echo, keysItself});
     // Qt's own options (-platform offscreen, -style ...) pass on to the application object.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name :
@@ -178,6 +192,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
         o.address = value.toInt(&ok);
         if (!ok || o.address < 0 || o.address > 15)
             return fail(QStringLiteral("--address takes 0 to 15, not '%1'").arg(value));
+    }
+    // The modem options belong to the serial port named; a HART-IP address has no modem.
+    QString *const ports[] = {&o.port, &o.scanPort, &o.health};
+    if ((parser.isSet(echo) || parser.isSet(keysItself))
+        && std::all_of(std::begin(ports), std::end(ports),
+                       [](const QString *p) { return p->isEmpty(); }))
+        return fail(QStringLiteral("--echo and --modem-keys-itself go with --port, --scan or "
+                                   "--health"));
+    for (QString *text : ports) {
+        if (text->isEmpty() || hartip::looksLikeUrl(*text))
+            continue;
+        if (parser.isSet(echo))
+            *text = withSerialOption(*text, serialoption::kEcho);
+        if (parser.isSet(keysItself))
+            *text = withSerialOption(*text, serialoption::kModemKeysItself);
+        const SerialPortText parsed = parseSerialPortText(*text);
+        if (!parsed.error.isEmpty())
+            return fail(QStringLiteral("%1: %2").arg(*text, parsed.error));
     }
     return result;
 }

@@ -10,6 +10,7 @@
 #include "dialog_warning.h"
 #include "displaypage.h"
 #include "factorytestpage.h"
+#include "ftdilatency.h"
 #include "hartthread.h"
 #include "historyrecorder.h"
 #include "historystore.h"
@@ -29,6 +30,7 @@
 #include "hartiplink.h"
 #include "portaccess.h"
 #include "portlist.h"
+#include "portoptions.h"
 #include "proprietarypage.h"
 #include "pvzeropage.h"
 #include "rangepage.h"
@@ -56,6 +58,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPropertyAnimation>
@@ -126,6 +129,7 @@ MainWindow::MainWindow(Edition edition, QWidget *parent)
     setWindowTitle(ui->label_mainTitle->text());
 
     createValidators();
+    createPortOptionsMenu();
     // The pages reach the record through the worker's lock from their first fill on; the
     // worker thread itself starts only once the window is built.
     m_worker = std::make_unique<hartThread>();
@@ -733,9 +737,19 @@ void MainWindow::refreshPortList()
     fillPortSelector(ui->comboBox_duankouhao, listPorts());
 }
 
-void MainWindow::openPortAtStart(const QString &name)
+void MainWindow::openPortAtStart(const QString &text)
 {
     ensureBuilt();
+    // Options given with the port are that port's from now on, as if chosen in the menu.
+    QString name = text;
+    if (!hartip::looksLikeUrl(text)) {
+        const SerialPortText parsed = parseSerialPortText(text);
+        if (parsed.error.isEmpty()) {
+            name = parsed.name;
+            if (parsed.hasOptions())
+                savePortOptions(name, parsed.over(loadPortOptions(name)));
+        }
+    }
     QComboBox *combo = ui->comboBox_duankouhao;
     int row = combo->findText(name);
     if (row < 0) {
@@ -755,6 +769,81 @@ void MainWindow::on_comboBox_duankouhao_currentTextChanged(const QString &text)
     QComboBox *combo = ui->comboBox_duankouhao;
     const QString full = combo->itemData(combo->currentIndex(), Qt::ToolTipRole).toString();
     combo->setToolTip(full.isEmpty() ? text : full);
+    showPortOptions();
+}
+
+void MainWindow::createPortOptionsMenu()
+{
+    auto *menu = new QMenu(ui->pushButton_duankouxuanxiang);
+    menu->setObjectName(QStringLiteral("menu_duankouxuanxiang"));
+    m_keysItselfAction = menu->addAction(tr("调制解调器自动收发"));
+    m_keysItselfAction->setObjectName(QStringLiteral("action_modemKeysItself"));
+    m_keysItselfAction->setToolTip(tr("调制解调器自己切换发送，不用RTS控制；串口参数不变"));
+    m_echoAction = menu->addAction(tr("回显"));
+    m_echoAction->setObjectName(QStringLiteral("action_echo"));
+    m_echoAction->setToolTip(tr("适配器把发出的每个字节送回：去掉回显并与所发比较，不符即冲突"));
+    menu->setToolTipsVisible(true);
+    for (QAction *action : {m_keysItselfAction, m_echoAction}) {
+        action->setCheckable(true);
+        // Only the technician's choice is saved, not the menu following the selected port.
+        connect(action, &QAction::triggered, this, &MainWindow::onPortOptionChosen);
+    }
+    ui->pushButton_duankouxuanxiang->setMenu(menu);
+    showPortOptions();
+}
+
+QString MainWindow::selectedPortName() const
+{
+    const QString text = ui->comboBox_duankouhao->currentText().trimmed();
+    if (text.isEmpty() || hartip::looksLikeUrl(text))
+        return QString();
+    return parseSerialPortText(text).name;
+}
+
+void MainWindow::showPortOptions()
+{
+    if (!m_echoAction)
+        return;
+    // A HART-IP address has no modem to set up.
+    const QString name = selectedPortName();
+    const SerialOptions options = loadPortOptions(name);
+    m_keysItselfAction->setChecked(options.modemKeysItself);
+    m_echoAction->setChecked(options.echo);
+    m_keysItselfAction->setEnabled(!name.isEmpty());
+    m_echoAction->setEnabled(!name.isEmpty());
+}
+
+void MainWindow::onPortOptionChosen()
+{
+    const QString name = selectedPortName();
+    if (name.isEmpty())
+        return;
+    SerialOptions options;
+    options.modemKeysItself = m_keysItselfAction->isChecked();
+    options.echo = m_echoAction->isChecked();
+    savePortOptions(name, options);
+    // The port in use follows at once, from its next frame.
+    if (m_link->isOpen() && m_link->portName() == name)
+        m_link->setOptions(options);
+}
+
+void MainWindow::tellFtdiLatency(const QString &portName)
+{
+    const FtdiLatency latency = readFtdiLatency(portName, m_sysfsRoot);
+    if (!latency.ftdi || latency.ms <= 1 || m_latencyTold.contains(latency.device))
+        return;
+    m_latencyTold.insert(latency.device);
+    qCInfo(lcWindow, "%s: FTDI latency timer %d ms", qPrintable(latency.device), latency.ms);
+    showStatus(tr("FTDI适配器延迟定时器为%1 ms，建议设为1 ms").arg(latency.ms));
+    const QString advice =
+            tr("FTDI适配器%1的延迟定时器为%2 ms，每个应答都会迟到；改为1 ms：echo 1 | sudo tee "
+               "%3，或 setserial /dev/%1 low_latency")
+                    .arg(latency.device)
+                    .arg(latency.ms)
+                    .arg(latency.file);
+    appendStatusItem(advice);
+    QComboBox *list = ui->comboBox_status;
+    list->setItemData(list->count() - 1, advice, Qt::ToolTipRole);
 }
 
 void MainWindow::on_pushButton_chazhaoduankou_clicked()
@@ -779,6 +868,8 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
             return;
         }
         m_ipLink->close();
+        // The port's remembered options, and any the text itself names over them.
+        m_link->setOptions(loadPortOptions(parseSerialPortText(name).name));
         if (!m_link->open(name)) {
             m_link->close();
             ui->label_connect->setText(tr("未连接"));
@@ -787,10 +878,12 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
                                      checkPortAccess(portDevicePath(name))));
             return;
         }
-        ui->label_connect->setText(tr("当前连接：%1").arg(name));
+        const QString opened = m_link->portName();
+        ui->label_connect->setText(tr("当前连接：%1").arg(opened));
         ui->pushButton_dakaiduankou->setText(tr("关闭端口"));
-        m_history->setPort(name);
+        m_history->setPort(opened);
         sendRequest(QStringLiteral("open port"));
+        tellFtdiLatency(opened);
     } else {
         // The port stays open until the worker confirms; it may be mid-transaction.
         sendRequest(QStringLiteral("close port"));

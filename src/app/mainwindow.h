@@ -9,6 +9,7 @@
 #include "titlebardrag.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QDialog;
 class QPropertyAnimation;
 class QPushButton;
@@ -90,8 +92,11 @@ public:
     void openTrafficMonitor();
 
     void refreshPortList();
-    // Selects the port (listed or not) and opens it, as the user would with "打开端口".
-    void openPortAtStart(const QString &name);
+    // Selects the port (listed or not) and opens it, as the user would with "打开端口". A
+    // serial port's options suffix ("NAME?echo") becomes that port's remembered options.
+    void openPortAtStart(const QString &text);
+    // Where the FTDI latency timer is read (a test's own tree instead of /sys).
+    void setSysfsRoot(const QString &root) { m_sysfsRoot = root; }
 
     // A text button of the title bar, before the minimise button, for a window of its own
     // (history, loop check, traffic monitor). Named, with an accessible name, tool tip and the
@@ -168,6 +173,13 @@ private:
     void createTrafficCapture();
     void startWorker();
     void onPortLost();
+    // The modem options of the selected serial port, in the menu of "选项".
+    void createPortOptionsMenu();
+    QString selectedPortName() const; // empty for none or a HART-IP address
+    void showPortOptions();
+    void onPortOptionChosen();
+    // Once per adapter and run: a latency timer above 1 ms, and how to set it.
+    void tellFtdiLatency(const QString &portName);
     // Either carrier, serial or HART-IP.
     bool linkOpen() const;
     void closeLinks();
@@ -225,6 +237,11 @@ private:
     std::uint8_t m_statusSeconds = 0;
     std::uint8_t m_progressHideTicks = 0;
     QPropertyAnimation *m_progressAnimation = nullptr;
+
+    QAction *m_keysItselfAction = nullptr;
+    QAction *m_echoAction = nullptr;
+    QString m_sysfsRoot = QStringLiteral("/sys");
+    QSet<QString> m_latencyTold;
 
     QRegularExpressionValidator *m_realValidator = nullptr;
     UIntValidator *m_u16Validator = nullptr;

@@ -18,6 +18,12 @@ enum class RxVerdict : std::uint8_t {
     Abandoned,    // half assembled when a new attempt reset the receiver
 };
 
+// What an echoing adapter gave back of a frame the link wrote.
+enum class EchoFault : std::uint8_t {
+    Mismatch,   // other bytes than were sent: another transmitter on the line (a collision)
+    Incomplete, // fewer bytes than were sent before the next frame went out
+};
+
 class LinkCaptureSink
 {
 public:
@@ -39,6 +45,11 @@ public:
     // the worker's thread for a frame cut off by its receiver reset.
     virtual void frameReceived(const std::uint8_t *frame, std::size_t length,
                                RxVerdict verdict) = 0;
+    // Window thread: an echo that was not the frame written; the attempt gets no answer.
+    virtual void echoFailed(EchoFault fault, const std::uint8_t *echo, std::size_t length)
+    {
+        (void)fault, (void)echo, (void)length;
+    }
     // HART-IP session thread: one whole message sent or received, header included. ignored
     // marks an answer dropped because its sequence number was not the request's.
     virtual void hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,

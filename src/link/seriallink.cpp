@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -45,10 +47,18 @@ SerialLink::~SerialLink()
     close();
 }
 
-bool SerialLink::open(const QString &portName)
+bool SerialLink::open(const QString &portText)
 {
     close();
-    m_portName = portName;
+    const SerialPortText text = parseSerialPortText(portText);
+    m_portName = text.name;
+    if (!text.error.isEmpty()) {
+        qCWarning(lcSerial, "%s: %s", qPrintable(portText), qPrintable(text.error));
+        m_lastOpenError = QSerialPort::UnsupportedOperationError;
+        return false;
+    }
+    m_options = text.over(m_options);
+    const QString &portName = m_portName;
     m_port.setPortName(portName);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastOpenError = m_port.error();
@@ -62,12 +72,27 @@ bool SerialLink::open(const QString &portName)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_rtsFailureReported = false;
     m_txBytes = m_rxBytes = 0;
+    m_collisions = m_incompleteEchoes = m_rtsRequests = 0;
     m_lastOpenError = QSerialPort::NoError;
+    if (m_options != SerialOptions())
+        qCDebug(lcSerial, "%s: %s%s", qPrintable(m_portName),
+                m_options.modemKeysItself ? "modem keys itself, no RTS keying" : "RTS keying",
+                m_options.echo ? ", echo checked" : "");
     return true;
+}
+
+void SerialLink::setOptions(const SerialOptions &options)
+{
+    m_options = options;
+    m_echoState = EchoState::None;
+    m_echoSent.clear();
+    m_echoReceived.clear();
+    m_afterCollision.clear();
 }
 
 void SerialLink::close()
 {
+    setOptions(m_options);
     m_rtsTimer.stop();
     m_rtsFd.store(-1);
     if (m_port.isOpen())
@@ -81,6 +106,7 @@ bool SerialLink::isOpen() const
 
 bool SerialLink::setRts(bool on)
 {
+    ++m_rtsRequests;
     for (int attempt = 0; attempt < kRtsAttempts; ++attempt) {
         if (m_port.setRequestToSend(on))
             return true;
@@ -105,26 +131,38 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
             sink->requestFailed(bytes, length);
         return;
     }
+    if (m_echoState != EchoState::None)
+        endEcho();
     if (sink)
         captureWaitingInput(sink);
+    m_afterCollision.clear();
     m_port.clear(QSerialPort::AllDirections);
     if (!m_port.isOpen()) {
         if (sink)
             sink->requestFailed(bytes, length); // clearing found the port gone (portLost sent)
         return;
     }
-    setRts(true);
+    const bool keyed = !m_options.modemKeysItself;
+    if (keyed)
+        setRts(true);
     m_writeFailed = false;
+    // Before the bytes go out: their echo may be back before this function returns.
+    if (m_options.echo)
+        expectEcho(data);
     const qint64 written = m_port.write(data);
     if (written > 0)
         m_txBytes += written;
+    if (m_options.echo && written != data.size())
+        expectEcho(data.left(int(std::max<qint64>(0, written))));
     // QSerialPort writes from the event loop; push the bytes out now so the RTS
     // window is timed from the moment they reach the driver.
     m_port.flush();
-    const int period = rtsPeriodMs(data.size());
-    m_rtsFd.store(int(m_port.handle()));
-    m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
-    m_rtsTimer.start(period);
+    if (keyed) {
+        const int period = rtsPeriodMs(data.size());
+        m_rtsFd.store(int(m_port.handle()));
+        m_rtsDueUs.store(monotonicUs() + std::int64_t(period) * 1000);
+        m_rtsTimer.start(period);
+    }
     // Recorded once the release is timed, so capturing cannot stretch the RTS window.
     if (!sink)
         return;
@@ -137,8 +175,10 @@ void SerialLink::writeMySerialPort(const QByteArray &data)
 void SerialLink::captureWaitingInput(LinkCaptureSink *sink)
 {
     // What the port has buffered, then what the driver still holds: the clear would drop
-    // both unseen. Bounded, so a flooding line cannot hold the window thread here.
-    QByteArray waiting = m_port.read(m_port.bytesAvailable());
+    // both unseen. Bounded, so a flooding line cannot hold the window thread here. The line
+    // after a collision was dropped unseen as well; it goes first.
+    QByteArray waiting = m_afterCollision + m_port.read(m_port.bytesAvailable());
+    m_afterCollision.clear();
     const int fd = int(m_port.handle());
     char chunk[kReadChunk];
     while (fd >= 0 && waiting.size() < kMaxDiscardCapture) {
@@ -183,11 +223,63 @@ void SerialLink::readMySerialPort()
     const qint64 n = m_port.read(buffer, sizeof buffer);
     if (n > 0)
         m_rxBytes += n;
-    for (qint64 i = 0; i < n; ++i)
+    const qint64 echoed = m_echoState == EchoState::None ? 0 : takeEcho(buffer, n);
+    for (qint64 i = echoed; i < n; ++i)
         m_master->receiveByte(static_cast<std::uint8_t>(buffer[i]));
     // readyRead only fires for new data; fetch a remainder on the next turn of the loop.
     if (n == kReadChunk && m_port.bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &SerialLink::readMySerialPort, Qt::QueuedConnection);
+}
+
+void SerialLink::expectEcho(const QByteArray &written)
+{
+    m_echoSent = written;
+    m_echoReceived.clear();
+    m_echoState = written.isEmpty() ? EchoState::None : EchoState::Awaited;
+}
+
+qint64 SerialLink::takeEcho(const char *bytes, qint64 n)
+{
+    if (n <= 0)
+        return 0;
+    if (m_echoState == EchoState::Collided) {
+        // Whatever follows a collision is not this attempt's answer: it fails as on a silent
+        // line, and the capture gets these bytes with the next frame's clear.
+        const int room = kMaxDiscardCapture - m_afterCollision.size();
+        m_afterCollision.append(bytes, int(std::min<qint64>(n, std::max(0, room))));
+        return n;
+    }
+    const qint64 take = std::min<qint64>(n, m_echoSent.size() - m_echoReceived.size());
+    m_echoReceived.append(bytes, int(take));
+    if (m_echoReceived.size() < m_echoSent.size())
+        return take;
+    if (m_echoReceived == m_echoSent) {
+        m_echoState = EchoState::None;
+        return take;
+    }
+    reportEcho(EchoFault::Mismatch);
+    m_echoState = EchoState::Collided;
+    return take + takeEcho(bytes + take, n - take);
+}
+
+void SerialLink::endEcho()
+{
+    if (m_echoState == EchoState::Awaited)
+        reportEcho(m_echoSent.startsWith(m_echoReceived) ? EchoFault::Incomplete
+                                                         : EchoFault::Mismatch);
+    m_echoState = EchoState::None;
+}
+
+void SerialLink::reportEcho(EchoFault fault)
+{
+    const qint64 count = fault == EchoFault::Mismatch ? ++m_collisions : ++m_incompleteEchoes;
+    qCDebug(lcSerial, "%s on %s (%lld so far): sent %s, echo %s",
+            fault == EchoFault::Mismatch ? "echo mismatch, collision" : "echo incomplete",
+            qPrintable(m_portName), count, m_echoSent.toHex(' ').constData(),
+            m_echoReceived.toHex(' ').constData());
+    if (LinkCaptureSink *sink = m_master->capture())
+        sink->echoFailed(fault, reinterpret_cast<const std::uint8_t *>(m_echoReceived.constData()),
+                         std::size_t(m_echoReceived.size()));
 }
 
 bool SerialLink::hungUp() const

@@ -254,6 +254,22 @@ void TrafficCapture::inputDiscarded(const std::uint8_t *bytes, std::size_t lengt
     push(r);
 }
 
+void TrafficCapture::echoFailed(EchoFault fault, const std::uint8_t *echo, std::size_t length)
+{
+    const qint64 now = nowUs();
+    std::lock_guard<std::mutex> lock(m_lock);
+    Record r;
+    r.timeUs = now;
+    r.kind = Kind::Echo;
+    r.verdict = fault == EchoFault::Mismatch ? Verdict::Collision : Verdict::EchoIncomplete;
+    r.transaction = m_transaction;
+    r.attempt = m_attempt;
+    r.command = m_command;
+    r.discarded = QByteArray(reinterpret_cast<const char *>(echo), int(length));
+    ++(fault == EchoFault::Mismatch ? m_counters.collisions : m_counters.incompleteEchoes);
+    push(r);
+}
+
 void TrafficCapture::frameReceived(const std::uint8_t *frame, std::size_t length,
                                    RxVerdict verdict)
 {

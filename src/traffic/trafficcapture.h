@@ -40,6 +40,8 @@ struct Counters
     quint64 discards = 0;       // input buffers cleared with bytes in them
     quint64 discardedBytes = 0;
     quint64 abandoned = 0;      // frames cut off by a receiver reset
+    quint64 collisions = 0;     // echoes unlike the request written
+    quint64 incompleteEchoes = 0;
     quint64 fileDropped = 0;    // frames the capture file lost to a stalled disk
     QMap<quint8, quint64> refusals; // error-class response codes of accepted answers
     quint64 answerSamples = 0;
@@ -66,6 +68,7 @@ public:
     void requestFailed(const std::uint8_t *bytes, std::size_t length) override;
     void inputDiscarded(const std::uint8_t *bytes, std::size_t length) override;
     void frameReceived(const std::uint8_t *frame, std::size_t length, RxVerdict verdict) override;
+    void echoFailed(EchoFault fault, const std::uint8_t *echo, std::size_t length) override;
     void hartIpMessage(const std::uint8_t *bytes, std::size_t length, bool outgoing,
                        bool ignored) override;
 

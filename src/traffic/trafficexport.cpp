@@ -47,6 +47,8 @@ QString verdictText(const Record &r)
             return tr("✖ 发送失败");
         return r.attempt > 1 ? tr("↻ 重发") : tr("→ 已发送");
     case Kind::Discarded: return tr("✖ 清除丢弃");
+    case Kind::Echo:
+        return r.verdict == Verdict::Collision ? tr("✖ 回显不符（冲突）") : tr("✖ 回显不全");
     case Kind::Timeout:
         return r.verdict == Verdict::Failed ? tr("◷ 超时，放弃") : tr("◷ 超时");
     case Kind::Retry: return tr("↻ 重试");
@@ -63,6 +65,8 @@ QString verdictText(const Record &r)
     case Verdict::Overlong: return tr("✖ 超长");
     case Verdict::Abandoned: return tr("✖ 未收完，放弃");
     case Verdict::Discarded:
+    case Verdict::Collision:
+    case Verdict::EchoIncomplete:
     case Verdict::Sent:
     case Verdict::Failed: break;
     }
@@ -75,6 +79,7 @@ QString directionText(const Record &r)
     case Kind::Request: return tr("主→仪表");
     case Kind::Response:
     case Kind::Discarded: return tr("仪表→主");
+    case Kind::Echo: return tr("回显");
     case Kind::Timeout:
     case Kind::Retry: break;
     }

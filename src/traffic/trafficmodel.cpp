@@ -129,7 +129,7 @@ QString TrafficModel::text(const Record &r, const DecodedFrame &d, int column) c
                             : QString();
     }
     case Bytes:
-        if (r.kind == Kind::Discarded)
+        if (r.holdsBytes())
             return QString::number(r.dataLength());
         if (!r.isFrame())
             return QString();
@@ -148,8 +148,8 @@ QString TrafficModel::text(const Record &r, const DecodedFrame &d, int column) c
                 .arg(d.status.deviceStatus, 2, 16, QLatin1Char('0'))
                 .arg(deviceStatusText(d.status.deviceStatus));
     case Data:
-        return r.isFrame() || r.kind == Kind::Discarded ? hexBytes(r.dataBytes(), r.dataLength())
-                                                        : QString();
+        return r.isFrame() || r.holdsBytes() ? hexBytes(r.dataBytes(), r.dataLength())
+                                             : QString();
     case Fields: return d.fields;
     default: break;
     }
@@ -169,7 +169,7 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
         return QVariant();
     case Qt::BackgroundRole:
         if ((r.kind == Kind::Response && r.verdict != traffic::Verdict::Accepted)
-            || r.kind == Kind::Discarded)
+            || r.holdsBytes())
             return QBrush(QColor(0xFF, 0xE0, 0xE0));
         if (r.isError())
             return QBrush(QColor(0xFF, 0xF4, 0xD0));

@@ -16,6 +16,7 @@ enum class Kind : std::uint8_t {
     Timeout,  // an attempt without an acceptable answer
     Retry,    // the next attempt of the same transaction follows
     Discarded, // bytes cleared from the input buffer before a request, never received
+    Echo,      // an echoing adapter's echo that was not the request written
 };
 
 enum class Verdict : std::uint8_t {
@@ -31,6 +32,8 @@ enum class Verdict : std::uint8_t {
     Failed, // a time-out that ended the transaction, or a request the port did not take
     Abandoned, // a frame cut off by the next attempt's receiver reset
     Discarded,
+    Collision,     // an echo with other bytes than were sent
+    EchoIncomplete, // an echo cut short by the next request
 };
 
 constexpr std::size_t kMaxFrameBytes = 40;
@@ -49,24 +52,22 @@ struct Record
     quint8 preambles = 0;         // of a request
     quint8 length = 0;            // frame bytes held, without preambles
     std::array<quint8, kMaxFrameBytes> bytes{};
-    QByteArray discarded; // every byte of a Discarded record, however many
+    QByteArray discarded; // every byte of a Discarded or Echo record, however many
 
     // The bytes shown and exported as data.
     const quint8 *dataBytes() const
     {
-        return kind == Kind::Discarded ? reinterpret_cast<const quint8 *>(discarded.constData())
-                                       : bytes.data();
+        return holdsBytes() ? reinterpret_cast<const quint8 *>(discarded.constData())
+                            : bytes.data();
     }
-    std::size_t dataLength() const
-    {
-        return kind == Kind::Discarded ? std::size_t(discarded.size()) : length;
-    }
+    std::size_t dataLength() const { return holdsBytes() ? std::size_t(discarded.size()) : length; }
+    bool holdsBytes() const { return kind == Kind::Discarded || kind == Kind::Echo; }
 
     bool isFrame() const { return kind == Kind::Request || kind == Kind::Response; }
     // Anything a technician looks for when the line misbehaves.
     bool isError() const
     {
-        return kind == Kind::Timeout || kind == Kind::Retry || kind == Kind::Discarded
+        return kind == Kind::Timeout || kind == Kind::Retry || holdsBytes()
                 || addressMismatch || (kind == Kind::Response && verdict != Verdict::Accepted)
                 || (kind == Kind::Request && verdict == Verdict::Failed);
     }

@@ -275,6 +275,10 @@ QString TrafficWindow::lossText(const Counters &c)
         text += tr("  未收完 %1").arg(c.abandoned);
     if (c.failedWrites > 0)
         text += tr("  发送失败 %1").arg(c.failedWrites);
+    if (c.collisions > 0)
+        text += tr("  回显不符（冲突） %1").arg(c.collisions);
+    if (c.incompleteEchoes > 0)
+        text += tr("  回显不全 %1").arg(c.incompleteEchoes);
     if (c.fileDropped > 0)
         text += tr("  记录文件丢帧 %1").arg(c.fileDropped);
     return text.isEmpty() ? text : QLatin1Char('\n') + text.mid(2);

@@ -223,6 +223,13 @@ int main(int argc, char *argv[])
             {QStringLiteral("busy"),
              QStringLiteral("Fault: answer the first <n> requests busy (32), not carrying them out."),
              QStringLiteral("n")},
+            {QStringLiteral("echo"),
+             QStringLiteral("Fault: play an echoing adapter; every byte written to the port comes "
+                            "back at once, ahead of the answer.")},
+            {QStringLiteral("corrupt-echo-every"),
+             QStringLiteral("Fault: with the echo (implied), alter the echo of every <n>th frame, "
+                            "as a collision on the line would."),
+             QStringLiteral("n")},
             {QStringLiteral("hartip"),
              QStringLiteral("Also serve as a native HART-IP device over udp, tcp or tls (TLS 1.2 "
                             "with a pre-shared key, see --psk) on 127.0.0.1; prints the "
@@ -324,6 +331,9 @@ int main(int argc, char *argv[])
         faults.responseCodeFor.insert(quint8(command), quint8(code));
     }
 
+    faults.corruptEchoEvery =
+            numberOption<int>(parser, QStringLiteral("corrupt-echo-every"), intMax, 0);
+    faults.echo = parser.isSet(QStringLiteral("echo")) || faults.corruptEchoEvery > 0;
     faults.transientAnswers = numberOption<int>(parser, QStringLiteral("busy"), intMax, 0);
     if (faults.transientAnswers > 0)
         faults.transientCode = 32;

@@ -31,6 +31,11 @@ struct SimFaults
     // 32 for busy, or bit 7 set for a communication-error summary (0x88: checksum error).
     int transientAnswers = 0;
     quint8 transientCode = 0;
+    // An echoing adapter: every byte the master writes comes back to it at once, ahead of
+    // the answer. corruptEchoEvery > 0 also alters the echo of every Nth frame written
+    // (its check byte), as another transmitter on the line would.
+    bool echo = false;
+    int corruptEchoEvery = 0;
 };
 
 // What the factory test bench has done to the transmitter's terminals.

@@ -238,8 +238,24 @@ void TransmitterSim::receive(const std::uint8_t *bytes, std::size_t count, qint6
     if (m_parser.collecting() && nowUs - m_lastRxUs > kInterByteGapUs)
         m_parser.reset();
     m_lastRxUs = nowUs;
+    bool echo = false;
+    int corruptEchoEvery = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        echo = m_faults.echo || m_faults.corruptEchoEvery > 0;
+        corruptEchoEvery = m_faults.corruptEchoEvery;
+    }
+    QByteArray echoed;
+    if (echo)
+        echoed = QByteArray(reinterpret_cast<const char *>(bytes), int(count));
     for (std::size_t i = 0; i < count; ++i) {
-        switch (m_parser.feed(bytes[i])) {
+        const RequestParser::Result result = m_parser.feed(bytes[i]);
+        if (echo && result != RequestParser::Result::Pending) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (corruptEchoEvery > 0 && ++m_framesSinceFaults % corruptEchoEvery == 0)
+                echoed[int(i)] = char(echoed[int(i)] ^ 0x5A);
+        }
+        switch (result) {
         case RequestParser::Result::Pending: break;
         case RequestParser::Result::Frame: handleRequest(m_parser.request(), nowUs); break;
         case RequestParser::Result::BadChecksum:
@@ -251,6 +267,23 @@ void TransmitterSim::receive(const std::uint8_t *bytes, std::size_t count, qint6
         }
         }
     }
+    if (echo)
+        queueEcho(echoed, nowUs);
+}
+
+void TransmitterSim::queueEcho(QByteArray echo, qint64 nowUs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        trace("echo", reinterpret_cast<const std::uint8_t *>(echo.constData()),
+              std::size_t(echo.size()), nowUs);
+    }
+    PendingAnswer pending;
+    pending.bytes = std::move(echo);
+    pending.dueUs = nowUs;
+    const auto notBegun = std::find_if(m_output.begin(), m_output.end(),
+                                       [](const PendingAnswer &a) { return a.startUs < 0; });
+    m_output.insert(notBegun, std::move(pending));
 }
 
 QByteArray TransmitterSim::answerFrame(const QByteArray &frame, int *delayMs)
@@ -593,6 +626,7 @@ void TransmitterSim::setFaults(const Faults &faults)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults = faults;
     m_requestsSinceFaults = 0;
+    m_framesSinceFaults = 0;
     m_answersSinceFaults = 0;
 }
 

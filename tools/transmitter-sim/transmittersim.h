@@ -130,6 +130,8 @@ private:
     static bool isGatewayCommand(std::uint8_t command);
     DeviceReply gatewayExecute(const ParsedRequest &request, qint64 nowMs);
     qint64 flushOutput(qint64 nowUs);
+    // Ahead of every answer not yet begun: the echo is back while the request is sent.
+    void queueEcho(QByteArray echo, qint64 nowUs);
     void closeAll();
     qint64 elapsedUs() const;
     void trace(const char *tag, const std::uint8_t *bytes, std::size_t count, qint64 nowUs);
@@ -141,6 +143,7 @@ private:
     std::vector<std::unique_ptr<FieldDevice>> m_bus;
     SimFaults m_faults;
     int m_requestsSinceFaults = 0;
+    int m_framesSinceFaults = 0; // every frame heard, for the echo's corruption
     int m_answersSinceFaults = 0;
     int m_answered = 0;
     int m_dropped = 0;
