@@ -863,6 +863,7 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
         return;
     }
     if (ui->pushButton_dakaiduankou->text() == tr("打开端口")) {
+        ++m_opensStarted;
         if (hartip::looksLikeUrl(name)) {
             openNetworkPort(name);
             return;
@@ -886,6 +887,7 @@ void MainWindow::on_pushButton_dakaiduankou_clicked()
         tellFtdiLatency(opened);
     } else {
         // The port stays open until the worker confirms; it may be mid-transaction.
+        m_opensAtClose = m_opensStarted;
         sendRequest(QStringLiteral("close port"));
     }
 }
@@ -943,6 +945,7 @@ void MainWindow::onPortLost()
     // An unplugged modem is a closed port: the worker must stop using it, and the user
     // gets the buttons back to open it again.
     closeLinks();
+    m_opensAtClose = m_opensStarted;
     sendRequest(QStringLiteral("close port"));
     ui->label_connect->setText(tr("未连接"));
     ui->pushButton_dakaiduankou->setText(tr("打开端口"));
@@ -1115,9 +1118,15 @@ void MainWindow::receiveMessageFromHartThread(QString Message)
     } else if (prefix == QLatin1String("hart status")) {
         appendStatusItem(argument);
     } else if (Message == QLatin1String("close port succeed")) {
-        closeLinks();
-        ui->label_connect->setText(tr("未连接"));
-        ui->pushButton_dakaiduankou->setText(tr("打开端口"));
+        // A port lost and opened again before the worker's answer came: the new session,
+        // still being set up, is not the one that was closed.
+        if (m_opensStarted != m_opensAtClose) {
+            qCDebug(lcWindow, "close port succeed: for a port since opened again");
+        } else {
+            closeLinks();
+            ui->label_connect->setText(tr("未连接"));
+            ui->pushButton_dakaiduankou->setText(tr("打开端口"));
+        }
     } else if (Message == QLatin1String("search meter succeed")) {
         onSearchSucceeded();
     } else if (Message == QLatin1String("search meter failed")) {

@@ -221,6 +221,10 @@ private:
     bool m_maximized = false;
     bool m_writeAllPending = false;
     bool m_workerStarted = false;
+    // Opens started, and how many had been when the last "close port" was asked: the
+    // worker's answer to a close overtaken by a new open is not that port's close.
+    quint32 m_opensStarted = 0;
+    quint32 m_opensAtClose = 0;
     bool m_built = false;
     bool m_building = false;
     // A window shown but never exposed (a minimised start) is built after this all the same.

@@ -1,6 +1,7 @@
 // Saves every stacked page of the window, at the window's initial size, as a PNG: the
 // quick look for clipped values after a form changes.
-//   pageshots OUTDIR [user|factory]
+//   [HART_LANG=en] pageshots OUTDIR [user|factory]
+#include "commandline.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@ int main(int argc, char *argv[])
         return 1;
     const Edition edition = args.value(2) == QLatin1String("user") ? Edition::User
                                                                     : Edition::Factory;
+    // HART_LANG=en: the English window, as --lang en gives it.
+    if (qgetenv("HART_LANG") == "en" && !installEnglish())
+        return 1;
     MainWindow window(edition);
     window.resize(823, 631);
     window.show();
