@@ -174,6 +174,7 @@ protected:
         if (!spoolPath.isEmpty() && QFileInfo::exists(spoolPath))
             openSpool(); // events left from an earlier run go first
         openPrimary();
+        markIdle();
         for (;;) {
             std::deque<HistoryEvent> batch;
             {
@@ -775,7 +776,9 @@ private:
     QWaitCondition m_idle;
     std::deque<HistoryEvent> m_queue;
     std::deque<HistoryEvent> m_inHand;
-    bool m_busy = false;
+    // From the start: a flush before the spool left from an earlier run has been read and
+    // the store tried would say "all written" while those events still wait.
+    bool m_busy = true;
     std::atomic<bool> m_stopping{false};
     static constexpr std::size_t kBatch = 500;
 
