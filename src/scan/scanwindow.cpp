@@ -111,7 +111,8 @@ void ScanWindow::buildForm()
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // Shared out over the width: the English headers are wider than a default column.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
     m_selectButton = new QPushButton(tr("选择仪表"));
     m_selectButton->setObjectName(QStringLiteral("pushButton_selectDevice"));
