@@ -3,56 +3,11 @@
 #include "kvhart_master.h"
 #include "mmtimer.h"
 #include "seriallink.h"
+#include "testpty.h"
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
-
-namespace {
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    QString path;
-    Pty()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-            termios t;
-            tcgetattr(slave, &t);
-            cfmakeraw(&t);
-            tcsetattr(slave, TCSANOW, &t);
-            path = QString::fromLocal8Bit(name);
-        }
-    }
-    ~Pty()
-    {
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
-    }
-    QByteArray readAvailable(int waitMs = 200)
-    {
-        QByteArray out;
-        QElapsedTimer clock;
-        clock.start();
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        while (clock.elapsed() < waitMs) {
-            char b[512];
-            const ssize_t n = ::read(master, b, sizeof b);
-            if (n > 0)
-                out.append(b, int(n));
-            else
-                QTest::qWait(5);
-        }
-        return out;
-    }
-};
-} // namespace
 
 class TestSerialLink : public QObject
 {
@@ -96,7 +51,7 @@ void TestSerialLink::open_failsCleanlyOnMissingPort()
 
 void TestSerialLink::write_reachesTheLineAndEndsItsWindow()
 {
-    Pty pty;
+    TestPty pty;
     kvhart_master master;
     SerialLink link(&master);
     QVERIFY(link.open(pty.path));
@@ -125,7 +80,7 @@ void TestSerialLink::write_whileClosedIsIgnored()
 
 void TestSerialLink::read_takesAtMost300BytesPerCallAndKeepsTheRest()
 {
-    Pty pty;
+    TestPty pty;
     kvhart_master master;
     SerialLink link(&master);
     QVERIFY(link.open(pty.path));
@@ -137,7 +92,7 @@ void TestSerialLink::read_takesAtMost300BytesPerCallAndKeepsTheRest()
 
 void TestSerialLink::portVanishing_isReportedAndClosesThePort()
 {
-    auto pty = std::make_unique<Pty>();
+    auto pty = std::make_unique<TestPty>();
     kvhart_master master;
     SerialLink link(&master);
     QVERIFY(link.open(pty->path));

@@ -2,60 +2,13 @@
 // the simulator cannot: an echo that stops short, and an answer where the echo should be.
 #include "kvhart_master.h"
 #include "seriallink.h"
+#include "testpty.h"
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    QString path;
-    Pty()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-            termios t;
-            tcgetattr(slave, &t);
-            cfmakeraw(&t);
-            tcsetattr(slave, TCSANOW, &t);
-            path = QString::fromLocal8Bit(name);
-            fcntl(master, F_SETFL, O_NONBLOCK);
-        }
-    }
-    ~Pty()
-    {
-        ::close(master);
-        ::close(slave);
-    }
-    // What the link wrote, once it is all there.
-    QByteArray take(int bytes)
-    {
-        QByteArray out;
-        QElapsedTimer clock;
-        clock.start();
-        while (out.size() < bytes && clock.elapsed() < 2000) {
-            char b[256];
-            const ssize_t n = ::read(master, b, std::size_t(std::min<int>(256, bytes - out.size())));
-            if (n > 0)
-                out.append(b, int(n));
-            else
-                QTest::qWait(5);
-        }
-        return out;
-    }
-    void give(const QByteArray &bytes)
-    {
-        QCOMPARE(::write(master, bytes.constData(), std::size_t(bytes.size())),
-                 ssize_t(bytes.size()));
-    }
-};
 
 struct EchoSink : LinkCaptureSink
 {
@@ -104,7 +57,7 @@ private slots:
 
 void TestSerialModem::echo_cutShort_isReportedWithTheNextFrameAndNeverTakenForAnAnswer()
 {
-    Pty pty;
+    TestPty pty;
     kvhart_master master;
     EchoSink sink;
     master.setCapture(&sink);
@@ -115,7 +68,7 @@ void TestSerialModem::echo_cutShort_isReportedWithTheNextFrameAndNeverTakenForAn
     master.startAttempt();
     link.writeMySerialPort(request);
     QCOMPARE(pty.take(request.size()), request);
-    pty.give(request.left(request.size() - 3));
+    QVERIFY(pty.give(request.left(request.size() - 3)));
     QTRY_COMPARE_WITH_TIMEOUT(link.bytesRead(), qint64(request.size() - 3), 2000);
     QVERIFY(sink.faults.isEmpty());
     // The retry: the echo is given up as incomplete, and this frame's echo is awaited afresh.
@@ -127,7 +80,7 @@ void TestSerialModem::echo_cutShort_isReportedWithTheNextFrameAndNeverTakenForAn
     QCOMPARE(pty.take(request.size()), request);
     // An answer where the echo should be is a collision, and goes nowhere near the receiver;
     // the next frame's clear keeps what followed it.
-    pty.give(answer() + answer());
+    QVERIFY(pty.give(answer() + answer()));
     QTRY_COMPARE_WITH_TIMEOUT(link.collisions(), qint64(1), 2000);
     QCOMPARE(sink.faults.last(), EchoFault::Mismatch);
     QCOMPARE(sink.echoes.last(), answer().left(request.size()));
