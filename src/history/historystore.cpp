@@ -17,12 +17,14 @@
 #include <QThread>
 #include <QUuid>
 #include <QVariant>
-#include <QWaitCondition>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <iterator>
+#include <mutex>
 
 Q_LOGGING_CATEGORY(lcHistory, "hart.history")
 
@@ -57,21 +59,21 @@ public:
 
     void enqueue(HistoryEvent e)
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_queue.push_back(std::move(e));
-        m_wake.wakeOne();
+        m_wake.notify_one();
     }
 
     bool waitIdle(int timeoutMs)
     {
         QElapsedTimer clock;
         clock.start();
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         while (!m_queue.empty() || m_busy) {
             const qint64 left = timeoutMs - clock.elapsed();
             if (left <= 0 || !isRunning())
                 return m_queue.empty() && !m_busy;
-            m_idle.wait(&m_lock, static_cast<unsigned long>(left));
+            m_idle.wait_for(lock, std::chrono::milliseconds(left));
         }
         return true;
     }
@@ -79,9 +81,9 @@ public:
     // What is still queued goes to the spool once the batch in hand is done.
     void requestStop()
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_stopping.store(true);
-        m_wake.wakeAll();
+        m_wake.notify_all();
     }
 
     // The thread is stuck in the server's client library: what it has not written is taken
@@ -92,7 +94,7 @@ public:
             QMutexLocker lock(&m_ownerLock);
             m_owner = nullptr;
         }
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         std::deque<HistoryEvent> rest = m_inHand;
         std::move(m_queue.begin(), m_queue.end(), std::back_inserter(rest));
         m_queue.clear();
@@ -178,7 +180,7 @@ protected:
         for (;;) {
             std::deque<HistoryEvent> batch;
             {
-                QMutexLocker lock(&m_lock);
+                std::unique_lock<std::mutex> lock(m_lock);
                 while (m_queue.empty() && !m_stopping.load()) {
                     if (pendingInSpool()) {
                         // Forward at once when the store is up, else try it again later.
@@ -189,10 +191,10 @@ protected:
                             m_forwardDue = true;
                             break;
                         }
-                        m_wake.wait(&m_lock, static_cast<unsigned long>(left));
+                        m_wake.wait_for(lock, std::chrono::milliseconds(left));
                         continue;
                     }
-                    m_wake.wait(&m_lock);
+                    m_wake.wait(lock);
                 }
                 if (m_stopping.load()) {
                     // Fast and on this machine: the spool, forwarded at the next start.
@@ -230,10 +232,10 @@ private:
 
     void markIdle()
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_busy = false;
         m_inHand.clear();
-        m_idle.wakeAll();
+        m_idle.notify_all();
     }
 
     void notice(const QString &text)
@@ -771,9 +773,10 @@ private:
     const QString m_name;
     const QString m_spoolName;
 
-    QMutex m_lock;
-    QWaitCondition m_wake;
-    QWaitCondition m_idle;
+    // The standard primitives, not Qt's: a thread checker sees the hand-over through them.
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
     std::deque<HistoryEvent> m_queue;
     std::deque<HistoryEvent> m_inHand;
     // From the start: a flush before the spool left from an earlier run has been read and
