@@ -57,11 +57,8 @@ bool HeadlessPort::open(const QString &name, QString *why)
     }
     m_ip = std::make_unique<HartIpLink>(m_master);
     HartIpLink *link = m_ip.get();
-    // The link sends from any thread; the worker's frame goes straight to it.
-    connect(m_master, &kvhart_master::SendData, link, [link](const QByteArray &wire) {
-        if (link->isOpen() || link->isOpening())
-            link->send(wire);
-    }, Qt::DirectConnection);
+    // The link sends from any thread, and a closed one times the attempt out itself.
+    connect(m_master, &kvhart_master::SendData, link, &HartIpLink::send, Qt::DirectConnection);
     connect(link, &HartIpLink::portLost, this, &HeadlessPort::portLost);
     bool ok = false;
     if (link->open(name)) {

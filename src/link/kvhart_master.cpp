@@ -212,7 +212,7 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
         if (m_aborted.load())
             return false;
     }
-    bool isLong = rxFrame[0] & 0x80;
+    const bool isLong = rxFrame[0] & 0x80;
     const std::uint8_t header = isLong ? kLongHeader : kShortHeader;
     // rxFrame only ever holds an accepted frame: byte count >= 2 and within the frame.
     const std::uint8_t *status = rxFrame + header;
@@ -228,7 +228,6 @@ bool kvhart_master::takeResponse(int waitMs, std::uint8_t command, std::uint8_t 
             qCDebug(lcLink, "cmd:%d the gateway's answer is not the sub-device's", command);
             return false;
         }
-        isLong = true;
     }
     const std::uint8_t dataLength = static_cast<std::uint8_t>(count - 2);
     const std::uint8_t *payload = status + 2;

@@ -162,7 +162,7 @@ void BusScanner::describe(kvhart_master &master, scan::Device &device)
     master.preambleCount = c0[3];
     HartResponse r{};
     // Revision 7 has the 32-character tag (command 20); the packed tag of command 13 every
-    // device has, and a gateway's summary may have said it already.
+    // device has.
     if (device.universalRevision >= 7 && !stopped(master)) {
         const WideFrames wide(master);
         WideResponse longTag{};
